@@ -1,0 +1,51 @@
+#include "core/bootstrap.h"
+
+#include "core/py_ref.h"
+#include "core/python_errors.h"
+#include "core/reporting.h"
+#include "modules/services/quindle_utilities.h"
+
+namespace korvane {
+namespace {
+
+// Each write() is one call of PrintStdout or PrintStderr; flush() exists because
+// Python 3 flushes the standard streams after tracebacks and at shutdown.
+constexpr const char* kCatcherProgram =
+    "import sys\n"
+    "import QuindleUtilities\n"
+    "class StdoutCatcher:\n"
+    "\tdef write(self, str):\n"
+    "\t\tQuindleUtilities.PrintStdout(str)\n"
+    "\tdef flush(self):\n"
+    "\t\tpass\n"
+    "class StderrCatcher:\n"
+    "\tdef write(self, str):\n"
+    "\t\tQuindleUtilities.PrintStderr(str)\n"
+    "\tdef flush(self):\n"
+    "\t\tpass\n"
+    "sys.stdout = StdoutCatcher()\n"
+    "sys.stderr = StderrCatcher()\n";
+
+// The path goes in as data, never as source text, so quotes and non-ASCII
+// characters in the simulator's folder cannot break the program.
+void AppendToSysPath(const std::string& path) {
+    PyObject* sysPath = PySys_GetObject("path");  // borrowed
+    PyRef entry = PyRef::Steal(PyUnicode_DecodeFSDefaultAndSize(path.data(), static_cast<Py_ssize_t>(path.size())));
+    if (!sysPath || !entry || PyList_Append(sysPath, entry.get()) < 0) PrintPythonError();
+}
+
+}  // namespace
+
+void RunBootstrap(const std::string& interpreterPath) {
+    if (PyObject* module = InitQuindleUtilities()) {
+        PyDict_SetItemString(PyModule_GetDict(module), "__builtins__", PyEval_GetBuiltins());
+    }
+    PrintPythonError();
+    AppendToSysPath(interpreterPath);
+    PyRun_SimpleString(kCatcherProgram);
+    WriteLog("Using path below for script path\n");
+    WriteLog(interpreterPath);
+    WriteLog("\n");
+}
+
+}  // namespace korvane

@@ -1,0 +1,54 @@
+// The five entry points the simulator calls; everything else is reached from here.
+#include "core/core_state.h"
+#include "core/python_lifecycle.h"
+#include "core/script_calls.h"
+
+#include <XPLMDefs.h>
+
+#include <cstring>
+
+namespace korvane {
+namespace {
+// Calls one per-script operation for every script, in load order.
+template <typename Call>
+void ForEachScript(Call call) {
+    if (!registry) return;
+    int count = registry->ScriptCount();
+    for (int i = 0; i < count && i < registry->ScriptCount(); ++i) call(registry->ScriptAt(i));
+}
+}  // namespace
+
+}  // namespace korvane
+
+using namespace korvane;
+
+PLUGIN_API int XPluginStart(char* outName, char* outSignature, char* outDescription) {
+    registry = std::make_unique<ScriptRegistry>();
+    StartPython(0);
+    // The control panel's menu is built here.
+    std::strcpy(outName, kPluginName);
+    std::strcpy(outSignature, kPluginSignature);
+    std::strcpy(outDescription, kPluginDescription);
+    return 1;
+}
+
+PLUGIN_API void XPluginStop() {
+    StopPython(0);
+    registry.reset();
+}
+
+PLUGIN_API int XPluginEnable() {
+    // A disabled script must not make the simulator refuse the whole plug-in.
+    ForEachScript([](PyObject* script) { CallScriptEnable(script); });
+    return 1;
+}
+
+PLUGIN_API void XPluginDisable() {
+    ForEachScript([](PyObject* script) { CallScriptDisable(script); });
+}
+
+PLUGIN_API void XPluginReceiveMessage(XPLMPluginID sender, int message, void* parameter) {
+    ForEachScript([&](PyObject* script) {
+        CallScriptReceiveMessage(script, sender, message, static_cast<long>(reinterpret_cast<std::intptr_t>(parameter)));
+    });
+}

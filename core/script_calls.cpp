@@ -1,0 +1,99 @@
+#include "core/script_calls.h"
+
+#include "core/core_state.h"
+#include "core/py_ref.h"
+#include "core/python_errors.h"
+#include "core/reporting.h"
+
+namespace korvane {
+namespace {
+
+bool ScriptEnabled(PyObject* script) { return registry && registry->GetScriptEnabled(script) != 0; }
+
+// Looked up anew on every call: a script may replace its entry methods while it runs.
+PyRef FindEntryMethod(PyObject* script, const char* method) {
+    PyRef bound = PyRef::Steal(PyObject_GetAttrString(script, method));
+    if (!bound) {
+        PrintPythonError();
+        WriteLog(std::string("Cannot find method ") + method + "\n");
+    }
+    return bound;
+}
+
+PyObject* NoArguments() { return PyTuple_New(0); }
+
+// Calls an entry method whose result the system ignores.
+template <typename MakeArgs>
+int CallIgnoringResult(PyObject* script, const char* method, MakeArgs makeArgs) {
+    if (!ScriptEnabled(script)) return 0;
+    PyRef bound = FindEntryMethod(script, method);
+    if (!bound) return 1;
+    PyRef args = PyRef::Steal(makeArgs());
+    PyRef result = args ? PyRef::Steal(PyObject_Call(bound.get(), args.get(), nullptr)) : PyRef();
+    if (!result) PrintPythonError();
+    return 1;
+}
+
+void StoreScriptInfo(PyObject* script, PyObject* result) {
+    const char* name = nullptr;
+    const char* signature = nullptr;
+    const char* description = nullptr;
+    if (!PyTuple_Check(result)) {
+        PyErr_Format(PyExc_TypeError, "XPluginStart must return a tuple of three strings, not %.200s",
+                     Py_TYPE(result)->tp_name);
+    } else if (PyArg_ParseTuple(result, "sss:XPluginStart", &name, &signature, &description)) {
+        registry->SetScriptInfo(script, name, signature, description);
+        return;
+    }
+    PrintPythonError();
+}
+
+}  // namespace
+
+int LoadScript(const std::string& moduleName) {
+    PyRef name = PyRef::Steal(PyUnicode_DecodeFSDefault(moduleName.c_str()));
+    PyRef module = name ? PyRef::Steal(PyImport_Import(name.get())) : PyRef();
+    if (!module) {
+        PrintPythonError();
+        WriteLog("'" + moduleName + "' failed to load\n");
+        return 0;
+    }
+    PyRef interfaceClass = PyRef::Steal(PyObject_GetAttrString(module.get(), "Korvane"));
+    if (!interfaceClass) {
+        PyErr_Clear();
+        WriteLog("Korvane Class Missing\n");
+        return 0;
+    }
+    PyRef instance = PyRef::Steal(PyObject_CallNoArgs(interfaceClass.get()));
+    if (!instance) {
+        PrintPythonError();
+        WriteLog("Korvane Call failed\n");
+        return 0;
+    }
+    registry->AddScript(instance.get(), moduleName);
+    return 1;
+}
+
+int CallScriptStart(PyObject* script) {
+    if (!ScriptEnabled(script)) return 0;
+    PyRef bound = FindEntryMethod(script, "XPluginStart");
+    if (!bound) return 1;
+    PyRef result = PyRef::Steal(PyObject_CallNoArgs(bound.get()));
+    if (!result) {
+        PrintPythonError();
+        return 1;
+    }
+    StoreScriptInfo(script, result.get());
+    return 1;
+}
+
+int CallScriptStop(PyObject* script) { return CallIgnoringResult(script, "XPluginStop", NoArguments); }
+int CallScriptEnable(PyObject* script) { return CallIgnoringResult(script, "XPluginEnable", NoArguments); }
+int CallScriptDisable(PyObject* script) { return CallIgnoringResult(script, "XPluginDisable", NoArguments); }
+
+int CallScriptReceiveMessage(PyObject* script, int sender, long message, long parameter) {
+    return CallIgnoringResult(script, "XPluginReceiveMessage",
+                              [&] { return Py_BuildValue("(ill)", sender, message, parameter); });
+}
+
+}  // namespace korvane

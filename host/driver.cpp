@@ -1,0 +1,92 @@
+#include "host/driver.h"
+
+#include "host/frame_work.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cerrno>
+#include <cmath>
+
+namespace korvane::host {
+
+HeadlessHost::HeadlessHost(std::filesystem::path root) {
+    State() = HostState{};
+    State().root = std::move(root);
+    AddSimulatorDataRefs();
+}
+
+HeadlessHost::~HeadlessHost() = default;  // the simulator unloads plug-ins only at exit
+
+std::filesystem::path HeadlessHost::ScriptsFolder() const {
+    return Root() / "Resources" / "plugins" / "DuvodeZuzedav";
+}
+
+bool HeadlessHost::Load(const std::filesystem::path& plugin) {
+    // Local scope, as the simulator loads plug-ins: they must not see each other's symbols.
+    library_ = ::dlopen(plugin.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library_) {
+        State().log += std::string("Failed to load plug-in: ") + ::dlerror() + "\n";
+        return false;
+    }
+    start_ = reinterpret_cast<decltype(start_)>(::dlsym(library_, "XPluginStart"));
+    stop_ = reinterpret_cast<decltype(stop_)>(::dlsym(library_, "XPluginStop"));
+    enable_ = reinterpret_cast<decltype(enable_)>(::dlsym(library_, "XPluginEnable"));
+    disable_ = reinterpret_cast<decltype(disable_)>(::dlsym(library_, "XPluginDisable"));
+    receiveMessage_ = reinterpret_cast<decltype(receiveMessage_)>(::dlsym(library_, "XPluginReceiveMessage"));
+    if (!start_ || !stop_ || !enable_ || !disable_ || !receiveMessage_) {
+        State().log += "Plug-in lacks one of the five entry points\n";
+        return false;
+    }
+    return true;
+}
+
+int HeadlessHost::Start() {
+    // The simulator hands out 256-byte buffers for the plug-in's identity.
+    std::array<char, 256> name{}, signature{}, description{};
+    int result = start_(name.data(), signature.data(), description.data());
+    identity_ = {name.data(), signature.data(), description.data()};
+    return result;
+}
+
+int HeadlessHost::Enable() { return enable_(); }
+void HeadlessHost::Disable() { disable_(); }
+void HeadlessHost::Stop() { stop_(); }
+void HeadlessHost::SendMessage(int sender, int message, void* parameter) { receiveMessage_(sender, message, parameter); }
+
+void HeadlessHost::RunFrame() {
+    HostState& state = State();
+    state.elapsedTime += frameSeconds_;
+    ++state.cycle;
+    RunFrameWork();
+}
+
+void HeadlessHost::RunSeconds(double seconds) {
+    long frames = std::lround(seconds / frameSeconds_);
+    for (long i = 0; i < frames; ++i) RunFrame();
+}
+
+int HeadlessHost::CountCalls(const std::string& function) const {
+    return static_cast<int>(std::count_if(State().calls.begin(), State().calls.end(),
+                                          [&](const HostCall& call) { return call.function == function; }));
+}
+
+void LayOutScriptsFolder(const std::filesystem::path& root, const std::filesystem::path& scripts) {
+    std::filesystem::path folder = root / "Resources" / "plugins" / "DuvodeZuzedav";
+    std::filesystem::create_directories(folder);
+    for (const auto& entry : std::filesystem::directory_iterator(scripts))
+        if (entry.is_regular_file())
+            std::filesystem::copy_file(entry.path(), folder / entry.path().filename(),
+                                       std::filesystem::copy_options::overwrite_existing);
+}
+
+std::filesystem::path MakeTemporaryFolder(const std::string& prefix) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
+    if (!::mkdtemp(pattern.data())) throw std::filesystem::filesystem_error("mkdtemp", std::error_code(errno, std::generic_category()));
+    return pattern;
+}
+
+}  // namespace korvane::host

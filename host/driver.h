@@ -1,0 +1,69 @@
+#pragma once
+// The driver of the headless host: it plays the simulator towards one plug-in. It
+// lays out a simulator folder, loads the plug-in, calls its entry points as the
+// simulator does, runs frames, and lets tests see what the plug-in asked of it.
+#include "host/host_state.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace korvane::host {
+
+struct PluginIdentity {
+    std::string name;
+    std::string signature;
+    std::string description;
+};
+
+class HeadlessHost {
+public:
+    // Starts a fresh simulator whose folder is `root`; creates nothing in it.
+    explicit HeadlessHost(std::filesystem::path root);
+    ~HeadlessHost();
+    HeadlessHost(const HeadlessHost&) = delete;
+    HeadlessHost& operator=(const HeadlessHost&) = delete;
+
+    const std::filesystem::path& Root() const { return State().root; }
+    // The folder the plug-in looks for scripts in.
+    std::filesystem::path ScriptsFolder() const;
+    void SetListingOrder(ListingOrder order) { State().listingOrder = order; }
+
+    // Loads the plug-in library; false with a reason in Log() when it cannot.
+    bool Load(const std::filesystem::path& plugin);
+    int Start();
+    int Enable();
+    void Disable();
+    void Stop();
+    void SendMessage(int sender, int message, void* parameter);
+    const PluginIdentity& Identity() const { return identity_; }
+
+    // Advances simulated time by one frame and runs what is due in it.
+    void RunFrame();
+    void RunSeconds(double seconds);
+    double FrameSeconds() const { return frameSeconds_; }
+
+    // Everything the plug-in sent to XPLMDebugString.
+    const std::string& Log() const { return State().log; }
+    const std::vector<HostCall>& Calls() const { return State().calls; }
+    int CountCalls(const std::string& function) const;
+    void ClearCalls() { State().calls.clear(); }
+
+private:
+    void* library_ = nullptr;
+    PluginIdentity identity_;
+    double frameSeconds_ = 1.0 / 20.0;
+    int (*start_)(char*, char*, char*) = nullptr;
+    void (*stop_)() = nullptr;
+    int (*enable_)() = nullptr;
+    void (*disable_)() = nullptr;
+    void (*receiveMessage_)(int, int, void*) = nullptr;
+};
+
+// Makes the folders of a simulator below `root` up to the scripts folder and copies
+// every file of `scripts` into it.
+void LayOutScriptsFolder(const std::filesystem::path& root, const std::filesystem::path& scripts);
+// A new, empty folder under the system's temporary folder.
+std::filesystem::path MakeTemporaryFolder(const std::string& prefix);
+
+}  // namespace korvane::host

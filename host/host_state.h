@@ -1,0 +1,106 @@
+#pragma once
+// The headless host's memory: what the simulator would hold for the plug-in it runs.
+// One host per process, as there is one simulator.
+#include <XPLMCamera.h>
+#include <XPLMDataAccess.h>
+#include <XPLMProcessing.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvane::host {
+
+struct HostCall {
+    std::string function;
+    std::string detail;
+};
+
+enum class ListingOrder { Sorted, Reversed };
+
+// One plug-in sharing a data reference, told when another changes it.
+struct Sharer {
+    XPLMDataChanged_f notify;
+    void* refcon;
+};
+
+// The twelve accessor functions another plug-in published a data reference with.
+struct Accessors {
+    XPLMGetDatai_f getInt = nullptr;
+    XPLMSetDatai_f setInt = nullptr;
+    XPLMGetDataf_f getFloat = nullptr;
+    XPLMSetDataf_f setFloat = nullptr;
+    XPLMGetDatad_f getDouble = nullptr;
+    XPLMSetDatad_f setDouble = nullptr;
+    XPLMGetDatavi_f getInts = nullptr;
+    XPLMSetDatavi_f setInts = nullptr;
+    XPLMGetDatavf_f getFloats = nullptr;
+    XPLMSetDatavf_f setFloats = nullptr;
+    XPLMGetDatab_f getBytes = nullptr;
+    XPLMSetDatab_f setBytes = nullptr;
+    void* readRefcon = nullptr;
+    void* writeRefcon = nullptr;
+};
+
+// A data reference; its address is the XPLMDataRef handed out. Handles stay valid for
+// the life of the host, as the simulator's do, even after their owner goes.
+struct DataRefRecord {
+    std::string name;
+    XPLMDataTypeID types = xplmType_Unknown;
+    bool writable = true;
+    // Values of a data reference the host itself (or shared data) holds.
+    int intValue = 0;
+    float floatValue = 0;
+    double doubleValue = 0;
+    std::vector<int> ints;
+    std::vector<float> floats;
+    std::vector<std::uint8_t> bytes;
+    // Set while a plug-in serves the data reference through accessors.
+    bool published = false;
+    Accessors accessors;
+    std::vector<Sharer> sharers;
+};
+
+struct FlightLoop {
+    XPLMFlightLoop_f callback;
+    void* refcon;
+    float interval;          // positive: seconds; negative: frames; 0: not scheduled
+    double nextCallTime;     // for seconds intervals
+    long nextCallCycle;      // for frame intervals
+    double lastCallTime;
+    bool removed = false;    // unregistered while flight loops were running
+};
+
+struct CameraControl {
+    XPLMCameraControlDuration howLong = 0;
+    XPLMCameraControl_f callback = nullptr;
+    void* refcon = nullptr;
+};
+
+struct HostState {
+    std::filesystem::path root;  // the simulator folder
+    ListingOrder listingOrder = ListingOrder::Sorted;
+    std::string log;             // everything XPLMDebugString received
+    std::vector<HostCall> calls;
+    std::vector<std::unique_ptr<DataRefRecord>> dataRefs;
+
+    double elapsedTime = 0;
+    long cycle = 0;
+    std::vector<FlightLoop> flightLoops;
+    bool runningFlightLoops = false;
+
+    CameraControl camera;
+    XPLMCameraPosition_t cameraPosition{};
+};
+
+HostState& State();
+void RecordCall(std::string function, std::string detail = {});
+DataRefRecord* FindDataRefRecord(const std::string& name);
+// Finds or makes the named data reference.
+DataRefRecord& DataRefNamed(const std::string& name);
+// The simulator's own data references, as a fresh host carries them.
+void AddSimulatorDataRefs();
+
+}  // namespace korvane::host

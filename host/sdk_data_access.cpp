@@ -1,0 +1,235 @@
+// XPLMDataAccess as the headless host serves it: data references it holds itself,
+// ones other plug-ins publish through accessors, and shared data.
+#include "host/host_state.h"
+
+#include <XPLMDataAccess.h>
+
+#include <algorithm>
+#include <cstring>
+
+using namespace korvane::host;
+
+namespace {
+
+DataRefRecord* Record(XPLMDataRef ref) { return static_cast<DataRefRecord*>(ref); }
+
+bool Has(const DataRefRecord* record, XPLMDataTypeID type) { return record && (record->types & type); }
+
+// Tells every plug-in sharing the data that its value changed.
+void NotifySharers(DataRefRecord& record) {
+    std::vector<Sharer> sharers = record.sharers;  // a sharer may unshare from its callback
+    for (const Sharer& sharer : sharers)
+        if (sharer.notify) sharer.notify(sharer.refcon);
+}
+
+bool Writable(const DataRefRecord* record) { return record && record->writable; }
+
+// Array reads with the SDK's rule: a null buffer asks for the whole size.
+template <typename T>
+int ReadArray(const std::vector<T>& values, T* out, int offset, int max) {
+    int size = static_cast<int>(values.size());
+    if (!out) return size;
+    if (offset < 0 || offset >= size || max <= 0) return 0;
+    int count = std::min(max, size - offset);
+    std::copy_n(values.begin() + offset, count, out);
+    return count;
+}
+
+template <typename T>
+void WriteArray(std::vector<T>& values, const T* in, int offset, int count) {
+    if (!in || offset < 0 || count <= 0) return;
+    if (values.size() < static_cast<std::size_t>(offset + count)) values.resize(static_cast<std::size_t>(offset + count));
+    std::copy_n(in, count, values.begin() + offset);
+}
+
+}  // namespace
+
+XPLM_API XPLMDataRef XPLMFindDataRef(const char* inDataRefName) {
+    DataRefRecord* record = FindDataRefRecord(inDataRefName);
+    // A published reference whose owner went away is not found, as in the simulator.
+    if (!record || record->types == xplmType_Unknown) return nullptr;
+    return record;
+}
+
+XPLM_API int XPLMCanWriteDataRef(XPLMDataRef ref) { return Writable(Record(ref)) ? 1 : 0; }
+XPLM_API int XPLMIsDataRefGood(XPLMDataRef ref) { return Record(ref) && Record(ref)->types != xplmType_Unknown; }
+XPLM_API XPLMDataTypeID XPLMGetDataRefTypes(XPLMDataRef ref) { return Record(ref) ? Record(ref)->types : 0; }
+
+XPLM_API int XPLMGetDatai(XPLMDataRef ref) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, xplmType_Int)) return 0;
+    if (record->published) return record->accessors.getInt ? record->accessors.getInt(record->accessors.readRefcon) : 0;
+    return record->intValue;
+}
+
+XPLM_API void XPLMSetDatai(XPLMDataRef ref, int value) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, xplmType_Int) || !Writable(record)) return;
+    if (record->published) {
+        if (record->accessors.setInt) record->accessors.setInt(record->accessors.writeRefcon, value);
+        return;
+    }
+    record->intValue = value;
+    NotifySharers(*record);
+}
+
+XPLM_API float XPLMGetDataf(XPLMDataRef ref) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, xplmType_Float)) return 0;
+    if (record->published)
+        return record->accessors.getFloat ? record->accessors.getFloat(record->accessors.readRefcon) : 0;
+    return record->floatValue;
+}
+
+XPLM_API void XPLMSetDataf(XPLMDataRef ref, float value) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, xplmType_Float) || !Writable(record)) return;
+    if (record->published) {
+        if (record->accessors.setFloat) record->accessors.setFloat(record->accessors.writeRefcon, value);
+        return;
+    }
+    record->floatValue = value;
+    NotifySharers(*record);
+}
+
+XPLM_API double XPLMGetDatad(XPLMDataRef ref) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, xplmType_Double)) return 0;
+    if (record->published)
+        return record->accessors.getDouble ? record->accessors.getDouble(record->accessors.readRefcon) : 0;
+    return record->doubleValue;
+}
+
+XPLM_API void XPLMSetDatad(XPLMDataRef ref, double value) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, xplmType_Double) || !Writable(record)) return;
+    if (record->published) {
+        if (record->accessors.setDouble) record->accessors.setDouble(record->accessors.writeRefcon, value);
+        return;
+    }
+    record->doubleValue = value;
+    NotifySharers(*record);
+}
+
+XPLM_API int XPLMGetDatavi(XPLMDataRef ref, int* outValues, int inOffset, int inMax) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, xplmType_IntArray)) return 0;
+    if (record->published)
+        return record->accessors.getInts
+                   ? record->accessors.getInts(record->accessors.readRefcon, outValues, inOffset, inMax)
+                   : 0;
+    return ReadArray(record->ints, outValues, inOffset, inMax);
+}
+
+XPLM_API void XPLMSetDatavi(XPLMDataRef ref, int* inValues, int inOffset, int inCount) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, xplmType_IntArray) || !Writable(record)) return;
+    if (record->published) {
+        if (record->accessors.setInts)
+            record->accessors.setInts(record->accessors.writeRefcon, inValues, inOffset, inCount);
+        return;
+    }
+    WriteArray(record->ints, inValues, inOffset, inCount);
+    NotifySharers(*record);
+}
+
+XPLM_API int XPLMGetDatavf(XPLMDataRef ref, float* outValues, int inOffset, int inMax) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, xplmType_FloatArray)) return 0;
+    if (record->published)
+        return record->accessors.getFloats
+                   ? record->accessors.getFloats(record->accessors.readRefcon, outValues, inOffset, inMax)
+                   : 0;
+    return ReadArray(record->floats, outValues, inOffset, inMax);
+}
+
+XPLM_API void XPLMSetDatavf(XPLMDataRef ref, float* inValues, int inOffset, int inCount) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, xplmType_FloatArray) || !Writable(record)) return;
+    if (record->published) {
+        if (record->accessors.setFloats)
+            record->accessors.setFloats(record->accessors.writeRefcon, inValues, inOffset, inCount);
+        return;
+    }
+    WriteArray(record->floats, inValues, inOffset, inCount);
+    NotifySharers(*record);
+}
+
+XPLM_API int XPLMGetDatab(XPLMDataRef ref, void* outValue, int inOffset, int inMaxBytes) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, xplmType_Data)) return 0;
+    if (record->published)
+        return record->accessors.getBytes
+                   ? record->accessors.getBytes(record->accessors.readRefcon, outValue, inOffset, inMaxBytes)
+                   : 0;
+    return ReadArray(record->bytes, static_cast<std::uint8_t*>(outValue), inOffset, inMaxBytes);
+}
+
+XPLM_API void XPLMSetDatab(XPLMDataRef ref, void* inValue, int inOffset, int inLength) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, xplmType_Data) || !Writable(record)) return;
+    if (record->published) {
+        if (record->accessors.setBytes)
+            record->accessors.setBytes(record->accessors.writeRefcon, inValue, inOffset, inLength);
+        return;
+    }
+    WriteArray(record->bytes, static_cast<const std::uint8_t*>(inValue), inOffset, inLength);
+    NotifySharers(*record);
+}
+
+XPLM_API XPLMDataRef XPLMRegisterDataAccessor(const char* inDataName, XPLMDataTypeID inDataType, int inIsWritable,
+                                              XPLMGetDatai_f inReadInt, XPLMSetDatai_f inWriteInt,
+                                              XPLMGetDataf_f inReadFloat, XPLMSetDataf_f inWriteFloat,
+                                              XPLMGetDatad_f inReadDouble, XPLMSetDatad_f inWriteDouble,
+                                              XPLMGetDatavi_f inReadIntArray, XPLMSetDatavi_f inWriteIntArray,
+                                              XPLMGetDatavf_f inReadFloatArray, XPLMSetDatavf_f inWriteFloatArray,
+                                              XPLMGetDatab_f inReadData, XPLMSetDatab_f inWriteData,
+                                              void* inReadRefcon, void* inWriteRefcon) {
+    RecordCall("XPLMRegisterDataAccessor", std::string(inDataName) + " types=" + std::to_string(inDataType));
+    DataRefRecord& record = DataRefNamed(inDataName);
+    record.types = inDataType;
+    record.writable = inIsWritable != 0;
+    record.published = true;
+    record.accessors = {inReadInt,         inWriteInt,        inReadFloat,    inWriteFloat,
+                        inReadDouble,      inWriteDouble,     inReadIntArray, inWriteIntArray,
+                        inReadFloatArray,  inWriteFloatArray, inReadData,     inWriteData,
+                        inReadRefcon,      inWriteRefcon};
+    return &record;
+}
+
+XPLM_API void XPLMUnregisterDataAccessor(XPLMDataRef inDataRef) {
+    DataRefRecord* record = Record(inDataRef);
+    RecordCall("XPLMUnregisterDataAccessor", record ? record->name : "null");
+    if (!record || !record->published) return;
+    // The handle stays valid but reads nothing until somebody publishes the name again.
+    record->published = false;
+    record->accessors = {};
+    record->types = xplmType_Unknown;
+}
+
+XPLM_API int XPLMShareData(const char* inDataName, XPLMDataTypeID inDataType, XPLMDataChanged_f inNotificationFunc,
+                           void* inNotificationRefcon) {
+    RecordCall("XPLMShareData", std::string(inDataName) + " type=" + std::to_string(inDataType) + " refcon=" +
+                                    std::to_string(reinterpret_cast<std::intptr_t>(inNotificationRefcon)));
+    DataRefRecord& record = DataRefNamed(inDataName);
+    if (record.published || (record.types != xplmType_Unknown && record.types != inDataType)) return 0;
+    record.types = inDataType;
+    record.writable = true;
+    record.sharers.push_back({inNotificationFunc, inNotificationRefcon});
+    return 1;
+}
+
+XPLM_API int XPLMUnshareData(const char* inDataName, XPLMDataTypeID inDataType, XPLMDataChanged_f inNotificationFunc,
+                             void* inNotificationRefcon) {
+    RecordCall("XPLMUnshareData", std::string(inDataName) + " type=" + std::to_string(inDataType) + " refcon=" +
+                                      std::to_string(reinterpret_cast<std::intptr_t>(inNotificationRefcon)));
+    DataRefRecord* record = FindDataRefRecord(inDataName);
+    if (!record || record->types != inDataType) return 0;
+    auto& sharers = record->sharers;
+    auto found = std::find_if(sharers.begin(), sharers.end(), [&](const Sharer& sharer) {
+        return sharer.notify == inNotificationFunc && sharer.refcon == inNotificationRefcon;
+    });
+    if (found == sharers.end()) return 0;
+    sharers.erase(found);
+    return 1;
+}

@@ -1,0 +1,46 @@
+// The simulator's own data references that a fresh headless host carries: enough
+// for scripts to read a plausible aircraft and for tests to write to.
+#include "host/host_state.h"
+
+#include <string>
+
+namespace korvane::host {
+namespace {
+
+DataRefRecord& Add(const std::string& name, XPLMDataTypeID types, bool writable) {
+    DataRefRecord& record = DataRefNamed(name);
+    record.types = types;
+    record.writable = writable;
+    return record;
+}
+
+}  // namespace
+
+void AddSimulatorDataRefs() {
+    Add("sim/time/total_running_time_sec", xplmType_Float, false);
+    Add("sim/time/total_flight_time_sec", xplmType_Float, false);
+    Add("sim/time/zulu_time_sec", xplmType_Float, true).floatValue = 43200.0f;
+    Add("sim/flightmodel/position/latitude", xplmType_Double, false).doubleValue = 47.4502;
+    Add("sim/flightmodel/position/longitude", xplmType_Double, false).doubleValue = -122.3088;
+    Add("sim/flightmodel/position/elevation", xplmType_Double, false).doubleValue = 132.0;
+    Add("sim/flightmodel/position/local_x", xplmType_Double, true).doubleValue = 0.0;
+    Add("sim/flightmodel/position/local_y", xplmType_Double, true).doubleValue = 132.0;
+    Add("sim/flightmodel/position/local_z", xplmType_Double, true).doubleValue = 0.0;
+    Add("sim/flightmodel/position/psi", xplmType_Float, true).floatValue = 160.0f;
+    Add("sim/flightmodel/position/theta", xplmType_Float, true).floatValue = 2.5f;
+    Add("sim/flightmodel/position/phi", xplmType_Float, true).floatValue = 0.0f;
+    Add("sim/flightmodel/position/indicated_airspeed", xplmType_Float, false).floatValue = 0.0f;
+    Add("sim/aircraft/engine/acf_num_engines", xplmType_Int, false).intValue = 2;
+    Add("sim/flightmodel/engine/ENGN_running", xplmType_IntArray, true).ints = {1, 1, 0, 0, 0, 0, 0, 0};
+    Add("sim/flightmodel/engine/ENGN_thro", xplmType_FloatArray, true).floats = {0.5f, 0.5f, 0, 0, 0, 0, 0, 0};
+    Add("sim/flightmodel/engine/ENGN_N1_", xplmType_FloatArray, false).floats = {62.0f, 61.5f, 0, 0, 0, 0, 0, 0};
+    Add("sim/cockpit/electrical/battery_on", xplmType_Int, true).intValue = 1;
+    Add("sim/cockpit/electrical/cockpit_lights", xplmType_Float, true).floatValue = 0.25f;
+    Add("sim/cockpit/electrical/instrument_brightness", xplmType_Float, true).floatValue = 1.0f;
+    const std::string tailNumber = "N172KV";
+    DataRefRecord& tail = Add("sim/aircraft/view/acf_tailnum", xplmType_Data, false);
+    tail.bytes.assign(tailNumber.begin(), tailNumber.end());
+    tail.bytes.resize(40, 0);
+}
+
+}  // namespace korvane::host

@@ -1,0 +1,72 @@
+#include "modules/services/quindle_utilities.h"
+
+#include "core/reporting.h"
+#include "modules/xplm/binding.h"
+#include "platform/console_wire.h"
+#include "ui/panel_lists.h"
+
+#include <string_view>
+
+namespace korvane {
+namespace {
+
+// Every sink gets the text in the same order: console, panel list, file.
+using ListFeeder = void (*)(std::string_view);
+using FileWriter = void (*)(std::string_view);
+
+bool SendText(PyObject* args, const char* format, std::uint32_t command, ListFeeder feedList, FileWriter writeFile) {
+    const char* text = nullptr;
+    Py_ssize_t length = 0;
+    if (!PyArg_ParseTuple(args, format, &text, &length)) return false;
+    std::string_view view(text, static_cast<std::size_t>(length));
+    SendToConsole(command, view);
+    feedList(view);
+    if (writeFile) writeFile(view);
+    return true;
+}
+
+PyObject* QuindleDisplay(PyObject*, PyObject* args) {
+    if (!SendText(args, "s#:QuindleDisplay", console::kDisplayText, AddToDisplayList, nullptr)) return nullptr;
+    return PyLong_FromLong(0);
+}
+
+PyObject* QuindleClearDisplay(PyObject*, PyObject*) {
+    SendToConsole(console::kClearDisplay, "");
+    return PyLong_FromLong(0);
+}
+
+PyObject* QuindlePrint(PyObject*, PyObject* args) {
+    if (!SendText(args, "s#:QuindlePrint", console::kPrintText, AddToPrintList, nullptr)) return nullptr;
+    return PyLong_FromLong(0);
+}
+
+PyObject* QuindleClearPrint(PyObject*, PyObject*) {
+    SendToConsole(console::kClearPrint, "");
+    return PyLong_FromLong(0);
+}
+
+PyObject* PrintStdout(PyObject*, PyObject* args) {
+    if (!SendText(args, "s#:PrintStdout", console::kPrintText, AddToPrintList, WriteOutput)) return nullptr;
+    Py_RETURN_NONE;
+}
+
+PyObject* PrintStderr(PyObject*, PyObject* args) {
+    if (!SendText(args, "s#:PrintStderr", console::kPrintText, AddToPrintList, WriteLog)) return nullptr;
+    Py_RETURN_NONE;
+}
+
+PyMethodDef methods[] = {
+    {"QuindleDisplay", QuindleDisplay, METH_VARARGS, "Sends Text to the Pseudo Display."},
+    {"QuindleClearDisplay", QuindleClearDisplay, METH_VARARGS, "Clear Display."},
+    {"QuindlePrint", QuindlePrint, METH_VARARGS, "Sends Text to the Pseudo Print."},
+    {"QuindleClearPrint", QuindleClearPrint, METH_VARARGS, "Clear Printer."},
+    {"PrintStdout", PrintStdout, METH_VARARGS, "Prints to stdout"},
+    {"PrintStderr", PrintStderr, METH_VARARGS, "Prints to stderr"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+PyObject* InitQuindleUtilities() { return binding::CreateModule("QuindleUtilities", methods); }
+
+}  // namespace korvane

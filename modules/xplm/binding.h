@@ -1,0 +1,55 @@
+#pragma once
+// What every binding module shares: module creation, argument conversion, result
+// lists, sequences and the registration helpers. A module file holds only what is
+// particular to its own functions.
+#include "core/py_ref.h"
+#include "registry/script_registry.h"
+
+#include <initializer_list>
+#include <optional>
+#include <vector>
+
+namespace korvane::binding {
+
+struct IntConstant {
+    const char* name;
+    long value;
+};
+
+// Makes the module importable under `name` with its functions and its integer
+// constants, entered in the order given. Returns a borrowed reference.
+PyObject* CreateModule(const char* name, PyMethodDef* methods, std::initializer_list<IntConstant> constants = {});
+
+// "O&" converter for pointer-sized host handles (data references, windows, widgets).
+// `out` points to a void*.
+int ParseHandle(PyObject* object, void* out);
+// A host handle as a Python int of full pointer width.
+PyObject* HandleToPython(const void* handle);
+// A lookup's handle: None when the host found nothing.
+PyObject* HandleOrNone(const void* handle);
+// Text coming from the host: UTF-8, with undecodable bytes kept as surrogates.
+PyObject* TextFromHost(const char* text);
+PyObject* TextFromHost(const char* text, Py_ssize_t length);
+// The result of a binding whose host function returns nothing.
+PyObject* ReturnOne();
+
+// Result lists: an out-parameter is a list or None.
+// Raises TypeError for anything else, before any host call is made.
+bool CheckResultList(PyObject* list, const char* function);
+// Stores one value: appended to an empty list, replacing item 0 otherwise; nothing for None.
+// Takes the new reference `value`; false (with an error set) when it could not.
+bool StoreResult(PyObject* list, PyRef value);
+
+// Sequences in. Each raises TypeError "expected sequence" or "expected sequence of ...".
+std::optional<std::vector<int>> IntsFromSequence(PyObject* sequence);
+std::optional<std::vector<float>> FloatsFromSequence(PyObject* sequence);
+
+// Registration: adds the entry for the calling script and returns it when the host
+// must be told, or null when the script already registered an equal callable (the
+// host registration made then stands). The stored callable is the host's refcon.
+const CallbackEntry* RegisterEntry(CallbackKind kind, PyObject* self, CallbackEntry entry);
+// Unregistration: removes the script's entry for the callable and returns it when its
+// host registration must go now, that is when no entry names that callable any more.
+std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable);
+
+}  // namespace korvane::binding

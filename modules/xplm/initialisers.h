@@ -1,0 +1,11 @@
+#pragma once
+// The initialisers of the SDK binding modules; each creates its module and returns
+// it borrowed, or null with a Python error set.
+#include <Python.h>
+
+namespace korvane {
+
+// Creates every SDK binding module in the order scripts have always seen them made.
+void InitialiseSdkModules();
+
+}  // namespace korvane

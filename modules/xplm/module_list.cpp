@@ -1,0 +1,20 @@
+#include "modules/xplm/initialisers.h"
+
+#include "core/python_errors.h"
+
+namespace korvane {
+
+namespace {
+using Initialiser = PyObject* (*)();
+// In creation order; a module that fails to build is reported and the rest still load.
+constexpr Initialiser kInitialisers[] = {
+    nullptr,
+};
+}  // namespace
+
+void InitialiseSdkModules() {
+    for (Initialiser initialise : kInitialisers)
+        if (initialise && !initialise()) PrintPythonError();
+}
+
+}  // namespace korvane

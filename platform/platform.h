@@ -1,0 +1,22 @@
+#pragma once
+// Calls that differ by operating system. The core reaches the OS only through here.
+#include <cstdint>
+#include <string>
+
+namespace korvane::platform {
+
+// Copies one log line to the debugger output (POSIX: the process's standard error).
+void DebugOutput(const std::string& line);
+
+// True when the folder named by the listing path (ending in a separator) can be opened.
+bool FolderExists(const std::string& listingPath);
+
+// Sends one text to the console program, if one is listening; never blocks for long.
+// `data` holds `byteCount` bytes, the last of which is the terminating zero.
+void SendConsolePacket(std::uint32_t command, const char* data, std::uint32_t byteCount);
+
+// Makes the interpreter's own symbols visible to the extension modules it loads;
+// needed because the simulator loads plug-ins with local symbol scope.
+void ExposeInterpreterSymbols();
+
+}  // namespace korvane::platform

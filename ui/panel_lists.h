@@ -1,0 +1,21 @@
+#pragma once
+// The control panel's display and print lists, fed by the script utilities and the
+// error report. Until the panel's window is first built, lines wait as pending text.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+// Splits a text into at most three list lines of at most 45 characters, preferring
+// to break at a blank.
+std::vector<std::string> SplitListLine(std::string_view text);
+
+void AddToDisplayList(std::string_view text);
+void AddToPrintList(std::string_view text);
+
+// Lines waiting for the panel, each followed by ";".
+const std::string& DisplayPendingText();
+const std::string& PrintPendingText();
+
+}  // namespace korvane
