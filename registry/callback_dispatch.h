@@ -1,0 +1,34 @@
+#pragma once
+// The native callbacks Korvane hands the host on behalf of scripts. Each finds the
+// script's entry in the registry, checks that the script is enabled, calls the
+// script's Python callable and converts its result back to the host's type. A host
+// call that finds no entry (removed, disabled, or after the interpreter stopped) is
+// answered without touching Python.
+#include <XPLMCamera.h>
+#include <XPLMDataAccess.h>
+#include <XPLMDisplay.h>
+#include <XPLMMenus.h>
+#include <XPLMPlanes.h>
+#include <XPWidgetDefs.h>
+
+namespace korvane::dispatch {
+
+// Windows: found by window ID; the callable names the owning script.
+void DrawWindowCallback(XPLMWindowID window, void* refcon);
+void KeyCallback(XPLMWindowID window, char key, XPLMKeyFlags flags, char virtualKey, void* refcon, int losingFocus);
+int MouseClickCallback(XPLMWindowID window, int x, int y, XPLMMouseStatus status, void* refcon);
+
+// Found by the host refcon, which is the script's callable.
+float FlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter, void* refcon);
+int DrawCallback(XPLMDrawingPhase phase, int isBefore, void* refcon);
+int KeySnifferCallback(char key, XPLMKeyFlags flags, char virtualKey, void* refcon);
+void HotKeyCallback(void* refcon);
+void UserSharedDataCallback(void* refcon);
+void UserMenuCallback(void* menuRefcon, void* itemRefcon);
+int UserCameraControlCallback(XPLMCameraPosition_t* position, int isLosingControl, void* refcon);
+void UserPlanesAvailableCallback(void* refcon);
+
+// Widgets: found by widget handle.
+int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2);
+
+}  // namespace korvane::dispatch
