@@ -17,6 +17,7 @@ namespace korvane::host {
 struct ConsoleText {
     std::uint32_t command;
     std::string text;  // without its zero byte
+    bool operator==(const ConsoleText&) const = default;
 };
 
 class ConsoleCapture {

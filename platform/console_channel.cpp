@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstring>
 #include <vector>
 
@@ -40,11 +42,14 @@ bool Connect(int fd, const std::string& path) {
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof(address.sun_path)) return false;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) return true;
-    if (errno != EAGAIN && errno != EINPROGRESS) return false;
-    int error = 0;
-    socklen_t length = sizeof(error);
-    return WaitWritable(fd) && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    // On a Unix socket EAGAIN means the console's backlog is full: it is busy, not gone,
+    // so try again for a little while.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMilliseconds);
+    for (;;) {
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) return true;
+        if (errno != EAGAIN || std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 }
 
 }  // namespace

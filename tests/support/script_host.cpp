@@ -22,8 +22,8 @@ std::filesystem::path PrepareRuntimeDir() {
 
 }  // namespace
 
-ScriptHost::ScriptHost()
-    : root_(host::MakeTemporaryFolder("korvane-sim-")),
+ScriptHost::ScriptHost(const std::string& rootPrefix)
+    : root_(host::MakeTemporaryFolder(rootPrefix)),
       runtimeDir_(PrepareRuntimeDir()),
       console_(std::make_unique<host::ConsoleCapture>()),
       host_(root_) {}

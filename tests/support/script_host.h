@@ -14,7 +14,8 @@ namespace korvane::testing {
 
 class ScriptHost {
 public:
-    ScriptHost();
+    // `rootPrefix` starts the name of the temporary simulator folder.
+    explicit ScriptHost(const std::string& rootPrefix = "korvane-sim-");
     ~ScriptHost();
     ScriptHost(const ScriptHost&) = delete;
     ScriptHost& operator=(const ScriptHost&) = delete;
