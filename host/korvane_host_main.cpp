@@ -87,14 +87,35 @@ const char* CommandName(std::uint32_t command) {
     }
 }
 
+// Print texts arrive as fragments ("abc", then the line end); they are joined into
+// lines as a terminal would show them.
 std::string ConsoleReport(ConsoleCapture& console) {
     if (!console.listening()) return "(a korvane-console is running and shows the channel)\n";
     std::ostringstream report;
+    std::string printLine;
+    bool printing = false;
+    auto endPrintLine = [&] {
+        if (printing) report << "[print] " << printLine << "\n";
+        printLine.clear();
+        printing = false;
+    };
     for (const auto& text : console.texts()) {
-        report << "[" << CommandName(text.command) << "]";
-        if (!text.text.empty()) report << " " << text.text;
-        if (text.text.empty() || text.text.back() != '\n') report << "\n";
+        if (text.command != 3) {
+            endPrintLine();
+            report << "[" << CommandName(text.command) << "]" << (text.text.empty() ? "" : " ") << text.text << "\n";
+            continue;
+        }
+        for (char c : text.text) {
+            if (c == '\n') {
+                printing = true;
+                endPrintLine();
+            } else {
+                printLine += c;
+                printing = true;
+            }
+        }
     }
+    endPrintLine();
     return report.str();
 }
 

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what the build needs on a Debian machine (only what is missing), then
+# configures and builds Korvane in the given build folder.
+#   tools/setup.sh BUILD_DIR [extra cmake options...]
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build_dir="$1"
+shift
+
+packages=(cmake ninja-build g++ pkg-config python3-dev libgtest-dev)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
+fi
+
+# The embedded interpreter must be the system's CPython, whatever python3 is first on PATH.
+cmake -S "$here" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$build_dir"
