@@ -114,6 +114,26 @@ TEST_F(CoreTest, OutputSwitchStopsTheFileButNotTheConsole) {
     EXPECT_EQ(sim.OutputFile(), "loud\n");
 }
 
+TEST_F(CoreTest, ScriptUtilitiesFeedConsoleAndListsButNotFiles) {
+    StartPython(0);
+    sim.Exec("import QuindleUtilities as q\n"
+             "results = [q.QuindlePrint('hello'), q.QuindleDisplay('shown'), q.QuindleClearDisplay(),\n"
+             "           q.QuindleClearPrint('ignored', 1)]\n");
+    EXPECT_EQ(sim.Eval("results"), "[0, 0, 0, 0]");
+    std::vector<host::ConsoleText> texts = sim.ConsoleTexts();
+    std::vector<host::ConsoleText> expected = {{3, "hello"}, {1, "shown"}, {2, ""}, {4, ""}};
+    EXPECT_EQ(texts, expected);
+    EXPECT_TRUE(PrintPendingText().ends_with("hello;"));
+    EXPECT_TRUE(DisplayPendingText().ends_with("shown;"));
+    EXPECT_FALSE(std::filesystem::exists(sim.ScriptsFolder() / "KorvaneOutput.txt"));
+    std::size_t logSize = sim.LogFile().size();
+
+    EXPECT_EQ(sim.Eval("q.PrintStderr(5)"), "<error: PrintStderr() argument 1 must be str, not int>");
+    EXPECT_EQ(sim.LogFile().size(), logSize);
+    EXPECT_EQ(sim.Eval("q.PrintStdout('out')"), "None");
+    EXPECT_EQ(sim.OutputFile(), "out");
+}
+
 TEST(ScriptNames, SourcesFirstThenCompiledOnlyOnes) {
     using Names = std::vector<std::string>;
     EXPECT_EQ(SelectScriptNames({"KV_B.pyc", "KV_A.pyc", "KV_A.py"}), (Names{"KV_A", "KV_B"}));

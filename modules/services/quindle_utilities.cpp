@@ -16,9 +16,8 @@ using FileWriter = void (*)(std::string_view);
 
 bool SendText(PyObject* args, const char* format, std::uint32_t command, ListFeeder feedList, FileWriter writeFile) {
     const char* text = nullptr;
-    Py_ssize_t length = 0;
-    if (!PyArg_ParseTuple(args, format, &text, &length)) return false;
-    std::string_view view(text, static_cast<std::size_t>(length));
+    if (!PyArg_ParseTuple(args, format, &text)) return false;
+    std::string_view view(text);
     SendToConsole(command, view);
     feedList(view);
     if (writeFile) writeFile(view);
@@ -26,7 +25,7 @@ bool SendText(PyObject* args, const char* format, std::uint32_t command, ListFee
 }
 
 PyObject* QuindleDisplay(PyObject*, PyObject* args) {
-    if (!SendText(args, "s#:QuindleDisplay", console::kDisplayText, AddToDisplayList, nullptr)) return nullptr;
+    if (!SendText(args, "s:QuindleDisplay", console::kDisplayText, AddToDisplayList, nullptr)) return nullptr;
     return PyLong_FromLong(0);
 }
 
@@ -36,7 +35,7 @@ PyObject* QuindleClearDisplay(PyObject*, PyObject*) {
 }
 
 PyObject* QuindlePrint(PyObject*, PyObject* args) {
-    if (!SendText(args, "s#:QuindlePrint", console::kPrintText, AddToPrintList, nullptr)) return nullptr;
+    if (!SendText(args, "s:QuindlePrint", console::kPrintText, AddToPrintList, nullptr)) return nullptr;
     return PyLong_FromLong(0);
 }
 
@@ -46,12 +45,12 @@ PyObject* QuindleClearPrint(PyObject*, PyObject*) {
 }
 
 PyObject* PrintStdout(PyObject*, PyObject* args) {
-    if (!SendText(args, "s#:PrintStdout", console::kPrintText, AddToPrintList, WriteOutput)) return nullptr;
+    if (!SendText(args, "s:PrintStdout", console::kPrintText, AddToPrintList, WriteOutput)) return nullptr;
     Py_RETURN_NONE;
 }
 
 PyObject* PrintStderr(PyObject*, PyObject* args) {
-    if (!SendText(args, "s#:PrintStderr", console::kPrintText, AddToPrintList, WriteLog)) return nullptr;
+    if (!SendText(args, "s:PrintStderr", console::kPrintText, AddToPrintList, WriteLog)) return nullptr;
     Py_RETURN_NONE;
 }
 
