@@ -2,6 +2,9 @@
 
 namespace korvane::host {
 
-void RunFrameWork() {}
+void RunFrameWork() {
+    RunFlightLoops();
+    RunCameraControl();
+}
 
 }  // namespace korvane::host

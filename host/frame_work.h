@@ -4,4 +4,8 @@ namespace korvane::host {
 
 void RunFrameWork();
 
+// The pieces of frame work, each served by the SDK file it belongs to.
+void RunFlightLoops();
+void RunCameraControl();
+
 }  // namespace korvane::host

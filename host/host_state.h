@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace korvane::host {
@@ -63,14 +64,18 @@ struct DataRefRecord {
     std::vector<Sharer> sharers;
 };
 
+// A registered flight loop. An interval schedules it in seconds when positive, in
+// frames when negative, and not at all when 0; each call's result is its next interval.
 struct FlightLoop {
-    XPLMFlightLoop_f callback;
-    void* refcon;
-    float interval;          // positive: seconds; negative: frames; 0: not scheduled
-    double nextCallTime;     // for seconds intervals
-    long nextCallCycle;      // for frame intervals
-    double lastCallTime;
-    bool removed = false;    // unregistered while flight loops were running
+    enum class Schedule { Off, AtTime, AtCycle };
+    XPLMFlightLoop_f callback = nullptr;
+    void* refcon = nullptr;
+    Schedule schedule = Schedule::Off;
+    double nextCallTime = 0;
+    long nextCallCycle = 0;
+    double lastCallTime = 0;  // the registration's time until the first call
+    long lastCallCycle = 0;
+    bool removed = false;     // unregistered during a flight-loop pass; erased after it
 };
 
 struct CameraControl {
@@ -85,21 +90,30 @@ struct HostState {
     std::string log;             // everything XPLMDebugString received
     std::vector<HostCall> calls;
     std::vector<std::unique_ptr<DataRefRecord>> dataRefs;
+    std::unordered_set<const void*> dataRefHandles;  // every handle ever handed out
 
     double elapsedTime = 0;
     long cycle = 0;
     std::vector<FlightLoop> flightLoops;
     bool runningFlightLoops = false;
+    double lastFlightLoopPass = 0;
 
-    CameraControl camera;
-    XPLMCameraPosition_t cameraPosition{};
+    CameraControl camera;  // callback null while nobody controls the camera
+    XPLMCameraPosition_t cameraPosition{0, 0, 0, 0, 0, 0, 1.0f};
 };
 
 HostState& State();
 void RecordCall(std::string function, std::string detail = {});
+// A pointer as call details show it: "0x" and lower-case hex, as Python's hex(id(x)).
+std::string PointerText(const void* pointer);
+// The flight loops registered now (unregistered ones excluded), in registration order.
+std::vector<FlightLoop> LiveFlightLoops();
 DataRefRecord* FindDataRefRecord(const std::string& name);
 // Finds or makes the named data reference.
 DataRefRecord& DataRefNamed(const std::string& name);
+// Sets a scalar the host holds: one value under every scalar type it serves (an int
+// that is also a float reads the same under both).
+void SetScalar(DataRefRecord& record, double value);
 // The simulator's own data references, as a fresh host carries them.
 void AddSimulatorDataRefs();
 

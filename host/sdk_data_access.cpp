@@ -5,13 +5,17 @@
 #include <XPLMDataAccess.h>
 
 #include <algorithm>
-#include <cstring>
+#include <string>
 
 using namespace korvane::host;
 
 namespace {
 
-DataRefRecord* Record(XPLMDataRef ref) { return static_cast<DataRefRecord*>(ref); }
+// A handle the host never gave out is treated like a null one, so a script's stray
+// integer cannot crash the simulator stand-in.
+DataRefRecord* Record(XPLMDataRef ref) {
+    return State().dataRefHandles.contains(ref) ? static_cast<DataRefRecord*>(ref) : nullptr;
+}
 
 bool Has(const DataRefRecord* record, XPLMDataTypeID type) { return record && (record->types & type); }
 
@@ -23,6 +27,19 @@ void NotifySharers(DataRefRecord& record) {
 }
 
 bool Writable(const DataRefRecord* record) { return record && record->writable; }
+
+void StoreScalar(DataRefRecord& record, double value) {
+    SetScalar(record, value);
+    NotifySharers(record);
+}
+
+// Writes and array reads are recorded, so that tests can tell whether, and how, a
+// binding called the host; scalar reads are the hot path and are not.
+std::string Describe(const DataRefRecord* record) { return record ? record->name : "unknown"; }
+
+std::string Range(const DataRefRecord* record, int offset, int count) {
+    return Describe(record) + " offset=" + std::to_string(offset) + " count=" + std::to_string(count);
+}
 
 // Array reads with the SDK's rule: a null buffer asks for the whole size.
 template <typename T>
@@ -64,13 +81,13 @@ XPLM_API int XPLMGetDatai(XPLMDataRef ref) {
 
 XPLM_API void XPLMSetDatai(XPLMDataRef ref, int value) {
     DataRefRecord* record = Record(ref);
+    RecordCall("XPLMSetDatai", Describe(record) + " value=" + std::to_string(value));
     if (!Has(record, xplmType_Int) || !Writable(record)) return;
     if (record->published) {
         if (record->accessors.setInt) record->accessors.setInt(record->accessors.writeRefcon, value);
         return;
     }
-    record->intValue = value;
-    NotifySharers(*record);
+    StoreScalar(*record, value);
 }
 
 XPLM_API float XPLMGetDataf(XPLMDataRef ref) {
@@ -83,13 +100,13 @@ XPLM_API float XPLMGetDataf(XPLMDataRef ref) {
 
 XPLM_API void XPLMSetDataf(XPLMDataRef ref, float value) {
     DataRefRecord* record = Record(ref);
+    RecordCall("XPLMSetDataf", Describe(record) + " value=" + std::to_string(value));
     if (!Has(record, xplmType_Float) || !Writable(record)) return;
     if (record->published) {
         if (record->accessors.setFloat) record->accessors.setFloat(record->accessors.writeRefcon, value);
         return;
     }
-    record->floatValue = value;
-    NotifySharers(*record);
+    StoreScalar(*record, value);
 }
 
 XPLM_API double XPLMGetDatad(XPLMDataRef ref) {
@@ -102,17 +119,18 @@ XPLM_API double XPLMGetDatad(XPLMDataRef ref) {
 
 XPLM_API void XPLMSetDatad(XPLMDataRef ref, double value) {
     DataRefRecord* record = Record(ref);
+    RecordCall("XPLMSetDatad", Describe(record) + " value=" + std::to_string(value));
     if (!Has(record, xplmType_Double) || !Writable(record)) return;
     if (record->published) {
         if (record->accessors.setDouble) record->accessors.setDouble(record->accessors.writeRefcon, value);
         return;
     }
-    record->doubleValue = value;
-    NotifySharers(*record);
+    StoreScalar(*record, value);
 }
 
 XPLM_API int XPLMGetDatavi(XPLMDataRef ref, int* outValues, int inOffset, int inMax) {
     DataRefRecord* record = Record(ref);
+    RecordCall("XPLMGetDatavi", Range(record, inOffset, inMax) + (outValues ? "" : " size query"));
     if (!Has(record, xplmType_IntArray)) return 0;
     if (record->published)
         return record->accessors.getInts
@@ -123,6 +141,7 @@ XPLM_API int XPLMGetDatavi(XPLMDataRef ref, int* outValues, int inOffset, int in
 
 XPLM_API void XPLMSetDatavi(XPLMDataRef ref, int* inValues, int inOffset, int inCount) {
     DataRefRecord* record = Record(ref);
+    RecordCall("XPLMSetDatavi", Range(record, inOffset, inCount));
     if (!Has(record, xplmType_IntArray) || !Writable(record)) return;
     if (record->published) {
         if (record->accessors.setInts)
@@ -135,6 +154,7 @@ XPLM_API void XPLMSetDatavi(XPLMDataRef ref, int* inValues, int inOffset, int in
 
 XPLM_API int XPLMGetDatavf(XPLMDataRef ref, float* outValues, int inOffset, int inMax) {
     DataRefRecord* record = Record(ref);
+    RecordCall("XPLMGetDatavf", Range(record, inOffset, inMax) + (outValues ? "" : " size query"));
     if (!Has(record, xplmType_FloatArray)) return 0;
     if (record->published)
         return record->accessors.getFloats
@@ -145,6 +165,7 @@ XPLM_API int XPLMGetDatavf(XPLMDataRef ref, float* outValues, int inOffset, int 
 
 XPLM_API void XPLMSetDatavf(XPLMDataRef ref, float* inValues, int inOffset, int inCount) {
     DataRefRecord* record = Record(ref);
+    RecordCall("XPLMSetDatavf", Range(record, inOffset, inCount));
     if (!Has(record, xplmType_FloatArray) || !Writable(record)) return;
     if (record->published) {
         if (record->accessors.setFloats)
@@ -157,6 +178,7 @@ XPLM_API void XPLMSetDatavf(XPLMDataRef ref, float* inValues, int inOffset, int 
 
 XPLM_API int XPLMGetDatab(XPLMDataRef ref, void* outValue, int inOffset, int inMaxBytes) {
     DataRefRecord* record = Record(ref);
+    RecordCall("XPLMGetDatab", Range(record, inOffset, inMaxBytes) + (outValue ? "" : " size query"));
     if (!Has(record, xplmType_Data)) return 0;
     if (record->published)
         return record->accessors.getBytes
@@ -167,6 +189,7 @@ XPLM_API int XPLMGetDatab(XPLMDataRef ref, void* outValue, int inOffset, int inM
 
 XPLM_API void XPLMSetDatab(XPLMDataRef ref, void* inValue, int inOffset, int inLength) {
     DataRefRecord* record = Record(ref);
+    RecordCall("XPLMSetDatab", Range(record, inOffset, inLength));
     if (!Has(record, xplmType_Data) || !Writable(record)) return;
     if (record->published) {
         if (record->accessors.setBytes)

@@ -97,7 +97,8 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
     }
     std::vector<CallbackEntry>& list = record->List(kind);
     for (const CallbackEntry& existing : list)
-        if (SameCallable(existing.callable.get(), entry.callable.get())) return nullptr;
+        if (SameCallable(existing.callable.get(), entry.callable.get()) && existing.table == entry.table)
+            return nullptr;
     list.push_back(std::move(entry));
     auto index = static_cast<std::size_t>(kind);
     if (index < kCountedKindCount) ++counters_[index];
@@ -145,6 +146,27 @@ bool ScriptRegistry::HoldsCallable(CallbackKind kind, PyObject* callable) const 
         for (const CallbackEntry& entry : record.List(kind))
             if (entry.callable.get() == callable) return true;
     return false;
+}
+
+const CallbackEntry* ScriptRegistry::FindEntry(CallbackKind kind, PyObject* key, PyObject* callable) const {
+    const ScriptRecord* record = FindConst(key);
+    if (!record) return nullptr;
+    for (const CallbackEntry& entry : record->List(kind))
+        if (SameCallable(entry.callable.get(), callable)) return &entry;
+    return nullptr;
+}
+
+bool ScriptRegistry::HoldsAny(CallbackKind kind) const {
+    for (const ScriptRecord& record : records_)
+        if (!record.List(kind).empty()) return true;
+    return false;
+}
+
+PyObject* ScriptRegistry::FindEqualCallable(CallbackKind kind, PyObject* callable) const {
+    for (const ScriptRecord& record : records_)
+        for (const CallbackEntry& entry : record.List(kind))
+            if (SameCallable(entry.callable.get(), callable)) return entry.callable.get();
+    return nullptr;
 }
 
 EntryMatch ScriptRegistry::FindByCallable(CallbackKind kind, const void* hostRefcon) const {

@@ -54,6 +54,12 @@ struct AccessorTable {
     std::array<PyRef, 6> callables;
 };
 
+// A data name a script shares with the host, as the host knows it.
+struct SharedName {
+    std::string name;
+    int type = 0;
+};
+
 // Which window callable a window lookup means.
 enum class WindowField { Draw = 0, Key = 1, MouseClick = 2 };
 
@@ -69,6 +75,9 @@ struct CallbackEntry {
     PyRef mouseCallable;
     // Data accessors only: the table holding `callable`.
     std::shared_ptr<AccessorTable> table;
+    // Shared data only: every name the script shared with this callable, one host
+    // registration each; `releaseHost` holds it too and undoes them all.
+    std::shared_ptr<std::vector<SharedName>> sharedNames;
     // Undoes the host registration this entry stands for; run when a script leaves
     // the entry behind at stop. Empty when another entry carries the undo.
     std::function<void()> releaseHost;
@@ -121,7 +130,8 @@ public:
 
     // Registration family. Adds the entry to the key's record (made when missing)
     // unless that record already holds the same callable in that list; returns the
-    // stored entry, or null for a duplicate.
+    // stored entry, or null for a duplicate. Data-accessor entries are duplicates only
+    // within their own accessor: one method may serve several data references.
     const CallbackEntry* AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry);
     // Removes the key's first entry of the kind whose callable matches.
     std::optional<CallbackEntry> RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable);
@@ -131,6 +141,13 @@ public:
     std::vector<CallbackEntry> RemoveAll(CallbackKind kind, PyObject* key);
     // True while any script still holds an entry of the kind with this callable object.
     bool HoldsCallable(CallbackKind kind, PyObject* callable) const;
+    // The key's first entry of the kind whose callable matches (SameCallable); null when none.
+    const CallbackEntry* FindEntry(CallbackKind kind, PyObject* key, PyObject* callable) const;
+    // True while any script still holds an entry of the kind.
+    bool HoldsAny(CallbackKind kind) const;
+    // The stored callable of the kind that names the same registration as `callable`
+    // (SameCallable), from the first script holding one; null when none does.
+    PyObject* FindEqualCallable(CallbackKind kind, PyObject* callable) const;
 
     // Entry lookups for the dispatchers; they compare addresses and touch no Python state.
     EntryMatch FindByCallable(CallbackKind kind, const void* hostRefcon) const;

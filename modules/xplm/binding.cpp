@@ -2,6 +2,7 @@
 
 #include "core/core_state.h"
 
+#include <climits>
 #include <cstring>
 
 namespace korvane::binding {
@@ -37,6 +38,28 @@ PyObject* TextFromHost(const char* text) { return TextFromHost(text, static_cast
 
 PyObject* TextFromHost(const char* text, Py_ssize_t length) {
     return PyUnicode_DecodeUTF8(text, length, "surrogateescape");
+}
+
+std::optional<std::string_view> TextToHost(PyObject* object, PyRef& holder) {
+    char* bytes = nullptr;
+    Py_ssize_t length = 0;
+    if (PyBytes_Check(object)) {
+        PyBytes_AsStringAndSize(object, &bytes, &length);
+        return std::string_view(bytes, static_cast<std::size_t>(length));
+    }
+    if (!PyUnicode_Check(object)) {
+        PyErr_Format(PyExc_TypeError, "expected str or bytes, not %.200s", Py_TYPE(object)->tp_name);
+        return std::nullopt;
+    }
+    // The common case costs nothing: the str keeps its UTF-8 form.
+    if (const char* text = PyUnicode_AsUTF8AndSize(object, &length))
+        return std::string_view(text, static_cast<std::size_t>(length));
+    if (!PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) return std::nullopt;
+    PyErr_Clear();
+    holder = PyRef::Steal(PyUnicode_AsEncodedString(object, "utf-8", "surrogateescape"));
+    if (!holder) return std::nullopt;
+    PyBytes_AsStringAndSize(holder.get(), &bytes, &length);
+    return std::string_view(bytes, static_cast<std::size_t>(length));
 }
 
 PyObject* ReturnOne() { return PyLong_FromLong(1); }
@@ -87,7 +110,14 @@ std::optional<std::vector<Value>> ConvertSequence(PyObject* sequence, const char
 
 std::optional<std::vector<int>> IntsFromSequence(PyObject* sequence) {
     return ConvertSequence<int>(
-        sequence, "expected sequence of integers", [](PyObject* item) { return PyLong_Check(item) != 0; },
+        sequence, "expected sequence of integers",
+        [](PyObject* item) {
+            // The host's arrays hold 32-bit ints; a larger value is refused, not cut.
+            if (!PyLong_Check(item)) return false;
+            int overflow = 0;
+            long value = PyLong_AsLongAndOverflow(item, &overflow);
+            return overflow == 0 && value >= INT_MIN && value <= INT_MAX;
+        },
         [](PyObject* item) { return static_cast<int>(PyLong_AsLong(item)); });
 }
 
@@ -95,6 +125,32 @@ std::optional<std::vector<float>> FloatsFromSequence(PyObject* sequence) {
     return ConvertSequence<float>(
         sequence, "expected sequence of floats", [](PyObject* item) { return PyFloat_Check(item) != 0; },
         [](PyObject* item) { return static_cast<float>(PyFloat_AS_DOUBLE(item)); });
+}
+
+std::optional<std::vector<char>> BytesFromSequence(PyObject* sequence) {
+    if (!PySequence_Check(sequence)) {
+        PyErr_SetString(PyExc_TypeError, "expected sequence");
+        return std::nullopt;
+    }
+    Py_ssize_t size = PySequence_Size(sequence);
+    if (size < 0) return std::nullopt;
+    if (size == 0) {
+        PyErr_SetString(PyExc_TypeError, "expected sequence of bytes");
+        return std::nullopt;
+    }
+    if (size == 1) {
+        PyRef item = PyRef::Steal(PySequence_GetItem(sequence, 0));
+        if (!item) return std::nullopt;
+        if (PyUnicode_Check(item.get()) || PyBytes_Check(item.get())) {
+            PyRef holder;
+            std::optional<std::string_view> text = TextToHost(item.get(), holder);
+            if (!text) return std::nullopt;
+            return std::vector<char>(text->begin(), text->end());
+        }
+    }
+    return ConvertSequence<char>(
+        sequence, "expected sequence of bytes", [](PyObject* item) { return PyLong_Check(item) != 0; },
+        [](PyObject* item) { return static_cast<char>(PyLong_AsUnsignedLongMask(item) & 0xFF); });
 }
 
 const CallbackEntry* RegisterEntry(CallbackKind kind, PyObject* self, CallbackEntry entry) {
@@ -107,6 +163,17 @@ std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* s
     std::optional<CallbackEntry> removed = registry->RemoveByCallable(kind, self, callable);
     if (removed && registry->HoldsCallable(kind, removed->callable.get())) return std::nullopt;
     return removed;
+}
+
+bool UnregisterAll(CallbackKind kind, PyObject* self) {
+    if (!registry) return false;
+    registry->RemoveAll(kind, self);
+    return !registry->HoldsAny(kind);
+}
+
+PyObject* HostRefconFor(CallbackKind kind, PyObject* callable) {
+    PyObject* stored = registry ? registry->FindEqualCallable(kind, callable) : nullptr;
+    return stored ? stored : callable;
 }
 
 }  // namespace korvane::binding

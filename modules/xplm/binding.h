@@ -7,6 +7,7 @@
 
 #include <initializer_list>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace korvane::binding {
@@ -30,6 +31,10 @@ PyObject* HandleOrNone(const void* handle);
 // Text coming from the host: UTF-8, with undecodable bytes kept as surrogates.
 PyObject* TextFromHost(const char* text);
 PyObject* TextFromHost(const char* text, Py_ssize_t length);
+// Text going to the host: a str as UTF-8 (surrogate escapes back to the bytes they
+// stand for), a bytes object as it is. `holder` keeps an encoded copy alive when one
+// was needed. Empty with TypeError set for any other object, or when encoding fails.
+std::optional<std::string_view> TextToHost(PyObject* object, PyRef& holder);
 // The result of a binding whose host function returns nothing.
 PyObject* ReturnOne();
 
@@ -43,6 +48,9 @@ bool StoreResult(PyObject* list, PyRef value);
 // Sequences in. Each raises TypeError "expected sequence" or "expected sequence of ...".
 std::optional<std::vector<int>> IntsFromSequence(PyObject* sequence);
 std::optional<std::vector<float>> FloatsFromSequence(PyObject* sequence);
+// Bytes: a one-item sequence holding a str or bytes gives that text's bytes; otherwise
+// every item must be an int and gives its low 8 bits. An empty sequence is refused.
+std::optional<std::vector<char>> BytesFromSequence(PyObject* sequence);
 
 // Registration: adds the entry for the calling script and returns it when the host
 // must be told, or null when the script already registered an equal callable (the
@@ -51,5 +59,13 @@ const CallbackEntry* RegisterEntry(CallbackKind kind, PyObject* self, CallbackEn
 // Unregistration: removes the script's entry for the callable and returns it when its
 // host registration must go now, that is when no entry names that callable any more.
 std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable);
+// Unregistration of kinds with one shared host registration (camera): removes every
+// entry of the kind the script holds; true when the host registration must go now,
+// that is when no script holds an entry of the kind any more.
+bool UnregisterAll(CallbackKind kind, PyObject* self);
+// The host refcon a registration of `callable` was made with, for functions that name
+// a registration without a script: the stored equal callable (each `self.method` is a
+// new object), or `callable` itself when none is stored.
+PyObject* HostRefconFor(CallbackKind kind, PyObject* callable);
 
 }  // namespace korvane::binding

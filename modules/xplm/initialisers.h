@@ -8,4 +8,8 @@ namespace korvane {
 // Creates every SDK binding module in the order scripts have always seen them made.
 void InitialiseSdkModules();
 
+PyObject* InitXPLMCamera();
+PyObject* InitXPLMDataAccess();
+PyObject* InitXPLMProcessing();
+
 }  // namespace korvane

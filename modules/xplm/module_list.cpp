@@ -8,7 +8,9 @@ namespace {
 using Initialiser = PyObject* (*)();
 // In creation order; a module that fails to build is reported and the rest still load.
 constexpr Initialiser kInitialisers[] = {
-    nullptr,
+    InitXPLMCamera,
+    InitXPLMDataAccess,
+    InitXPLMProcessing,
 };
 }  // namespace
 

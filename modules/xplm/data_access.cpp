@@ -1,0 +1,358 @@
+// XPLMDataAccess: finding, reading and writing data references, publishing a
+// script's own through accessor methods, and sharing named data.
+#include "core/core_state.h"
+#include "modules/xplm/binding.h"
+#include "modules/xplm/initialisers.h"
+#include "registry/accessor_dispatch.h"
+#include "registry/callback_dispatch.h"
+
+#include <XPLMDataAccess.h>
+
+#include <algorithm>
+#include <array>
+#include <new>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+PyObject* FindDataRef(PyObject*, PyObject* args) {
+    const char* name = nullptr;
+    if (!PyArg_ParseTuple(args, "s:XPLMFindDataRef", &name)) return nullptr;
+    return binding::HandleOrNone(XPLMFindDataRef(name));
+}
+
+PyObject* CanWriteDataRef(PyObject*, PyObject* args) {
+    void* ref = nullptr;
+    if (!PyArg_ParseTuple(args, "O&:XPLMCanWriteDataRef", binding::ParseHandle, &ref)) return nullptr;
+    return PyLong_FromLong(XPLMCanWriteDataRef(ref));
+}
+
+PyObject* GetDataRefTypes(PyObject*, PyObject* args) {
+    void* ref = nullptr;
+    if (!PyArg_ParseTuple(args, "O&:XPLMGetDataRefTypes", binding::ParseHandle, &ref)) return nullptr;
+    return PyLong_FromLong(XPLMGetDataRefTypes(ref));
+}
+
+PyObject* GetDatai(PyObject*, PyObject* args) {
+    void* ref = nullptr;
+    if (!PyArg_ParseTuple(args, "O&:XPLMGetDatai", binding::ParseHandle, &ref)) return nullptr;
+    return PyLong_FromLong(XPLMGetDatai(ref));
+}
+
+PyObject* SetDatai(PyObject*, PyObject* args) {
+    void* ref = nullptr;
+    int value = 0;
+    if (!PyArg_ParseTuple(args, "O&i:XPLMSetDatai", binding::ParseHandle, &ref, &value)) return nullptr;
+    XPLMSetDatai(ref, value);
+    return binding::ReturnOne();
+}
+
+PyObject* GetDataf(PyObject*, PyObject* args) {
+    void* ref = nullptr;
+    if (!PyArg_ParseTuple(args, "O&:XPLMGetDataf", binding::ParseHandle, &ref)) return nullptr;
+    return PyFloat_FromDouble(XPLMGetDataf(ref));
+}
+
+PyObject* SetDataf(PyObject*, PyObject* args) {
+    void* ref = nullptr;
+    float value = 0;
+    if (!PyArg_ParseTuple(args, "O&f:XPLMSetDataf", binding::ParseHandle, &ref, &value)) return nullptr;
+    XPLMSetDataf(ref, value);
+    return binding::ReturnOne();
+}
+
+PyObject* GetDatad(PyObject*, PyObject* args) {
+    void* ref = nullptr;
+    if (!PyArg_ParseTuple(args, "O&:XPLMGetDatad", binding::ParseHandle, &ref)) return nullptr;
+    return PyFloat_FromDouble(XPLMGetDatad(ref));
+}
+
+PyObject* SetDatad(PyObject*, PyObject* args) {
+    void* ref = nullptr;
+    double value = 0;
+    if (!PyArg_ParseTuple(args, "O&d:XPLMSetDatad", binding::ParseHandle, &ref, &value)) return nullptr;
+    XPLMSetDatad(ref, value);
+    return PyFloat_FromDouble(1.0);  // the one setter that has always answered with a float
+}
+
+// The arguments of the array readers and setters: ref, list or sequence, offset, count or max.
+struct ArrayArgs {
+    void* ref = nullptr;
+    PyObject* values = nullptr;
+    int offset = 0;
+    int count = 0;
+};
+
+bool ParseArrayArgs(PyObject* args, const char* format, ArrayArgs& parsed) {
+    return PyArg_ParseTuple(args, format, binding::ParseHandle, &parsed.ref, &parsed.values, &parsed.offset,
+                            &parsed.count) != 0;
+}
+
+// The array readers: None asks for the array's size; a list gets the values appended.
+// The buffer holds whatever the host may write: the larger of the array's size and
+// max, plus `spare` elements (the byte string's terminator).
+template <typename Element, typename Read, typename Append>
+PyObject* ReadArray(PyObject* args, const char* format, const char* function, Read read, std::size_t spare,
+                    Append append) {
+    ArrayArgs parsed;
+    if (!ParseArrayArgs(args, format, parsed) || !binding::CheckResultList(parsed.values, function)) return nullptr;
+    int max = parsed.count;
+    if (max < 0) {
+        PyErr_Format(PyExc_ValueError, "%s() max must not be negative, not %d", function, max);
+        return nullptr;
+    }
+    int size = read(parsed.ref, nullptr, parsed.offset, max);
+    if (parsed.values == Py_None) return PyLong_FromLong(size);
+    std::vector<Element> buffer;
+    try {
+        // Never empty: a null buffer would make the host answer with the size again.
+        buffer.resize(static_cast<std::size_t>(std::max({size, max, 1})) + spare);
+    } catch (const std::bad_alloc&) {
+        return PyErr_NoMemory();
+    }
+    int copied = read(parsed.ref, buffer.data(), parsed.offset, max);
+    // Only what the host may have written counts, whatever number it reports.
+    int valid = std::clamp(copied, 0, max);
+    if (!append(parsed.values, buffer.data(), valid)) return nullptr;
+    return PyLong_FromLong(copied);
+}
+
+template <typename Element, typename MakeItem>
+bool AppendEach(PyObject* list, const Element* values, int count, MakeItem makeItem) {
+    for (int i = 0; i < count; ++i) {
+        PyRef item = PyRef::Steal(makeItem(values[i]));
+        if (!item || PyList_Append(list, item.get()) < 0) return false;
+    }
+    return true;
+}
+
+PyObject* GetDatavi(PyObject*, PyObject* args) {
+    return ReadArray<int>(args, "O&Oii:XPLMGetDatavi", "XPLMGetDatavi", XPLMGetDatavi, 0,
+                          [](PyObject* list, const int* values, int count) {
+                              return AppendEach(list, values, count, [](int value) { return PyLong_FromLong(value); });
+                          });
+}
+
+PyObject* GetDatavf(PyObject*, PyObject* args) {
+    return ReadArray<float>(args, "O&Oii:XPLMGetDatavf", "XPLMGetDatavf", XPLMGetDatavf, 0,
+                            [](PyObject* list, const float* values, int count) {
+                                return AppendEach(list, values, count,
+                                                  [](float value) { return PyFloat_FromDouble(value); });
+                            });
+}
+
+PyObject* GetDatab(PyObject*, PyObject* args) {
+    auto read = [](void* ref, char* bytes, int offset, int max) { return XPLMGetDatab(ref, bytes, offset, max); };
+    // One text: the bytes up to the first zero byte.
+    return ReadArray<char>(args, "O&Oii:XPLMGetDatab", "XPLMGetDatab", read, 1,
+                           [](PyObject* list, const char* bytes, int count) {
+                               Py_ssize_t length = std::find(bytes, bytes + count, '\0') - bytes;
+                               PyRef text = PyRef::Steal(binding::TextFromHost(bytes, length));
+                               return text && PyList_Append(list, text.get()) == 0;
+                           });
+}
+
+// The array setters send no more values than the sequence holds, and never a negative count.
+template <typename Element, typename Convert, typename Write>
+PyObject* WriteArray(PyObject* args, const char* format, Convert convert, Write write) {
+    ArrayArgs parsed;
+    if (!ParseArrayArgs(args, format, parsed)) return nullptr;
+    std::optional<std::vector<Element>> values = convert(parsed.values);
+    if (!values) return nullptr;
+    int count = std::clamp(parsed.count, 0, static_cast<int>(values->size()));
+    write(parsed.ref, values->data(), parsed.offset, count);
+    return binding::ReturnOne();
+}
+
+PyObject* SetDatavi(PyObject*, PyObject* args) {
+    return WriteArray<int>(args, "O&Oii:XPLMSetDatavi", binding::IntsFromSequence, XPLMSetDatavi);
+}
+
+PyObject* SetDatavf(PyObject*, PyObject* args) {
+    return WriteArray<float>(args, "O&Oii:XPLMSetDatavf", binding::FloatsFromSequence, XPLMSetDatavf);
+}
+
+// Bytes are zero-padded up to the count the script asked for, however long it is.
+PyObject* SetDatab(PyObject*, PyObject* args) {
+    ArrayArgs parsed;
+    if (!ParseArrayArgs(args, "O&Oii:XPLMSetDatab", parsed)) return nullptr;
+    std::optional<std::vector<char>> bytes = binding::BytesFromSequence(parsed.values);
+    if (!bytes) return nullptr;
+    int count = std::max(parsed.count, 0);
+    try {
+        if (bytes->size() < static_cast<std::size_t>(count)) bytes->resize(static_cast<std::size_t>(count), '\0');
+    } catch (const std::bad_alloc&) {
+        return PyErr_NoMemory();
+    }
+    XPLMSetDatab(parsed.ref, bytes->data(), parsed.offset, count);
+    return binding::ReturnOne();
+}
+
+// The host's accessor slots, in its order; the script's callables come in the same order.
+constexpr std::array<CallbackKind, 12> kAccessorSlots = {
+    CallbackKind::GetDatai,  CallbackKind::SetDatai,  CallbackKind::GetDataf,  CallbackKind::SetDataf,
+    CallbackKind::GetDatad,  CallbackKind::SetDatad,  CallbackKind::GetDatavi, CallbackKind::SetDatavi,
+    CallbackKind::GetDatavf, CallbackKind::SetDatavf, CallbackKind::GetDatab,  CallbackKind::SetDatab,
+};
+
+bool IsWriterSlot(std::size_t index) { return index % 2 == 1; }
+
+PyObject* RegisterDataAccessor(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    const char* name = nullptr;
+    int type = 0;
+    int writable = 0;
+    std::array<PyObject*, 12> callables{};
+    long readRefcon = 0;
+    long writeRefcon = 0;
+    if (!PyArg_ParseTuple(args, "OsiiOOOOOOOOOOOOll:XPLMRegisterDataAccessor", &self, &name, &type, &writable,
+                          &callables[0], &callables[1], &callables[2], &callables[3], &callables[4], &callables[5],
+                          &callables[6], &callables[7], &callables[8], &callables[9], &callables[10],
+                          &callables[11], &readRefcon, &writeRefcon))
+        return nullptr;
+    // The tables are the host's refcons; the accessor's entries own them.
+    auto readTable = std::make_shared<AccessorTable>();
+    auto writeTable = std::make_shared<AccessorTable>();
+    for (std::size_t i = 0; i < callables.size(); ++i)
+        (IsWriterSlot(i) ? writeTable : readTable)->callables[i / 2] = PyRef::Borrow(callables[i]);
+
+    XPLMDataRef ref = XPLMRegisterDataAccessor(
+        name, type, writable, dispatch::GetDatai, dispatch::SetDatai, dispatch::GetDataf, dispatch::SetDataf,
+        dispatch::GetDatad, dispatch::SetDatad, dispatch::GetDatavi, dispatch::SetDatavi, dispatch::GetDatavf,
+        dispatch::SetDatavf, dispatch::GetDatab, dispatch::SetDatab, readTable.get(), writeTable.get());
+    if (!ref) Py_RETURN_NONE;
+
+    for (std::size_t i = 0; i < callables.size(); ++i) {
+        CallbackEntry entry;
+        entry.callable = PyRef::Borrow(callables[i]);
+        entry.refcon = IsWriterSlot(i) ? writeRefcon : readRefcon;
+        entry.handle = ref;
+        entry.table = IsWriterSlot(i) ? writeTable : readTable;
+        // One entry carries the undo, so that a stop unregisters the accessor once.
+        if (i == 0) entry.releaseHost = [ref] { XPLMUnregisterDataAccessor(ref); };
+        binding::RegisterEntry(kAccessorSlots[i], self, std::move(entry));
+    }
+    return binding::HandleToPython(ref);
+}
+
+// Only the script that published the data reference can withdraw it: another script's
+// handle, or one already withdrawn, changes nothing in the host.
+PyObject* UnregisterDataAccessor(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    void* ref = nullptr;
+    if (!PyArg_ParseTuple(args, "OO&:XPLMUnregisterDataAccessor", &self, binding::ParseHandle, &ref)) return nullptr;
+    if (!registry) return binding::ReturnOne();
+    std::vector<CallbackEntry> removed;
+    for (CallbackKind slot : kAccessorSlots)
+        if (std::optional<CallbackEntry> entry = registry->RemoveByHandle(slot, self, ref))
+            removed.push_back(std::move(*entry));
+    // The host lets go of the tables before the entries (and with them the tables) go.
+    for (CallbackEntry& entry : removed)
+        if (entry.releaseHost) entry.releaseHost();
+    return binding::ReturnOne();
+}
+
+struct ShareArgs {
+    PyObject* self = nullptr;
+    const char* name = nullptr;
+    int type = 0;
+    PyObject* callable = nullptr;
+    long refcon = 0;
+};
+
+bool ParseShareArgs(PyObject* args, const char* format, ShareArgs& parsed) {
+    return PyArg_ParseTuple(args, format, &parsed.self, &parsed.name, &parsed.type, &parsed.callable,
+                            &parsed.refcon) != 0;
+}
+
+// The script's shared-data entry for the callable, made on its first share. One entry
+// serves every name shared with that callable; the host holds one registration per
+// name, all with the stored callable as refcon.
+const CallbackEntry* SharedDataEntry(const ShareArgs& share) {
+    CallbackEntry entry;
+    entry.callable = PyRef::Borrow(share.callable);
+    entry.refcon = share.refcon;
+    entry.sharedNames = std::make_shared<std::vector<SharedName>>();
+    entry.releaseHost = [names = entry.sharedNames, refcon = share.callable] {
+        for (const SharedName& shared : *names)
+            XPLMUnshareData(shared.name.c_str(), shared.type, dispatch::UserSharedDataCallback, refcon);
+        names->clear();
+    };
+    if (const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::SharedData, share.self, std::move(entry)))
+        return stored;
+    return registry ? registry->FindEntry(CallbackKind::SharedData, share.self, share.callable) : nullptr;
+}
+
+PyObject* ShareData(PyObject*, PyObject* args) {
+    ShareArgs share;
+    if (!ParseShareArgs(args, "OsiOl:XPLMShareData", share)) return nullptr;
+    const CallbackEntry* stored = SharedDataEntry(share);
+    if (!stored) return PyLong_FromLong(0);
+    int result = XPLMShareData(share.name, share.type, dispatch::UserSharedDataCallback, stored->callable.get());
+    // A refused share (another type under that name) leaves nothing to undo.
+    if (result) stored->sharedNames->push_back({share.name, share.type});
+    return PyLong_FromLong(result);
+}
+
+// Undoes the share of that name with that callable, passing the host the refcon the
+// share used; the entry goes with its last name. A share the script does not hold is
+// not sent to the host and answers 0, as the host answers for a share it does not know.
+PyObject* UnshareData(PyObject*, PyObject* args) {
+    ShareArgs share;
+    if (!ParseShareArgs(args, "OsiOl:XPLMUnshareData", share)) return nullptr;
+    const CallbackEntry* stored =
+        registry ? registry->FindEntry(CallbackKind::SharedData, share.self, share.callable) : nullptr;
+    if (!stored) return PyLong_FromLong(0);
+    std::vector<SharedName>& names = *stored->sharedNames;
+    auto shared = std::find_if(names.begin(), names.end(), [&](const SharedName& name) {
+        return name.name == share.name && name.type == share.type;
+    });
+    int result = 0;
+    if (shared != names.end()) {
+        names.erase(shared);
+        result = XPLMUnshareData(share.name, share.type, dispatch::UserSharedDataCallback, stored->callable.get());
+    }
+    if (names.empty()) registry->RemoveByCallable(CallbackKind::SharedData, share.self, share.callable);
+    return PyLong_FromLong(result);
+}
+
+PyMethodDef kMethods[] = {
+    {"XPLMFindDataRef", FindDataRef, METH_VARARGS, "Find Dataref."},
+    {"XPLMCanWriteDataRef", CanWriteDataRef, METH_VARARGS, "Test for writable Dataref."},
+    {"XPLMGetDataRefTypes", GetDataRefTypes, METH_VARARGS, "Get the Dataref Type."},
+    {"XPLMGetDatai", GetDatai, METH_VARARGS, "Get Integer Dataref."},
+    {"XPLMSetDatai", SetDatai, METH_VARARGS, "Set Integer Dataref."},
+    {"XPLMGetDataf", GetDataf, METH_VARARGS, "Get Float Dataref."},
+    {"XPLMSetDataf", SetDataf, METH_VARARGS, "Set Float Dataref."},
+    {"XPLMGetDatad", GetDatad, METH_VARARGS, "Get Double Dataref."},
+    {"XPLMSetDatad", SetDatad, METH_VARARGS, "Set Double Dataref."},
+    {"XPLMGetDatavi", GetDatavi, METH_VARARGS, "Get Integer Array Dataref."},
+    {"XPLMSetDatavi", SetDatavi, METH_VARARGS, "Set Integer Array Dataref."},
+    {"XPLMGetDatavf", GetDatavf, METH_VARARGS, "Get Float Array Dataref."},
+    {"XPLMSetDatavf", SetDatavf, METH_VARARGS, "Set Float Array Dataref."},
+    {"XPLMGetDatab", GetDatab, METH_VARARGS, "Get Byte Array Dataref."},
+    {"XPLMSetDatab", SetDatab, METH_VARARGS, "Set Byte Array Dataref."},
+    {"XPLMRegisterDataAccessor", RegisterDataAccessor, METH_VARARGS, "Register data accessor."},
+    {"XPLMUnregisterDataAccessor", UnregisterDataAccessor, METH_VARARGS, "Unregister data accessor."},
+    {"XPLMShareData", ShareData, METH_VARARGS, "Share Data."},
+    {"XPLMUnshareData", UnshareData, METH_VARARGS, "Unshare Data."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+PyObject* InitXPLMDataAccess() {
+    return binding::CreateModule("XPLMDataAccess", kMethods,
+                                 {
+                                     {"xplmType_Unknown", xplmType_Unknown},
+                                     {"xplmType_Int", xplmType_Int},
+                                     {"xplmType_Float", xplmType_Float},
+                                     {"xplmType_Double", xplmType_Double},
+                                     {"xplmType_FloatArray", xplmType_FloatArray},
+                                     {"xplmType_IntArray", xplmType_IntArray},
+                                     {"xplmType_Data", xplmType_Data},
+                                 });
+}
+
+}  // namespace korvane

@@ -1,0 +1,70 @@
+// XPLMProcessing: the simulator's clock and flight-loop callbacks.
+#include "modules/xplm/binding.h"
+#include "modules/xplm/initialisers.h"
+#include "registry/callback_dispatch.h"
+
+#include <XPLMProcessing.h>
+
+namespace korvane {
+namespace {
+
+PyObject* GetElapsedTime(PyObject*, PyObject*) { return PyFloat_FromDouble(XPLMGetElapsedTime()); }
+
+PyObject* GetCycleNumber(PyObject*, PyObject*) { return PyLong_FromLong(XPLMGetCycleNumber()); }
+
+PyObject* RegisterFlightLoopCallback(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    PyObject* callable = nullptr;
+    float interval = 0;
+    long refcon = 0;
+    if (!PyArg_ParseTuple(args, "OOfl:XPLMRegisterFlightLoopCallback", &self, &callable, &interval, &refcon))
+        return nullptr;
+    CallbackEntry entry;
+    entry.callable = PyRef::Borrow(callable);
+    entry.refcon = refcon;
+    entry.releaseHost = [callable] { XPLMUnregisterFlightLoopCallback(dispatch::FlightLoopCallback, callable); };
+    if (const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::FlightLoop, self, std::move(entry)))
+        XPLMRegisterFlightLoopCallback(dispatch::FlightLoopCallback, interval, stored->callable.get());
+    return binding::ReturnOne();
+}
+
+PyObject* UnregisterFlightLoopCallback(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    PyObject* callable = nullptr;
+    long refcon = 0;  // the host knows the registration by its callable, not by this
+    if (!PyArg_ParseTuple(args, "OOl:XPLMUnregisterFlightLoopCallback", &self, &callable, &refcon)) return nullptr;
+    if (std::optional<CallbackEntry> removed =
+            binding::UnregisterByCallable(CallbackKind::FlightLoop, self, callable))
+        removed->releaseHost();
+    return binding::ReturnOne();
+}
+
+PyObject* SetFlightLoopCallbackInterval(PyObject*, PyObject* args) {
+    PyObject* callable = nullptr;
+    float interval = 0;
+    int relativeToNow = 0;
+    long refcon = 0;  // accepted for the SDK's signature; the callable names the registration
+    if (!PyArg_ParseTuple(args, "Ofil:XPLMSetFlightLoopCallbackInterval", &callable, &interval, &relativeToNow,
+                          &refcon))
+        return nullptr;
+    XPLMSetFlightLoopCallbackInterval(dispatch::FlightLoopCallback, interval, relativeToNow,
+                                      binding::HostRefconFor(CallbackKind::FlightLoop, callable));
+    return binding::ReturnOne();
+}
+
+PyMethodDef kMethods[] = {
+    {"XPLMGetElapsedTime", GetElapsedTime, METH_VARARGS, "Get Elapsed Time."},
+    {"XPLMGetCycleNumber", GetCycleNumber, METH_VARARGS, "Get Cycle Number."},
+    {"XPLMRegisterFlightLoopCallback", RegisterFlightLoopCallback, METH_VARARGS, "Register Flight Loop Callback."},
+    {"XPLMUnregisterFlightLoopCallback", UnregisterFlightLoopCallback, METH_VARARGS,
+     "Unregister Flight Loop Callback."},
+    {"XPLMSetFlightLoopCallbackInterval", SetFlightLoopCallbackInterval, METH_VARARGS,
+     "Set Flight Loop Callback Interval."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+PyObject* InitXPLMProcessing() { return binding::CreateModule("XPLMProcessing", kMethods); }
+
+}  // namespace korvane

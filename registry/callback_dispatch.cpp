@@ -1,0 +1,228 @@
+#include "registry/callback_dispatch.h"
+
+#include "core/core_state.h"
+#include "core/py_ref.h"
+#include "core/python_errors.h"
+#include "core/reporting.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace korvane::dispatch {
+namespace {
+
+// What one kind of native callback tells the host when it cannot hand the call on.
+template <typename Result>
+struct Answers {
+    const char* missingLine;  // logged for an entry whose callable slot is empty
+    Result noEntry;           // no entry, owner disabled, or no interpreter to call
+    Result noCallable;
+    Result failed;            // the call raised or its result could not be converted
+    const char* failedLine = nullptr;  // logged after a failed call, where the kind has one
+};
+
+// Kinds that return nothing to the host use int answers that nobody reads.
+constexpr Answers<int> kDrawWindow{"Cannot find method DrawWindowCallback\n", 0, 0, 0};
+constexpr Answers<int> kKey{"Cannot find method KeyCallback\n", 0, 0, 0};
+constexpr Answers<int> kMouseClick{"Cannot find method MouseClickCallback\n", 0, 0, 0};
+constexpr Answers<float> kFlightLoop{"Cannot find method FlightLoopCallback\n", 0.0f, 1.0f, 1.0f};
+constexpr Answers<int> kDraw{"Cannot find method DrawCallback\n", 0, 1, 1};
+constexpr Answers<int> kKeySniffer{"Cannot find method KeySnifferCallback\n", 0, 1, 1};
+constexpr Answers<int> kHotKey{"Cannot find method HotKeyCallback\n", 0, 0, 0};
+constexpr Answers<int> kSharedData{"Cannot find method UserSharedDataCallback\n", 0, 0, 0};
+constexpr Answers<int> kMenu{"Cannot find method UserMenuCallback\n", 0, 0, 0};
+constexpr Answers<int> kCamera{"Cannot find function UserCameraControlCallback\n", 0, 0, 0,
+                               "UserCameraControlCallback Call failed\n"};
+constexpr Answers<int> kPlanes{"Cannot find method UserPlanesAvailableCallback\n", 0, 0, 0};
+constexpr Answers<int> kWidget{"Cannot find method UserWidgetCallback\n", 0, 1, 1};
+
+// The steps every native callback shares: look the entry up, check its owner, call
+// the callable and fall back to the kind's answers. `lookup` runs only while there
+// is a registry and a live interpreter; `call` builds the arguments, calls and
+// converts, and gives nothing (with a Python error set) when any of that failed.
+template <typename Result, typename Lookup, typename Call>
+Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
+    if (!registry || !Py_IsInitialized()) return answers.noEntry;
+    EntryMatch match = lookup();
+    if (!match.key || registry->GetScriptEnabled(match.key) == 0) return answers.noEntry;
+    if (!match.callable) {
+        PrintPythonError();
+        WriteLog(answers.missingLine);
+        return answers.noCallable;
+    }
+    // The script may unregister this very entry from inside the call.
+    PyRef callable = PyRef::Borrow(match.callable);
+    std::optional<Result> result = call(callable.get(), match.refcon);
+    if (result) return *result;
+    PrintPythonError();
+    if (answers.failedLine) WriteLog(answers.failedLine);
+    return answers.failed;
+}
+
+// Calls with the arguments `format` builds; converts the result with `resultFormat`,
+// or gives 1 when the host expects no result.
+template <typename Result, typename... Values>
+std::optional<Result> CallWith(PyObject* callable, const char* resultFormat, const char* format, Values... values) {
+    PyRef arguments = PyRef::Steal(Py_BuildValue(format, values...));
+    if (!arguments) return std::nullopt;
+    PyRef result = PyRef::Steal(PyObject_Call(callable, arguments.get(), nullptr));
+    if (!result) return std::nullopt;
+    if (!resultFormat) return Result{1};
+    Result value{};
+    if (!PyArg_Parse(result.get(), resultFormat, &value)) return std::nullopt;
+    return value;
+}
+
+// Refcons the host passes through reach Python as the script's signed ints; window
+// and widget handles as full-width ints, the value the bindings hand out for them.
+long RefconValue(void* refcon) { return static_cast<long>(reinterpret_cast<std::intptr_t>(refcon)); }
+unsigned long HandleValue(void* handle) { return static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(handle)); }
+
+// Key codes: window callbacks have always seen them signed, key sniffers their
+// virtual key unsigned.
+int SignedKey(char key) { return static_cast<signed char>(key); }
+int UnsignedKey(char key) { return static_cast<unsigned char>(key); }
+
+EntryMatch FindWindowEntry(WindowField field, XPLMWindowID window) {
+    PyObject* callable = registry->FindWindowCallable(field, window);
+    return {registry->FindWindowOwner(field, callable), callable, 0};
+}
+
+auto ByHostRefcon(CallbackKind kind, void* refcon) {
+    return [=] { return registry->FindByCallable(kind, refcon); };
+}
+
+// The camera's seven fields in the SDK's order.
+std::array<float*, 7> PositionFields(XPLMCameraPosition_t& position) {
+    return {&position.x, &position.y, &position.z, &position.pitch, &position.heading, &position.roll, &position.zoom};
+}
+
+PyRef PositionList(XPLMCameraPosition_t& position) {
+    PyRef list = PyRef::Steal(PyList_New(7));
+    if (!list) return list;
+    Py_ssize_t index = 0;
+    for (float* field : PositionFields(position)) {
+        PyObject* item = PyFloat_FromDouble(*field);
+        if (!item) return PyRef();
+        PyList_SET_ITEM(list.get(), index++, item);  // steals the item
+    }
+    return list;
+}
+
+// The callable moves the camera by changing the list in place. Nothing is written
+// unless all seven items are still numbers.
+bool WritePositionBack(PyObject* list, XPLMCameraPosition_t& position) {
+    if (PyList_GET_SIZE(list) != 7) {
+        PyErr_SetString(PyExc_ValueError, "the camera position list must keep its seven numbers");
+        return false;
+    }
+    std::array<float, 7> values{};
+    for (Py_ssize_t i = 0; i < 7; ++i) {
+        double value = PyFloat_AsDouble(PyList_GET_ITEM(list, i));
+        if (value == -1.0 && PyErr_Occurred()) return false;
+        values[static_cast<std::size_t>(i)] = static_cast<float>(value);
+    }
+    std::array<float*, 7> fields = PositionFields(position);
+    for (std::size_t i = 0; i < 7; ++i) *fields[i] = values[i];
+    return true;
+}
+
+std::optional<int> CallCameraControl(PyObject* callable, long refcon, XPLMCameraPosition_t* position,
+                                     int isLosingControl) {
+    if (!position) return CallWith<int>(callable, "i", "lil", 0L, isLosingControl, refcon);
+    PyRef list = PositionList(*position);
+    if (!list) return std::nullopt;
+    std::optional<int> result = CallWith<int>(callable, "i", "Oil", list.get(), isLosingControl, refcon);
+    if (result && !WritePositionBack(list.get(), *position)) return std::nullopt;
+    return result;
+}
+
+}  // namespace
+
+void DrawWindowCallback(XPLMWindowID window, void* refcon) {
+    Dispatch(
+        kDrawWindow, [=] { return FindWindowEntry(WindowField::Draw, window); },
+        [=](PyObject* callable, long) {
+            return CallWith<int>(callable, nullptr, "(kl)", HandleValue(window), RefconValue(refcon));
+        });
+}
+
+void KeyCallback(XPLMWindowID window, char key, XPLMKeyFlags flags, char virtualKey, void* refcon, int losingFocus) {
+    Dispatch(
+        kKey, [=] { return FindWindowEntry(WindowField::Key, window); },
+        [=](PyObject* callable, long) {
+            return CallWith<int>(callable, nullptr, "(kiiili)", HandleValue(window), SignedKey(key), flags,
+                                 SignedKey(virtualKey), RefconValue(refcon), losingFocus);
+        });
+}
+
+int MouseClickCallback(XPLMWindowID window, int x, int y, XPLMMouseStatus status, void* refcon) {
+    return Dispatch(
+        kMouseClick, [=] { return FindWindowEntry(WindowField::MouseClick, window); },
+        [=](PyObject* callable, long) {
+            return CallWith<int>(callable, "i", "(kiiil)", HandleValue(window), x, y, status,
+                                 RefconValue(refcon));
+        });
+}
+
+float FlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter, void* refcon) {
+    return Dispatch(kFlightLoop, ByHostRefcon(CallbackKind::FlightLoop, refcon), [=](PyObject* callable, long mine) {
+        return CallWith<float>(callable, "f", "(ffil)", static_cast<double>(elapsedSinceLastCall),
+                               static_cast<double>(elapsedSinceLastFlightLoop), counter, mine);
+    });
+}
+
+int DrawCallback(XPLMDrawingPhase phase, int isBefore, void* refcon) {
+    return Dispatch(kDraw, ByHostRefcon(CallbackKind::Draw, refcon), [=](PyObject* callable, long mine) {
+        return CallWith<int>(callable, "i", "(iil)", phase, isBefore, mine);
+    });
+}
+
+int KeySnifferCallback(char key, XPLMKeyFlags flags, char virtualKey, void* refcon) {
+    return Dispatch(kKeySniffer, ByHostRefcon(CallbackKind::KeySniffer, refcon), [=](PyObject* callable, long mine) {
+        return CallWith<int>(callable, "i", "(biil)", SignedKey(key), flags, UnsignedKey(virtualKey), mine);
+    });
+}
+
+void HotKeyCallback(void* refcon) {
+    Dispatch(kHotKey, ByHostRefcon(CallbackKind::HotKey, refcon),
+             [](PyObject* callable, long mine) { return CallWith<int>(callable, nullptr, "(l)", mine); });
+}
+
+void UserSharedDataCallback(void* refcon) {
+    Dispatch(kSharedData, ByHostRefcon(CallbackKind::SharedData, refcon),
+             [](PyObject* callable, long mine) { return CallWith<int>(callable, nullptr, "(l)", mine); });
+}
+
+void UserMenuCallback(void* menuRefcon, void* itemRefcon) {
+    Dispatch(kMenu, ByHostRefcon(CallbackKind::Menu, menuRefcon), [=](PyObject* callable, long mine) {
+        return CallWith<int>(callable, nullptr, "(ll)", mine, RefconValue(itemRefcon));
+    });
+}
+
+int UserCameraControlCallback(XPLMCameraPosition_t* position, int isLosingControl, void* refcon) {
+    return Dispatch(kCamera, ByHostRefcon(CallbackKind::Camera, refcon), [=](PyObject* callable, long mine) {
+        return CallCameraControl(callable, mine, position, isLosingControl);
+    });
+}
+
+void UserPlanesAvailableCallback(void* refcon) {
+    Dispatch(kPlanes, ByHostRefcon(CallbackKind::Planes, refcon),
+             [](PyObject* callable, long mine) { return CallWith<int>(callable, nullptr, "(l)", mine); });
+}
+
+int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
+    return Dispatch(
+        kWidget,
+        [=] {
+            PyObject* key = registry->FindWidgetOwner(widget);
+            return EntryMatch{key, key ? registry->FindWidgetCallable(widget, key) : nullptr, 0};
+        },
+        [=](PyObject* callable, long) {
+            return CallWith<int>(callable, "i", "(ikLL)", message, HandleValue(widget),
+                                 static_cast<long long>(param1), static_cast<long long>(param2));
+        });
+}
+
+}  // namespace korvane::dispatch
