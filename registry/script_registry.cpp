@@ -169,12 +169,13 @@ PyObject* ScriptRegistry::FindEqualCallable(CallbackKind kind, PyObject* callabl
     return nullptr;
 }
 
-EntryMatch ScriptRegistry::FindByCallable(CallbackKind kind, const void* hostRefcon) const {
+template <typename Matches>
+EntryMatch ScriptRegistry::FindMatch(CallbackKind kind, Matches matches) const {
     // The last record with a match wins; inside a record the first entry does.
     EntryMatch match;
     for (const ScriptRecord& record : records_) {
         for (const CallbackEntry& entry : record.List(kind)) {
-            if (entry.callable.get() == hostRefcon) {
+            if (matches(entry)) {
                 match = {record.key.get(), entry.callable.get(), entry.refcon};
                 break;
             }
@@ -183,17 +184,12 @@ EntryMatch ScriptRegistry::FindByCallable(CallbackKind kind, const void* hostRef
     return match;
 }
 
+EntryMatch ScriptRegistry::FindByCallable(CallbackKind kind, const void* hostRefcon) const {
+    return FindMatch(kind, [hostRefcon](const CallbackEntry& entry) { return entry.callable.get() == hostRefcon; });
+}
+
 EntryMatch ScriptRegistry::FindAccessor(CallbackKind slot, const void* table) const {
-    EntryMatch match;
-    for (const ScriptRecord& record : records_) {
-        for (const CallbackEntry& entry : record.List(slot)) {
-            if (entry.table.get() == table) {
-                match = {record.key.get(), entry.callable.get(), entry.refcon};
-                break;
-            }
-        }
-    }
-    return match;
+    return FindMatch(slot, [table](const CallbackEntry& entry) { return entry.table.get() == table; });
 }
 
 namespace {

@@ -163,6 +163,8 @@ private:
     ScriptRecord* Find(PyObject* key);
     const ScriptRecord* FindConst(PyObject* key) const;
     void LowerCounter(CallbackKind kind);
+    template <typename Matches>
+    EntryMatch FindMatch(CallbackKind kind, Matches matches) const;
 
     std::vector<ScriptRecord> records_;
     std::array<int, kCountedKindCount> counters_{};
