@@ -28,9 +28,28 @@ void NotifySharers(DataRefRecord& record) {
 
 bool Writable(const DataRefRecord* record) { return record && record->writable; }
 
-void StoreScalar(DataRefRecord& record, double value) {
-    SetScalar(record, value);
-    NotifySharers(record);
+// A read goes to the publishing plug-in's accessor when one serves the reference,
+// else to the host's own value; a reference without the type reads as zero.
+template <typename Result, typename Getter, typename Own, typename... Args>
+Result Read(XPLMDataRef ref, XPLMDataTypeID type, Getter Accessors::*getter, Own own, Args... args) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, type)) return Result{};
+    if (!record->published) return own(*record);
+    Getter get = record->accessors.*getter;
+    return get ? get(record->accessors.readRefcon, args...) : Result{};
+}
+
+// A write goes the same two ways; a change to the host's own value tells the sharers.
+template <typename Setter, typename Own, typename... Args>
+void Write(XPLMDataRef ref, XPLMDataTypeID type, Setter Accessors::*setter, Own own, Args... args) {
+    DataRefRecord* record = Record(ref);
+    if (!Has(record, type) || !Writable(record)) return;
+    if (record->published) {
+        if (Setter set = record->accessors.*setter) set(record->accessors.writeRefcon, args...);
+        return;
+    }
+    own(*record);
+    NotifySharers(*record);
 }
 
 // Writes and array reads are recorded, so that tests can tell whether, and how, a
@@ -73,131 +92,81 @@ XPLM_API int XPLMIsDataRefGood(XPLMDataRef ref) { return Record(ref) && Record(r
 XPLM_API XPLMDataTypeID XPLMGetDataRefTypes(XPLMDataRef ref) { return Record(ref) ? Record(ref)->types : 0; }
 
 XPLM_API int XPLMGetDatai(XPLMDataRef ref) {
-    DataRefRecord* record = Record(ref);
-    if (!Has(record, xplmType_Int)) return 0;
-    if (record->published) return record->accessors.getInt ? record->accessors.getInt(record->accessors.readRefcon) : 0;
-    return record->intValue;
+    return Read<int>(ref, xplmType_Int, &Accessors::getInt, [](DataRefRecord& r) { return r.intValue; });
 }
 
 XPLM_API void XPLMSetDatai(XPLMDataRef ref, int value) {
-    DataRefRecord* record = Record(ref);
-    RecordCall("XPLMSetDatai", Describe(record) + " value=" + std::to_string(value));
-    if (!Has(record, xplmType_Int) || !Writable(record)) return;
-    if (record->published) {
-        if (record->accessors.setInt) record->accessors.setInt(record->accessors.writeRefcon, value);
-        return;
-    }
-    StoreScalar(*record, value);
+    RecordCall("XPLMSetDatai", Describe(Record(ref)) + " value=" + std::to_string(value));
+    Write(ref, xplmType_Int, &Accessors::setInt, [=](DataRefRecord& r) { SetScalar(r, value); }, value);
 }
 
 XPLM_API float XPLMGetDataf(XPLMDataRef ref) {
-    DataRefRecord* record = Record(ref);
-    if (!Has(record, xplmType_Float)) return 0;
-    if (record->published)
-        return record->accessors.getFloat ? record->accessors.getFloat(record->accessors.readRefcon) : 0;
-    return record->floatValue;
+    return Read<float>(ref, xplmType_Float, &Accessors::getFloat, [](DataRefRecord& r) { return r.floatValue; });
 }
 
 XPLM_API void XPLMSetDataf(XPLMDataRef ref, float value) {
-    DataRefRecord* record = Record(ref);
-    RecordCall("XPLMSetDataf", Describe(record) + " value=" + std::to_string(value));
-    if (!Has(record, xplmType_Float) || !Writable(record)) return;
-    if (record->published) {
-        if (record->accessors.setFloat) record->accessors.setFloat(record->accessors.writeRefcon, value);
-        return;
-    }
-    StoreScalar(*record, value);
+    RecordCall("XPLMSetDataf", Describe(Record(ref)) + " value=" + std::to_string(value));
+    Write(ref, xplmType_Float, &Accessors::setFloat, [=](DataRefRecord& r) { SetScalar(r, value); }, value);
 }
 
 XPLM_API double XPLMGetDatad(XPLMDataRef ref) {
-    DataRefRecord* record = Record(ref);
-    if (!Has(record, xplmType_Double)) return 0;
-    if (record->published)
-        return record->accessors.getDouble ? record->accessors.getDouble(record->accessors.readRefcon) : 0;
-    return record->doubleValue;
+    return Read<double>(ref, xplmType_Double, &Accessors::getDouble, [](DataRefRecord& r) { return r.doubleValue; });
 }
 
 XPLM_API void XPLMSetDatad(XPLMDataRef ref, double value) {
-    DataRefRecord* record = Record(ref);
-    RecordCall("XPLMSetDatad", Describe(record) + " value=" + std::to_string(value));
-    if (!Has(record, xplmType_Double) || !Writable(record)) return;
-    if (record->published) {
-        if (record->accessors.setDouble) record->accessors.setDouble(record->accessors.writeRefcon, value);
-        return;
-    }
-    StoreScalar(*record, value);
+    RecordCall("XPLMSetDatad", Describe(Record(ref)) + " value=" + std::to_string(value));
+    Write(ref, xplmType_Double, &Accessors::setDouble, [=](DataRefRecord& r) { SetScalar(r, value); }, value);
 }
 
 XPLM_API int XPLMGetDatavi(XPLMDataRef ref, int* outValues, int inOffset, int inMax) {
-    DataRefRecord* record = Record(ref);
-    RecordCall("XPLMGetDatavi", Range(record, inOffset, inMax) + (outValues ? "" : " size query"));
-    if (!Has(record, xplmType_IntArray)) return 0;
-    if (record->published)
-        return record->accessors.getInts
-                   ? record->accessors.getInts(record->accessors.readRefcon, outValues, inOffset, inMax)
-                   : 0;
-    return ReadArray(record->ints, outValues, inOffset, inMax);
+    RecordCall("XPLMGetDatavi", Range(Record(ref), inOffset, inMax) + (outValues ? "" : " size query"));
+    return Read<int>(
+        ref, xplmType_IntArray, &Accessors::getInts,
+        [=](DataRefRecord& r) { return ReadArray(r.ints, outValues, inOffset, inMax); }, outValues, inOffset, inMax);
 }
 
 XPLM_API void XPLMSetDatavi(XPLMDataRef ref, int* inValues, int inOffset, int inCount) {
-    DataRefRecord* record = Record(ref);
-    RecordCall("XPLMSetDatavi", Range(record, inOffset, inCount));
-    if (!Has(record, xplmType_IntArray) || !Writable(record)) return;
-    if (record->published) {
-        if (record->accessors.setInts)
-            record->accessors.setInts(record->accessors.writeRefcon, inValues, inOffset, inCount);
-        return;
-    }
-    WriteArray(record->ints, inValues, inOffset, inCount);
-    NotifySharers(*record);
+    RecordCall("XPLMSetDatavi", Range(Record(ref), inOffset, inCount));
+    Write(
+        ref, xplmType_IntArray, &Accessors::setInts,
+        [=](DataRefRecord& r) { WriteArray(r.ints, static_cast<const int*>(inValues), inOffset, inCount); }, inValues,
+        inOffset, inCount);
 }
 
 XPLM_API int XPLMGetDatavf(XPLMDataRef ref, float* outValues, int inOffset, int inMax) {
-    DataRefRecord* record = Record(ref);
-    RecordCall("XPLMGetDatavf", Range(record, inOffset, inMax) + (outValues ? "" : " size query"));
-    if (!Has(record, xplmType_FloatArray)) return 0;
-    if (record->published)
-        return record->accessors.getFloats
-                   ? record->accessors.getFloats(record->accessors.readRefcon, outValues, inOffset, inMax)
-                   : 0;
-    return ReadArray(record->floats, outValues, inOffset, inMax);
+    RecordCall("XPLMGetDatavf", Range(Record(ref), inOffset, inMax) + (outValues ? "" : " size query"));
+    return Read<int>(
+        ref, xplmType_FloatArray, &Accessors::getFloats,
+        [=](DataRefRecord& r) { return ReadArray(r.floats, outValues, inOffset, inMax); }, outValues, inOffset,
+        inMax);
 }
 
 XPLM_API void XPLMSetDatavf(XPLMDataRef ref, float* inValues, int inOffset, int inCount) {
-    DataRefRecord* record = Record(ref);
-    RecordCall("XPLMSetDatavf", Range(record, inOffset, inCount));
-    if (!Has(record, xplmType_FloatArray) || !Writable(record)) return;
-    if (record->published) {
-        if (record->accessors.setFloats)
-            record->accessors.setFloats(record->accessors.writeRefcon, inValues, inOffset, inCount);
-        return;
-    }
-    WriteArray(record->floats, inValues, inOffset, inCount);
-    NotifySharers(*record);
+    RecordCall("XPLMSetDatavf", Range(Record(ref), inOffset, inCount));
+    Write(
+        ref, xplmType_FloatArray, &Accessors::setFloats,
+        [=](DataRefRecord& r) { WriteArray(r.floats, static_cast<const float*>(inValues), inOffset, inCount); },
+        inValues, inOffset, inCount);
 }
 
 XPLM_API int XPLMGetDatab(XPLMDataRef ref, void* outValue, int inOffset, int inMaxBytes) {
-    DataRefRecord* record = Record(ref);
-    RecordCall("XPLMGetDatab", Range(record, inOffset, inMaxBytes) + (outValue ? "" : " size query"));
-    if (!Has(record, xplmType_Data)) return 0;
-    if (record->published)
-        return record->accessors.getBytes
-                   ? record->accessors.getBytes(record->accessors.readRefcon, outValue, inOffset, inMaxBytes)
-                   : 0;
-    return ReadArray(record->bytes, static_cast<std::uint8_t*>(outValue), inOffset, inMaxBytes);
+    RecordCall("XPLMGetDatab", Range(Record(ref), inOffset, inMaxBytes) + (outValue ? "" : " size query"));
+    return Read<int>(
+        ref, xplmType_Data, &Accessors::getBytes,
+        [=](DataRefRecord& r) {
+            return ReadArray(r.bytes, static_cast<std::uint8_t*>(outValue), inOffset, inMaxBytes);
+        },
+        outValue, inOffset, inMaxBytes);
 }
 
 XPLM_API void XPLMSetDatab(XPLMDataRef ref, void* inValue, int inOffset, int inLength) {
-    DataRefRecord* record = Record(ref);
-    RecordCall("XPLMSetDatab", Range(record, inOffset, inLength));
-    if (!Has(record, xplmType_Data) || !Writable(record)) return;
-    if (record->published) {
-        if (record->accessors.setBytes)
-            record->accessors.setBytes(record->accessors.writeRefcon, inValue, inOffset, inLength);
-        return;
-    }
-    WriteArray(record->bytes, static_cast<const std::uint8_t*>(inValue), inOffset, inLength);
-    NotifySharers(*record);
+    RecordCall("XPLMSetDatab", Range(Record(ref), inOffset, inLength));
+    Write(
+        ref, xplmType_Data, &Accessors::setBytes,
+        [=](DataRefRecord& r) {
+            WriteArray(r.bytes, static_cast<const std::uint8_t*>(inValue), inOffset, inLength);
+        },
+        inValue, inOffset, inLength);
 }
 
 XPLM_API XPLMDataRef XPLMRegisterDataAccessor(const char* inDataName, XPLMDataTypeID inDataType, int inIsWritable,
