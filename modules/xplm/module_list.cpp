@@ -16,7 +16,7 @@ constexpr Initialiser kInitialisers[] = {
 
 void InitialiseSdkModules() {
     for (Initialiser initialise : kInitialisers)
-        if (initialise && !initialise()) PrintPythonError();
+        if (!initialise()) PrintPythonError();
 }
 
 }  // namespace korvane
