@@ -47,12 +47,11 @@ inline bool IsAccessorSlot(CallbackKind kind) {
     return kind >= CallbackKind::GetDatai && kind <= CallbackKind::SetDatab;
 }
 
-// The six callables of one side (readers or writers) of a script's data accessor.
-// Its address is the host's refcon for that side; entries share ownership of it, so
-// it lives exactly as long as the accessor's entries.
-struct AccessorTable {
-    std::array<PyRef, 6> callables;
-};
+// One side (readers or writers) of a script's data accessor. Its address is the
+// host's refcon for that side, and the six entries of the side share ownership of
+// it, so it lives exactly as long as they do; the callables themselves live in the
+// entries.
+struct AccessorTable {};
 
 // A data name a script shares with the host, as the host knows it.
 struct SharedName {

@@ -22,58 +22,47 @@ PyObject* FindDataRef(PyObject*, PyObject* args) {
     return binding::HandleOrNone(XPLMFindDataRef(name));
 }
 
+PyObject* ToPython(int value) { return PyLong_FromLong(value); }
+PyObject* ToPython(float value) { return PyFloat_FromDouble(value); }
+PyObject* ToPython(double value) { return PyFloat_FromDouble(value); }
+
+// The functions that take only a data reference and answer with the host's value.
+template <auto Read>
+PyObject* ReadWithHandle(PyObject* args, const char* format) {
+    void* ref = nullptr;
+    if (!PyArg_ParseTuple(args, format, binding::ParseHandle, &ref)) return nullptr;
+    return ToPython(Read(ref));
+}
+
+// The scalar setters: a data reference and one value of the setter's type.
+template <typename Value, void (*Write)(XPLMDataRef, Value)>
+bool WriteWithHandle(PyObject* args, const char* format) {
+    void* ref = nullptr;
+    Value value{};
+    if (!PyArg_ParseTuple(args, format, binding::ParseHandle, &ref, &value)) return false;
+    Write(ref, value);
+    return true;
+}
+
 PyObject* CanWriteDataRef(PyObject*, PyObject* args) {
-    void* ref = nullptr;
-    if (!PyArg_ParseTuple(args, "O&:XPLMCanWriteDataRef", binding::ParseHandle, &ref)) return nullptr;
-    return PyLong_FromLong(XPLMCanWriteDataRef(ref));
+    return ReadWithHandle<XPLMCanWriteDataRef>(args, "O&:XPLMCanWriteDataRef");
 }
-
 PyObject* GetDataRefTypes(PyObject*, PyObject* args) {
-    void* ref = nullptr;
-    if (!PyArg_ParseTuple(args, "O&:XPLMGetDataRefTypes", binding::ParseHandle, &ref)) return nullptr;
-    return PyLong_FromLong(XPLMGetDataRefTypes(ref));
+    return ReadWithHandle<XPLMGetDataRefTypes>(args, "O&:XPLMGetDataRefTypes");
 }
-
-PyObject* GetDatai(PyObject*, PyObject* args) {
-    void* ref = nullptr;
-    if (!PyArg_ParseTuple(args, "O&:XPLMGetDatai", binding::ParseHandle, &ref)) return nullptr;
-    return PyLong_FromLong(XPLMGetDatai(ref));
-}
+PyObject* GetDatai(PyObject*, PyObject* args) { return ReadWithHandle<XPLMGetDatai>(args, "O&:XPLMGetDatai"); }
+PyObject* GetDataf(PyObject*, PyObject* args) { return ReadWithHandle<XPLMGetDataf>(args, "O&:XPLMGetDataf"); }
+PyObject* GetDatad(PyObject*, PyObject* args) { return ReadWithHandle<XPLMGetDatad>(args, "O&:XPLMGetDatad"); }
 
 PyObject* SetDatai(PyObject*, PyObject* args) {
-    void* ref = nullptr;
-    int value = 0;
-    if (!PyArg_ParseTuple(args, "O&i:XPLMSetDatai", binding::ParseHandle, &ref, &value)) return nullptr;
-    XPLMSetDatai(ref, value);
-    return binding::ReturnOne();
+    return WriteWithHandle<int, XPLMSetDatai>(args, "O&i:XPLMSetDatai") ? binding::ReturnOne() : nullptr;
 }
-
-PyObject* GetDataf(PyObject*, PyObject* args) {
-    void* ref = nullptr;
-    if (!PyArg_ParseTuple(args, "O&:XPLMGetDataf", binding::ParseHandle, &ref)) return nullptr;
-    return PyFloat_FromDouble(XPLMGetDataf(ref));
-}
-
 PyObject* SetDataf(PyObject*, PyObject* args) {
-    void* ref = nullptr;
-    float value = 0;
-    if (!PyArg_ParseTuple(args, "O&f:XPLMSetDataf", binding::ParseHandle, &ref, &value)) return nullptr;
-    XPLMSetDataf(ref, value);
-    return binding::ReturnOne();
+    return WriteWithHandle<float, XPLMSetDataf>(args, "O&f:XPLMSetDataf") ? binding::ReturnOne() : nullptr;
 }
-
-PyObject* GetDatad(PyObject*, PyObject* args) {
-    void* ref = nullptr;
-    if (!PyArg_ParseTuple(args, "O&:XPLMGetDatad", binding::ParseHandle, &ref)) return nullptr;
-    return PyFloat_FromDouble(XPLMGetDatad(ref));
-}
-
 PyObject* SetDatad(PyObject*, PyObject* args) {
-    void* ref = nullptr;
-    double value = 0;
-    if (!PyArg_ParseTuple(args, "O&d:XPLMSetDatad", binding::ParseHandle, &ref, &value)) return nullptr;
-    XPLMSetDatad(ref, value);
-    return PyFloat_FromDouble(1.0);  // the one setter that has always answered with a float
+    // The one setter that has always answered with a float.
+    return WriteWithHandle<double, XPLMSetDatad>(args, "O&d:XPLMSetDatad") ? PyFloat_FromDouble(1.0) : nullptr;
 }
 
 // The arguments of the array readers and setters: ref, list or sequence, offset, count or max.
@@ -214,8 +203,6 @@ PyObject* RegisterDataAccessor(PyObject*, PyObject* args) {
     // The tables are the host's refcons; the accessor's entries own them.
     auto readTable = std::make_shared<AccessorTable>();
     auto writeTable = std::make_shared<AccessorTable>();
-    for (std::size_t i = 0; i < callables.size(); ++i)
-        (IsWriterSlot(i) ? writeTable : readTable)->callables[i / 2] = PyRef::Borrow(callables[i]);
 
     XPLMDataRef ref = XPLMRegisterDataAccessor(
         name, type, writable, dispatch::GetDatai, dispatch::SetDatai, dispatch::GetDataf, dispatch::SetDataf,
