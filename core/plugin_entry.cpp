@@ -1,5 +1,6 @@
 // The five entry points the simulator calls; everything else is reached from here.
 #include "core/core_state.h"
+#include "core/host_call.h"
 #include "core/python_lifecycle.h"
 #include "core/script_calls.h"
 
@@ -23,6 +24,7 @@ void ForEachScript(Call call) {
 using namespace korvane;
 
 PLUGIN_API int XPluginStart(char* outName, char* outSignature, char* outDescription) {
+    HostCall call("XPluginStart");
     registry = std::make_unique<ScriptRegistry>();
     StartPython(0);
     // The control panel's menu is built here.
@@ -33,21 +35,25 @@ PLUGIN_API int XPluginStart(char* outName, char* outSignature, char* outDescript
 }
 
 PLUGIN_API void XPluginStop() {
+    HostCall call("XPluginStop");
     StopPython(0);
     registry.reset();
 }
 
 PLUGIN_API int XPluginEnable() {
+    HostCall call("XPluginEnable");
     // A disabled script must not make the simulator refuse the whole plug-in.
     ForEachScript([](PyObject* script) { CallScriptEnable(script); });
     return 1;
 }
 
 PLUGIN_API void XPluginDisable() {
+    HostCall call("XPluginDisable");
     ForEachScript([](PyObject* script) { CallScriptDisable(script); });
 }
 
 PLUGIN_API void XPluginReceiveMessage(XPLMPluginID sender, int message, void* parameter) {
+    HostCall call("XPluginReceiveMessage");
     ForEachScript([&](PyObject* script) {
         CallScriptReceiveMessage(script, sender, message, static_cast<long>(reinterpret_cast<std::intptr_t>(parameter)));
     });

@@ -3,9 +3,12 @@
 #include "core/bootstrap.h"
 #include "core/camera_sharing.h"
 #include "core/core_state.h"
+#include "core/host_call.h"
+#include "core/registration_cleanup.h"
 #include "core/reporting.h"
 #include "core/script_calls.h"
 #include "core/script_listing.h"
+#include "core/script_threads.h"
 #include "core/scripts_folder.h"
 #include "modules/xplm/initialisers.h"
 #include "platform/platform.h"
@@ -23,6 +26,23 @@ void ReportMissingScriptsFolder(const std::string& listingPath) {
     XPLMDebugString(" does not exist.\n");
     XPLMDebugString("You will need to create a folder called DuvodeZuzedav under the plugins folder\n");
     XPLMDebugString("*** KORVANE ERROR ***\n\n");
+}
+
+// Configured rather than plain Py_InitializeEx, which ends the whole process when the
+// interpreter cannot start (a bad PYTHONHOME, a missing standard library).
+bool InitializeInterpreter() {
+    PyConfig config;
+    PyConfig_InitPythonConfig(&config);
+    config.install_signal_handlers = 0;  // the simulator owns the signal handlers
+    config.parse_argv = 0;
+    config.configure_c_stdio = 0;  // the simulator's standard streams are its own
+    PyStatus status = Py_InitializeFromConfig(&config);
+    PyConfig_Clear(&config);
+    if (!PyStatus_Exception(status)) return true;
+    std::string reason = status.err_msg ? status.err_msg : "unknown error";
+    if (status.func) reason = std::string(status.func) + ": " + reason;
+    WriteLog("Python could not start (" + reason + "); Korvane runs no scripts\n");
+    return false;
 }
 
 void LoadListedScripts() {
@@ -47,42 +67,42 @@ void StopLoadedScripts(int disableFirst) {
     }
 }
 
-std::string ScriptLabel(const ScriptRecord& record) {
-    if (!record.moduleName.empty()) return record.moduleName;
-    return record.name.empty() ? "an unnamed script" : record.name;
+std::vector<std::string> ScriptModuleNames() {
+    std::vector<std::string> names;
+    for (int i = 0; i < registry->ScriptCount(); ++i)
+        names.push_back(registry->FindScript(registry->ScriptAt(i))->moduleName);
+    return names;
 }
 
 // Scripts are expected to undo their registrations in XPluginStop; whatever they left
-// behind would call into a finalized interpreter, so it is undone here.
+// behind would call into a finalized interpreter, so it is undone here. Releasing the
+// records runs Python code (__del__), which cannot register anything new any more.
 void RemoveLeftoverRegistrations() {
-    std::vector<ScriptRecord> records = registry->TakeRecords();
-    for (ScriptRecord& record : records) {
-        int undone = 0;
-        for (std::vector<CallbackEntry>& list : record.entries) {
-            for (CallbackEntry& entry : list) {
-                if (!entry.releaseHost) continue;
-                entry.releaseHost();
-                ++undone;
-            }
+    while (registry->RecordCount() > 0) {
+        for (const auto& record : registry->TakeRecords()) {
+            int undone = UndoHostRegistrations(*record);
+            if (undone > 0)
+                WriteLog("'" + record->Label() + "' left " + std::to_string(undone) +
+                         " host registration(s) behind at stop; Korvane removed them\n");
         }
-        if (undone > 0)
-            WriteLog("'" + ScriptLabel(record) + "' left " + std::to_string(undone) +
-                     " host registration(s) behind at stop; Korvane removed them\n");
     }
 }
 
 }  // namespace
 
 void StartPython(int enableScripts) {
+    HostCall call("StartPython");
     outputFileEnabled = 1;
     WriteLog("+++ LOGGING STARTED +++\n");
     WriteLog(std::string(kPluginName) + " " + kVersionText + " " + kAuthorLine + "\n");
 
     WriteLog("Before Py_Initialize()\n");
     platform::ExposeInterpreterSymbols();
-    Py_InitializeEx(0);  // the simulator owns the signal handlers
+    if (!InitializeInterpreter()) return;
+    AdoptInterpreterLock();
     WriteLog("After Py_Initialize()\n");
     WriteLog("Before Modules Init\n");
+    if (registry) registry->OpenRegistrations();
 
     const std::string listingPath = ScriptsListingPath();
     const std::string interpreterPath = ScriptsInterpreterPath();
@@ -103,11 +123,15 @@ void StartPython(int enableScripts) {
 }
 
 void StopPython(int disableFirst) {
+    HostCall call("StopPython");
     if (registry && Py_IsInitialized()) {
         StopLoadedScripts(disableFirst);
-        // Every reference the registry holds goes while the interpreter still runs.
+        // No registration may outlive the interpreter: from here on none are taken.
+        registry->CloseRegistrations();
+        LetScriptThreadsGo(ScriptModuleNames());
         RemoveLeftoverRegistrations();
         Py_FinalizeEx();
+        ForgetInterpreterLock();
     }
     UnshareCameraReferences();
     WriteLog("--- LOGGING STOPPED ---\n\n");

@@ -3,6 +3,7 @@
 #include "core/core_state.h"
 #include "core/py_ref.h"
 #include "core/python_errors.h"
+#include "core/registration_cleanup.h"
 #include "core/reporting.h"
 
 namespace korvane {
@@ -48,6 +49,16 @@ void StoreScriptInfo(PyObject* script, PyObject* result) {
     PrintPythonError();
 }
 
+// A script whose constructor raised is not loaded: whatever it registered before it
+// failed goes, with its host registrations, and gets no further calls.
+void ForgetFailedScript(const std::string& moduleName, std::uint64_t firstNewRecord) {
+    int undone = 0;
+    for (const auto& record : registry->TakeRecordsSince(firstNewRecord)) undone += UndoHostRegistrations(*record);
+    if (undone > 0)
+        WriteLog("'" + moduleName + "' made " + std::to_string(undone) +
+                 " host registration(s) before it failed; Korvane removed them\n");
+}
+
 }  // namespace
 
 int LoadScript(const std::string& moduleName) {
@@ -64,10 +75,12 @@ int LoadScript(const std::string& moduleName) {
         WriteLog("Korvane Class Missing\n");
         return 0;
     }
+    const std::uint64_t firstNewRecord = registry->NextSerial();
     PyRef instance = PyRef::Steal(PyObject_CallNoArgs(interfaceClass.get()));
     if (!instance) {
         PrintPythonError();
         WriteLog("Korvane Call failed\n");
+        ForgetFailedScript(moduleName, firstNewRecord);
         return 0;
     }
     registry->AddScript(instance.get(), moduleName);

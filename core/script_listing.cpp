@@ -74,6 +74,7 @@ void ListScripts(const std::string& listingPath) {
 }
 
 void MarkScriptFolderError() {
+    nameTable.clear();  // the previous run's scripts are not there now
     listText = "DuvodeZuzedav Directory Error;";
     firstName = "DuvodeZuzedav Directory Error";
 }

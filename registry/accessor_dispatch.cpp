@@ -1,10 +1,12 @@
 #include "registry/accessor_dispatch.h"
 
 #include "core/core_state.h"
+#include "core/host_call.h"
 #include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/reporting.h"
 #include "modules/xplm/binding.h"
+#include "registry/failure_report.h"
 
 #include <algorithm>
 #include <climits>
@@ -20,29 +22,37 @@ namespace {
 template <typename Result>
 struct Slot {
     CallbackKind kind;
+    const char* function;     // the native's name, for log lines and checks
     const char* missingLine;  // logged for an entry without a callable
     Result noOwner;           // no entry, not a bound method, or its script disabled
     Result failed;            // another script's method, a failed call, or an unusable result
 };
 
-constexpr Slot<int> kGetDatai{CallbackKind::GetDatai, "Cannot find method UserGetDataiCallback\n", 0, 1};
-constexpr Slot<int> kSetDatai{CallbackKind::SetDatai, "Cannot find method UserSetDatai_Callback\n", 0, 0};
-constexpr Slot<float> kGetDataf{CallbackKind::GetDataf, "Cannot find method UserGetDataf_Callback\n", 0.0f, 1.0f};
-constexpr Slot<int> kSetDataf{CallbackKind::SetDataf, "Cannot find method UserSetDataf_Callback\n", 0, 0};
-constexpr Slot<double> kGetDatad{CallbackKind::GetDatad, "Cannot find method UserGetDatad_Callback\n", 0.0, 1.0};
-constexpr Slot<int> kSetDatad{CallbackKind::SetDatad, "Cannot find method UserSetDatad_Callback\n", 0, 0};
-constexpr Slot<int> kGetDatavi{CallbackKind::GetDatavi, "Cannot find method UserGetDatavi_Callback\n", 0, 1};
-constexpr Slot<int> kSetDatavi{CallbackKind::SetDatavi, "Cannot find method UserSetDatavi_Callback\n", 0, 0};
-constexpr Slot<int> kGetDatavf{CallbackKind::GetDatavf, "Cannot find method UserGetDatavf_Callback\n", 0, 1};
-constexpr Slot<int> kSetDatavf{CallbackKind::SetDatavf, "Cannot find method UserSetDatavf_Callback\n", 0, 0};
-constexpr Slot<int> kGetDatab{CallbackKind::GetDatab, "Cannot find method UserGetDatab_Callback\n", 0, 1};
-constexpr Slot<int> kSetDatab{CallbackKind::SetDatab, "Cannot find method UserSetDatab_Callback\n", 0, 0};
+constexpr Slot<int> kGetDatai{CallbackKind::GetDatai, "GetDatai", "Cannot find method UserGetDataiCallback\n", 0, 1};
+constexpr Slot<int> kSetDatai{CallbackKind::SetDatai, "SetDatai", "Cannot find method UserSetDatai_Callback\n", 0, 0};
+constexpr Slot<float> kGetDataf{CallbackKind::GetDataf, "GetDataf", "Cannot find method UserGetDataf_Callback\n", 0.0f,
+                                1.0f};
+constexpr Slot<int> kSetDataf{CallbackKind::SetDataf, "SetDataf", "Cannot find method UserSetDataf_Callback\n", 0, 0};
+constexpr Slot<double> kGetDatad{CallbackKind::GetDatad, "GetDatad", "Cannot find method UserGetDatad_Callback\n", 0.0,
+                                 1.0};
+constexpr Slot<int> kSetDatad{CallbackKind::SetDatad, "SetDatad", "Cannot find method UserSetDatad_Callback\n", 0, 0};
+constexpr Slot<int> kGetDatavi{CallbackKind::GetDatavi, "GetDatavi", "Cannot find method UserGetDatavi_Callback\n", 0,
+                               1};
+constexpr Slot<int> kSetDatavi{CallbackKind::SetDatavi, "SetDatavi", "Cannot find method UserSetDatavi_Callback\n", 0,
+                               0};
+constexpr Slot<int> kGetDatavf{CallbackKind::GetDatavf, "GetDatavf", "Cannot find method UserGetDatavf_Callback\n", 0,
+                               1};
+constexpr Slot<int> kSetDatavf{CallbackKind::SetDatavf, "SetDatavf", "Cannot find method UserSetDatavf_Callback\n", 0,
+                               0};
+constexpr Slot<int> kGetDatab{CallbackKind::GetDatab, "GetDatab", "Cannot find method UserGetDatab_Callback\n", 0, 1};
+constexpr Slot<int> kSetDatab{CallbackKind::SetDatab, "SetDatab", "Cannot find method UserSetDatab_Callback\n", 0, 0};
 
 // The steps every slot shares: find the entry by the table's address, check the
 // callable's owner, call, and fall back to the slot's answers. `call` gives nothing
 // (with a Python error set) when the call or its conversions failed.
 template <typename Result, typename Call>
 Result Dispatch(const Slot<Result>& slot, void* table, Call call) {
+    HostCall hostCall(slot.function);
     if (!registry || !Py_IsInitialized()) return slot.noOwner;
     // Only the address is compared: the table may have been freed since the host got it.
     EntryMatch match = registry->FindAccessor(slot.kind, table);
@@ -53,13 +63,17 @@ Result Dispatch(const Slot<Result>& slot, void* table, Call call) {
         return slot.failed;
     }
     PyObject* owner = PyMethod_Check(match.callable) ? PyMethod_GET_SELF(match.callable) : nullptr;
-    if (!owner || registry->GetScriptEnabled(owner) == 0) return slot.noOwner;
-    if (owner != match.key) return slot.failed;
+    if (!owner) return slot.noOwner;
+    if (owner != match.key) {
+        const ScriptRecord* ownerRecord = registry->FindRecord(owner);
+        return ownerRecord && ownerRecord->enabled ? slot.failed : slot.noOwner;
+    }
+    if (match.enabled == 0) return slot.noOwner;
     // The script may unregister this very accessor from inside the call.
     PyRef callable = PyRef::Borrow(match.callable);
     std::optional<Result> result = call(callable.get(), match.refcon);
     if (result) return *result;
-    PrintPythonError();
+    ReportFailedCall(match.key, callable.get(), slot.function);
     return slot.failed;
 }
 

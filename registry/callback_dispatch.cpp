@@ -1,9 +1,11 @@
 #include "registry/callback_dispatch.h"
 
 #include "core/core_state.h"
+#include "core/host_call.h"
 #include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/reporting.h"
+#include "registry/failure_report.h"
 
 #include <array>
 #include <cstdint>
@@ -15,6 +17,7 @@ namespace {
 // What one kind of native callback tells the host when it cannot hand the call on.
 template <typename Result>
 struct Answers {
+    const char* function;     // the native's name, for log lines and checks
     const char* missingLine;  // logged for an entry whose callable slot is empty
     Result noEntry;           // no entry, owner disabled, or no interpreter to call
     Result noCallable;
@@ -23,19 +26,21 @@ struct Answers {
 };
 
 // Kinds that return nothing to the host use int answers that nobody reads.
-constexpr Answers<int> kDrawWindow{"Cannot find method DrawWindowCallback\n", 0, 0, 0};
-constexpr Answers<int> kKey{"Cannot find method KeyCallback\n", 0, 0, 0};
-constexpr Answers<int> kMouseClick{"Cannot find method MouseClickCallback\n", 0, 0, 0};
-constexpr Answers<float> kFlightLoop{"Cannot find method FlightLoopCallback\n", 0.0f, 1.0f, 1.0f};
-constexpr Answers<int> kDraw{"Cannot find method DrawCallback\n", 0, 1, 1};
-constexpr Answers<int> kKeySniffer{"Cannot find method KeySnifferCallback\n", 0, 1, 1};
-constexpr Answers<int> kHotKey{"Cannot find method HotKeyCallback\n", 0, 0, 0};
-constexpr Answers<int> kSharedData{"Cannot find method UserSharedDataCallback\n", 0, 0, 0};
-constexpr Answers<int> kMenu{"Cannot find method UserMenuCallback\n", 0, 0, 0};
-constexpr Answers<int> kCamera{"Cannot find function UserCameraControlCallback\n", 0, 0, 0,
-                               "UserCameraControlCallback Call failed\n"};
-constexpr Answers<int> kPlanes{"Cannot find method UserPlanesAvailableCallback\n", 0, 0, 0};
-constexpr Answers<int> kWidget{"Cannot find method UserWidgetCallback\n", 0, 1, 1};
+constexpr Answers<int> kDrawWindow{"DrawWindowCallback", "Cannot find method DrawWindowCallback\n", 0, 0, 0};
+constexpr Answers<int> kKey{"KeyCallback", "Cannot find method KeyCallback\n", 0, 0, 0};
+constexpr Answers<int> kMouseClick{"MouseClickCallback", "Cannot find method MouseClickCallback\n", 0, 0, 0};
+constexpr Answers<float> kFlightLoop{"FlightLoopCallback", "Cannot find method FlightLoopCallback\n", 0.0f, 1.0f,
+                                     1.0f};
+constexpr Answers<int> kDraw{"DrawCallback", "Cannot find method DrawCallback\n", 0, 1, 1};
+constexpr Answers<int> kKeySniffer{"KeySnifferCallback", "Cannot find method KeySnifferCallback\n", 0, 1, 1};
+constexpr Answers<int> kHotKey{"HotKeyCallback", "Cannot find method HotKeyCallback\n", 0, 0, 0};
+constexpr Answers<int> kSharedData{"UserSharedDataCallback", "Cannot find method UserSharedDataCallback\n", 0, 0, 0};
+constexpr Answers<int> kMenu{"UserMenuCallback", "Cannot find method UserMenuCallback\n", 0, 0, 0};
+constexpr Answers<int> kCamera{"UserCameraControlCallback", "Cannot find function UserCameraControlCallback\n", 0,
+                               0, 0, "UserCameraControlCallback Call failed\n"};
+constexpr Answers<int> kPlanes{"UserPlanesAvailableCallback", "Cannot find method UserPlanesAvailableCallback\n", 0,
+                               0, 0};
+constexpr Answers<int> kWidget{"UserWidgetCallback", "Cannot find method UserWidgetCallback\n", 0, 1, 1};
 
 // The steps every native callback shares: look the entry up, check its owner, call
 // the callable and fall back to the kind's answers. `lookup` runs only while there
@@ -43,9 +48,10 @@ constexpr Answers<int> kWidget{"Cannot find method UserWidgetCallback\n", 0, 1, 
 // converts, and gives nothing (with a Python error set) when any of that failed.
 template <typename Result, typename Lookup, typename Call>
 Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
+    HostCall hostCall(answers.function);
     if (!registry || !Py_IsInitialized()) return answers.noEntry;
     EntryMatch match = lookup();
-    if (!match.key || registry->GetScriptEnabled(match.key) == 0) return answers.noEntry;
+    if (!match.key || match.enabled == 0) return answers.noEntry;
     if (!match.callable) {
         PrintPythonError();
         WriteLog(answers.missingLine);
@@ -55,7 +61,7 @@ Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
     PyRef callable = PyRef::Borrow(match.callable);
     std::optional<Result> result = call(callable.get(), match.refcon);
     if (result) return *result;
-    PrintPythonError();
+    ReportFailedCall(match.key, callable.get(), answers.function);
     if (answers.failedLine) WriteLog(answers.failedLine);
     return answers.failed;
 }
@@ -84,13 +90,18 @@ unsigned long HandleValue(void* handle) { return static_cast<unsigned long>(rein
 int SignedKey(char key) { return static_cast<signed char>(key); }
 int UnsignedKey(char key) { return static_cast<unsigned char>(key); }
 
+EntryMatch OwnedBy(PyObject* key, PyObject* callable) {
+    const ScriptRecord* record = key ? registry->FindRecord(key) : nullptr;
+    return {key, callable, 0, record ? record->enabled : 0};
+}
+
 EntryMatch FindWindowEntry(WindowField field, XPLMWindowID window) {
     PyObject* callable = registry->FindWindowCallable(field, window);
-    return {registry->FindWindowOwner(field, callable), callable, 0};
+    return OwnedBy(registry->FindWindowOwner(field, callable), callable);
 }
 
 auto ByHostRefcon(CallbackKind kind, void* refcon) {
-    return [=] { return registry->FindByCallable(kind, refcon); };
+    return [=] { return registry->FindByHostRefcon(kind, refcon); };
 }
 
 // The camera's seven fields in the SDK's order.
@@ -217,7 +228,7 @@ int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t para
         kWidget,
         [=] {
             PyObject* key = registry->FindWidgetOwner(widget);
-            return EntryMatch{key, key ? registry->FindWidgetCallable(widget, key) : nullptr, 0};
+            return OwnedBy(key, key ? registry->FindWidgetCallable(widget, key) : nullptr);
         },
         [=](PyObject* callable, long) {
             return CallWith<int>(callable, "i", "(ikLL)", message, HandleValue(widget),

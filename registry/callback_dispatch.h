@@ -18,7 +18,7 @@ void DrawWindowCallback(XPLMWindowID window, void* refcon);
 void KeyCallback(XPLMWindowID window, char key, XPLMKeyFlags flags, char virtualKey, void* refcon, int losingFocus);
 int MouseClickCallback(XPLMWindowID window, int x, int y, XPLMMouseStatus status, void* refcon);
 
-// Found by the host refcon, which is the script's callable.
+// Found by the host refcon, which the registry gave the script's entry.
 float FlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter, void* refcon);
 int DrawCallback(XPLMDrawingPhase phase, int isBefore, void* refcon);
 int KeySnifferCallback(char key, XPLMKeyFlags flags, char virtualKey, void* refcon);

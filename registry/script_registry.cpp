@@ -11,69 +11,109 @@ bool SameCallable(PyObject* a, PyObject* b) {
     return PyMethod_GET_FUNCTION(a) == PyMethod_GET_FUNCTION(b) && PyMethod_GET_SELF(a) == PyMethod_GET_SELF(b);
 }
 
-ScriptRecord* ScriptRegistry::Find(PyObject* key) {
-    for (ScriptRecord& record : records_)
-        if (record.key.get() == key) return &record;
-    return nullptr;
+bool ScriptRecord::HasEntries() const {
+    return std::any_of(entries.begin(), entries.end(), [](const auto& list) { return !list.empty(); });
 }
 
-const ScriptRecord* ScriptRegistry::FindConst(PyObject* key) const {
-    for (const ScriptRecord& record : records_)
-        if (record.key.get() == key) return &record;
-    return nullptr;
+std::string ScriptRecord::Label() const {
+    if (!isScript) return std::string("a ") + (key ? Py_TYPE(key.get())->tp_name : "helper") + " object";
+    if (!moduleName.empty()) return moduleName;
+    return name.empty() ? "an unnamed script" : name;
 }
 
-const ScriptRecord* ScriptRegistry::FindScript(PyObject* key) const { return FindConst(key); }
+ScriptRegistry::ScriptRegistry() = default;
+
+ScriptRegistry::~ScriptRegistry() {
+    // Releasing references can run a script's __del__, which may call back into the
+    // registry; it then finds an empty table instead of one being torn down.
+    std::vector<std::unique_ptr<ScriptRecord>> doomed = TakeRecords();
+}
+
+ScriptRecord* ScriptRegistry::Find(PyObject* key) const {
+    auto found = byKey_.find(key);
+    return found == byKey_.end() ? nullptr : found->second;
+}
+
+ScriptRecord& ScriptRegistry::FindOrMakeRecord(PyObject* key) {
+    if (ScriptRecord* record = Find(key)) return *record;
+    auto record = std::make_unique<ScriptRecord>();
+    record->key = PyRef::Borrow(key);
+    record->serial = nextSerial_++;
+    byKey_[key] = record.get();
+    records_.push_back(std::move(record));
+    return *records_.back();
+}
+
+const ScriptRecord* ScriptRegistry::FindScript(PyObject* key) const {
+    const ScriptRecord* record = Find(key);
+    return record && record->isScript ? record : nullptr;
+}
 
 void ScriptRegistry::AddScript(PyObject* key, std::string moduleName) {
-    if (Find(key)) return;
-    ScriptRecord record;
-    record.key = PyRef::Borrow(key);
+    ScriptRecord& record = FindOrMakeRecord(key);
+    if (record.isScript) return;
+    record.isScript = true;
     record.moduleName = std::move(moduleName);
-    records_.push_back(std::move(record));
+    scripts_.push_back(&record);
 }
 
 void ScriptRegistry::SetScriptInfo(PyObject* key, std::string name, std::string signature, std::string description) {
     ScriptRecord* record = Find(key);
-    if (!record) return;
+    if (!record || !record->isScript) return;
     record->name = std::move(name);
     record->signature = std::move(signature);
     record->description = std::move(description);
 }
 
 int ScriptRegistry::GetScriptEnabled(PyObject* key) const {
-    const ScriptRecord* record = FindConst(key);
+    const ScriptRecord* record = FindScript(key);
     return record ? record->enabled : 0;
 }
 
 int ScriptRegistry::SetScriptEnabled(PyObject* key, int enabled) {
     ScriptRecord* record = Find(key);
-    if (!record) return 0;
+    if (!record || !record->isScript) return 0;
     return std::exchange(record->enabled, enabled);
 }
 
 PyObject* ScriptRegistry::FindScriptByModuleName(std::string_view moduleName) const {
-    for (const ScriptRecord& record : records_)
-        if (record.moduleName == moduleName) return record.key.get();
+    for (const ScriptRecord* record : scripts_)
+        if (record->moduleName == moduleName) return record->key.get();
     return nullptr;
 }
 
 PyObject* ScriptRegistry::FindScriptBySignature(std::string_view signature) const {
-    for (const ScriptRecord& record : records_)
-        if (record.signature == signature) return record.key.get();
+    for (const ScriptRecord* record : scripts_)
+        if (record->signature == signature) return record->key.get();
     return nullptr;
 }
 
-std::vector<ScriptRecord> ScriptRegistry::TakeRecords() {
-    std::vector<ScriptRecord> taken;
+std::vector<std::unique_ptr<ScriptRecord>> ScriptRegistry::TakeRecords() {
+    std::vector<std::unique_ptr<ScriptRecord>> taken;
     taken.swap(records_);
+    scripts_.clear();
+    byKey_.clear();
+    refcons_.RevokeAll();
+    return taken;
+}
+
+std::vector<std::unique_ptr<ScriptRecord>> ScriptRegistry::TakeRecordsSince(std::uint64_t serial) {
+    std::vector<std::unique_ptr<ScriptRecord>> taken;
+    auto late = std::stable_partition(records_.begin(), records_.end(),
+                                      [serial](const auto& record) { return record->serial < serial; });
+    std::move(late, records_.end(), std::back_inserter(taken));
+    records_.erase(late, records_.end());
+    for (const auto& record : taken) {
+        byKey_.erase(record->key.get());
+        std::erase(scripts_, record.get());
+        for (const auto& list : record->entries)
+            for (const CallbackEntry& entry : list) refcons_.Revoke(entry.hostRefcon);
+    }
     return taken;
 }
 
 void ScriptRegistry::ClearScripts() {
-    // Releasing references can run a script's __del__, which may call back into the
-    // registry; it then finds an empty table instead of one being torn down.
-    std::vector<ScriptRecord> doomed = TakeRecords();
+    std::vector<std::unique_ptr<ScriptRecord>> doomed = TakeRecords();
 }
 
 int ScriptRegistry::KindCount(CallbackKind kind) const {
@@ -86,23 +126,43 @@ void ScriptRegistry::LowerCounter(CallbackKind kind) {
     if (index < kCountedKindCount && counters_[index] > 0) --counters_[index];
 }
 
-const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry) {
-    ScriptRecord* record = Find(key);
-    if (!record) {
-        // A registration from an object that is not a loaded script gets a record of its own.
-        ScriptRecord fresh;
-        fresh.key = PyRef::Borrow(key);
-        records_.push_back(std::move(fresh));
-        record = &records_.back();
-    }
-    std::vector<CallbackEntry>& list = record->List(kind);
+const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry, bool* added) {
+    if (added) *added = false;
+    if (!open_) return nullptr;
+    ScriptRecord& record = FindOrMakeRecord(key);
+    std::vector<CallbackEntry>& list = record.List(kind);
     for (const CallbackEntry& existing : list)
         if (SameCallable(existing.callable.get(), entry.callable.get()) && existing.table == entry.table)
-            return nullptr;
+            return &existing;
+    entry.hostRefcon = refcons_.Issue({&record, kind});
     list.push_back(std::move(entry));
     auto index = static_cast<std::size_t>(kind);
     if (index < kCountedKindCount) ++counters_[index];
+    if (added) *added = true;
     return &list.back();
+}
+
+std::optional<CallbackEntry> ScriptRegistry::TakeEntry(CallbackKind kind, ScriptRecord& record,
+                                                       std::vector<CallbackEntry>::iterator found) {
+    CallbackEntry removed = std::move(*found);
+    record.List(kind).erase(found);
+    refcons_.Revoke(removed.hostRefcon);
+    LowerCounter(kind);
+    DropIfUnused(&record);
+    return removed;
+}
+
+// A helper object's record goes with its last entry, so helpers made in a loop do not
+// pile up. The record is out of every table before its key is released, since that
+// may run Python code that registers again.
+void ScriptRegistry::DropIfUnused(ScriptRecord* record) {
+    if (record->isScript || record->HasEntries()) return;
+    auto found = std::find_if(records_.begin(), records_.end(),
+                              [record](const auto& candidate) { return candidate.get() == record; });
+    if (found == records_.end()) return;
+    std::unique_ptr<ScriptRecord> doomed = std::move(*found);
+    records_.erase(found);
+    byKey_.erase(doomed->key.get());
 }
 
 std::optional<CallbackEntry> ScriptRegistry::RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable) {
@@ -112,10 +172,7 @@ std::optional<CallbackEntry> ScriptRegistry::RemoveByCallable(CallbackKind kind,
     auto found = std::find_if(list.begin(), list.end(),
                               [&](const CallbackEntry& entry) { return SameCallable(entry.callable.get(), callable); });
     if (found == list.end()) return std::nullopt;
-    CallbackEntry removed = std::move(*found);
-    list.erase(found);
-    LowerCounter(kind);
-    return removed;
+    return TakeEntry(kind, *record, found);
 }
 
 std::optional<CallbackEntry> ScriptRegistry::RemoveByHandle(CallbackKind kind, PyObject* key, void* handle) {
@@ -125,10 +182,7 @@ std::optional<CallbackEntry> ScriptRegistry::RemoveByHandle(CallbackKind kind, P
     auto found =
         std::find_if(list.begin(), list.end(), [&](const CallbackEntry& entry) { return entry.handle == handle; });
     if (found == list.end()) return std::nullopt;
-    CallbackEntry removed = std::move(*found);
-    list.erase(found);
-    LowerCounter(kind);
-    return removed;
+    return TakeEntry(kind, *record, found);
 }
 
 std::vector<CallbackEntry> ScriptRegistry::RemoveAll(CallbackKind kind, PyObject* key) {
@@ -136,20 +190,15 @@ std::vector<CallbackEntry> ScriptRegistry::RemoveAll(CallbackKind kind, PyObject
     ScriptRecord* record = Find(key);
     if (!record) return removed;
     removed.swap(record->List(kind));
+    for (const CallbackEntry& entry : removed) refcons_.Revoke(entry.hostRefcon);
     // Counted once per call, even for an empty list, but never below zero.
     LowerCounter(kind);
+    DropIfUnused(record);
     return removed;
 }
 
-bool ScriptRegistry::HoldsCallable(CallbackKind kind, PyObject* callable) const {
-    for (const ScriptRecord& record : records_)
-        for (const CallbackEntry& entry : record.List(kind))
-            if (entry.callable.get() == callable) return true;
-    return false;
-}
-
 const CallbackEntry* ScriptRegistry::FindEntry(CallbackKind kind, PyObject* key, PyObject* callable) const {
-    const ScriptRecord* record = FindConst(key);
+    const ScriptRecord* record = Find(key);
     if (!record) return nullptr;
     for (const CallbackEntry& entry : record->List(kind))
         if (SameCallable(entry.callable.get(), callable)) return &entry;
@@ -157,35 +206,40 @@ const CallbackEntry* ScriptRegistry::FindEntry(CallbackKind kind, PyObject* key,
 }
 
 bool ScriptRegistry::HoldsAny(CallbackKind kind) const {
-    for (const ScriptRecord& record : records_)
-        if (!record.List(kind).empty()) return true;
-    return false;
+    return std::any_of(records_.begin(), records_.end(), [kind](const auto& record) { return !record->List(kind).empty(); });
 }
 
-PyObject* ScriptRegistry::FindEqualCallable(CallbackKind kind, PyObject* callable) const {
-    for (const ScriptRecord& record : records_)
-        for (const CallbackEntry& entry : record.List(kind))
-            if (SameCallable(entry.callable.get(), callable)) return entry.callable.get();
-    return nullptr;
+std::vector<void*> ScriptRegistry::HostRefconsOf(CallbackKind kind, PyObject* callable) const {
+    std::vector<void*> refcons;
+    for (const auto& record : records_)
+        for (const CallbackEntry& entry : record->List(kind))
+            if (SameCallable(entry.callable.get(), callable)) refcons.push_back(entry.hostRefcon);
+    return refcons;
+}
+
+EntryMatch ScriptRegistry::FindByHostRefcon(CallbackKind kind, const void* hostRefcon) const {
+    const RefconTarget* target = refcons_.Find(hostRefcon);
+    if (!target || target->kind != kind) return {};
+    const ScriptRecord& record = *target->record;
+    for (const CallbackEntry& entry : record.List(kind))
+        if (entry.hostRefcon == hostRefcon)
+            return {record.key.get(), entry.callable.get(), entry.refcon, record.enabled};
+    return {};
 }
 
 template <typename Matches>
 EntryMatch ScriptRegistry::FindMatch(CallbackKind kind, Matches matches) const {
     // The last record with a match wins; inside a record the first entry does.
     EntryMatch match;
-    for (const ScriptRecord& record : records_) {
-        for (const CallbackEntry& entry : record.List(kind)) {
+    for (const auto& record : records_) {
+        for (const CallbackEntry& entry : record->List(kind)) {
             if (matches(entry)) {
-                match = {record.key.get(), entry.callable.get(), entry.refcon};
+                match = {record->key.get(), entry.callable.get(), entry.refcon, record->enabled};
                 break;
             }
         }
     }
     return match;
-}
-
-EntryMatch ScriptRegistry::FindByCallable(CallbackKind kind, const void* hostRefcon) const {
-    return FindMatch(kind, [hostRefcon](const CallbackEntry& entry) { return entry.callable.get() == hostRefcon; });
 }
 
 EntryMatch ScriptRegistry::FindAccessor(CallbackKind slot, const void* table) const {
@@ -205,18 +259,18 @@ PyObject* WindowCallable(const CallbackEntry& entry, WindowField field) {
 
 PyObject* ScriptRegistry::FindWindowCallable(WindowField field, void* windowId) const {
     PyObject* found = nullptr;
-    for (const ScriptRecord& record : records_)
-        for (const CallbackEntry& entry : record.List(CallbackKind::Window))
+    for (const auto& record : records_)
+        for (const CallbackEntry& entry : record->List(CallbackKind::Window))
             if (entry.handle == windowId) found = WindowCallable(entry, field);
     return found;
 }
 
 PyObject* ScriptRegistry::FindWindowOwner(WindowField field, PyObject* callable) const {
     PyObject* owner = nullptr;
-    for (const ScriptRecord& record : records_)
-        for (const CallbackEntry& entry : record.List(CallbackKind::Window))
+    for (const auto& record : records_)
+        for (const CallbackEntry& entry : record->List(CallbackKind::Window))
             if (WindowCallable(entry, field) == callable) {
-                owner = record.key.get();
+                owner = record->key.get();
                 break;
             }
     return owner;
@@ -224,17 +278,17 @@ PyObject* ScriptRegistry::FindWindowOwner(WindowField field, PyObject* callable)
 
 PyObject* ScriptRegistry::FindWidgetOwner(void* widget) const {
     PyObject* owner = nullptr;
-    for (const ScriptRecord& record : records_)
-        for (const CallbackEntry& entry : record.List(CallbackKind::WidgetCallback))
+    for (const auto& record : records_)
+        for (const CallbackEntry& entry : record->List(CallbackKind::WidgetCallback))
             if (entry.handle == widget) {
-                owner = record.key.get();
+                owner = record->key.get();
                 break;
             }
     return owner;
 }
 
 PyObject* ScriptRegistry::FindWidgetCallable(void* widget, PyObject* key) const {
-    const ScriptRecord* record = FindConst(key);
+    const ScriptRecord* record = Find(key);
     if (!record) return nullptr;
     for (const CallbackEntry& entry : record->List(CallbackKind::WidgetCallback))
         if (entry.handle == widget) return entry.callable.get();
@@ -242,7 +296,7 @@ PyObject* ScriptRegistry::FindWidgetCallable(void* widget, PyObject* key) const 
 }
 
 PyObject* ScriptRegistry::FindWidgetObject(void* widget, PyObject* key) const {
-    const ScriptRecord* record = FindConst(key);
+    const ScriptRecord* record = Find(key);
     if (record)
         for (const CallbackEntry& entry : record->List(CallbackKind::WidgetObject))
             if (entry.handle == widget) return entry.callable.get();

@@ -2,13 +2,16 @@
 // The table of loaded scripts and of every host callback each of them registered.
 // Native callbacks find their Python callable here; bindings add and remove entries.
 #include "core/py_ref.h"
+#include "registry/host_refcons.h"
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace korvane {
@@ -75,18 +78,32 @@ struct CallbackEntry {
     // Data accessors only: the table holding `callable`.
     std::shared_ptr<AccessorTable> table;
     // Shared data only: every name the script shared with this callable, one host
-    // registration each; `releaseHost` holds it too and undoes them all.
+    // registration each; `releaseHost` undoes them all.
     std::shared_ptr<std::vector<SharedName>> sharedNames;
-    // Undoes the host registration this entry stands for; run when a script leaves
-    // the entry behind at stop. Empty when another entry carries the undo.
-    std::function<void()> releaseHost;
+    // The refcon the host knows this registration by, given out by the registry when
+    // the entry is added: it names this entry alone, whoever else registers the same
+    // callable.
+    void* hostRefcon = nullptr;
+    // Undoes the host registration this entry stands for; run when the entry goes
+    // without its script undoing it (a stop, a failed load). Empty when another entry
+    // carries the undo.
+    std::function<void(const CallbackEntry&)> releaseHost;
+
+    void ReleaseHost() const {
+        if (releaseHost) releaseHost(*this);
+    }
 };
 
 struct ScriptRecord {
-    // The script instance; the record owns a reference so that the identity stays
-    // unique for as long as the record exists.
+    // The script instance (or helper object); the record owns a reference so that the
+    // identity stays unique for as long as the record exists.
     PyRef key;
+    // A loaded script; otherwise an object a script registered callbacks for, which
+    // gets no lifecycle calls and goes away with its last entry.
+    bool isScript = false;
     int enabled = 1;
+    // Records made later have larger serials, so a failed load finds what it made.
+    std::uint64_t serial = 0;
     std::string moduleName;
     std::string name;
     std::string signature;
@@ -95,6 +112,10 @@ struct ScriptRecord {
 
     std::vector<CallbackEntry>& List(CallbackKind kind) { return entries[static_cast<std::size_t>(kind)]; }
     const std::vector<CallbackEntry>& List(CallbackKind kind) const { return entries[static_cast<std::size_t>(kind)]; }
+    bool HasEntries() const;
+    // How log lines name the record: the script's module name, else its name; a
+    // helper object by its type.
+    std::string Label() const;
 };
 
 // What a dispatcher needs from a lookup: borrowed pointers, valid until Python runs.
@@ -102,6 +123,7 @@ struct EntryMatch {
     PyObject* key = nullptr;
     PyObject* callable = nullptr;
     long refcon = 0;
+    int enabled = 0;
 };
 
 // Two callables name the same registration when they are one object, or bound
@@ -110,46 +132,63 @@ bool SameCallable(PyObject* a, PyObject* b);
 
 class ScriptRegistry {
 public:
-    // Script operations.
+    ScriptRegistry();
+    ~ScriptRegistry();
+
+    // Script operations; they see loaded scripts only, in load order.
+    // Makes the key a loaded script (a record its constructor registered for becomes one).
     void AddScript(PyObject* key, std::string moduleName);
     void SetScriptInfo(PyObject* key, std::string name, std::string signature, std::string description);
     const ScriptRecord* FindScript(PyObject* key) const;
+    // Any record, a helper object's included.
+    const ScriptRecord* FindRecord(PyObject* key) const { return Find(key); }
     int GetScriptEnabled(PyObject* key) const;
     int SetScriptEnabled(PyObject* key, int enabled);
-    int ScriptCount() const { return static_cast<int>(records_.size()); }
-    PyObject* ScriptAt(int index) const { return records_[static_cast<std::size_t>(index)].key.get(); }
+    int ScriptCount() const { return static_cast<int>(scripts_.size()); }
+    PyObject* ScriptAt(int index) const { return scripts_[static_cast<std::size_t>(index)]->key.get(); }
     PyObject* FindScriptByModuleName(std::string_view moduleName) const;
     PyObject* FindScriptBySignature(std::string_view signature) const;
+    // Every record, scripts and helper objects alike.
+    int RecordCount() const { return static_cast<int>(records_.size()); }
     // Destroys every record and with it every Python reference the registry holds.
     void ClearScripts();
     // Empties the registry and hands its records to the caller, so that whatever the
     // caller does with them (undoing host registrations) cannot disturb the table.
-    std::vector<ScriptRecord> TakeRecords();
+    std::vector<std::unique_ptr<ScriptRecord>> TakeRecords();
+    // The serial the next record will get; TakeRecordsSince hands over every record
+    // made from then on (what a script that failed to load registered).
+    std::uint64_t NextSerial() const { return nextSerial_; }
+    std::vector<std::unique_ptr<ScriptRecord>> TakeRecordsSince(std::uint64_t serial);
     int KindCount(CallbackKind kind) const;
 
+    // While the interpreter stops, nothing new may be registered: it would outlive it.
+    void CloseRegistrations() { open_ = false; }
+    void OpenRegistrations() { open_ = true; }
+    bool RegistrationsOpen() const { return open_; }
+
     // Registration family. Adds the entry to the key's record (made when missing)
-    // unless that record already holds the same callable in that list; returns the
-    // stored entry, or null for a duplicate. Data-accessor entries are duplicates only
-    // within their own accessor: one method may serve several data references.
-    const CallbackEntry* AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry);
+    // and gives it its host refcon; when that record already holds the same callable in
+    // that list, nothing is added. Returns the stored entry (new or the earlier one),
+    // valid until the registry next changes, with `added` telling which; null while
+    // registrations are closed. Data-accessor entries are duplicates only within their
+    // own accessor: one method may serve several data references.
+    const CallbackEntry* AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry, bool* added = nullptr);
     // Removes the key's first entry of the kind whose callable matches.
     std::optional<CallbackEntry> RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable);
     // Removes the key's first entry of the kind with that host handle.
     std::optional<CallbackEntry> RemoveByHandle(CallbackKind kind, PyObject* key, void* handle);
     // Removes every entry of the kind in the key's record (camera, planes, widget objects).
     std::vector<CallbackEntry> RemoveAll(CallbackKind kind, PyObject* key);
-    // True while any script still holds an entry of the kind with this callable object.
-    bool HoldsCallable(CallbackKind kind, PyObject* callable) const;
     // The key's first entry of the kind whose callable matches (SameCallable); null when none.
     const CallbackEntry* FindEntry(CallbackKind kind, PyObject* key, PyObject* callable) const;
     // True while any script still holds an entry of the kind.
     bool HoldsAny(CallbackKind kind) const;
-    // The stored callable of the kind that names the same registration as `callable`
-    // (SameCallable), from the first script holding one; null when none does.
-    PyObject* FindEqualCallable(CallbackKind kind, PyObject* callable) const;
+    // The host refcons of every entry of the kind whose callable matches, whoever holds it.
+    std::vector<void*> HostRefconsOf(CallbackKind kind, PyObject* callable) const;
 
     // Entry lookups for the dispatchers; they compare addresses and touch no Python state.
-    EntryMatch FindByCallable(CallbackKind kind, const void* hostRefcon) const;
+    // By the refcon the host was given: constant time.
+    EntryMatch FindByHostRefcon(CallbackKind kind, const void* hostRefcon) const;
     EntryMatch FindAccessor(CallbackKind slot, const void* table) const;
     PyObject* FindWindowCallable(WindowField field, void* windowId) const;
     PyObject* FindWindowOwner(WindowField field, PyObject* callable) const;
@@ -159,14 +198,29 @@ public:
     PyObject* FindWidgetObject(void* widget, PyObject* key) const;
 
 private:
-    ScriptRecord* Find(PyObject* key);
-    const ScriptRecord* FindConst(PyObject* key) const;
+    struct RefconTarget {
+        ScriptRecord* record = nullptr;
+        CallbackKind kind = CallbackKind::Window;
+    };
+
+    ScriptRecord* Find(PyObject* key) const;
+    ScriptRecord& FindOrMakeRecord(PyObject* key);
+    std::optional<CallbackEntry> TakeEntry(CallbackKind kind, ScriptRecord& record,
+                                           std::vector<CallbackEntry>::iterator found);
+    void DropIfUnused(ScriptRecord* record);
     void LowerCounter(CallbackKind kind);
     template <typename Matches>
     EntryMatch FindMatch(CallbackKind kind, Matches matches) const;
 
-    std::vector<ScriptRecord> records_;
+    // Records in the order they were made; scripts_ lists the loaded scripts among
+    // them in load order, byKey_ finds any record by its key.
+    std::vector<std::unique_ptr<ScriptRecord>> records_;
+    std::vector<ScriptRecord*> scripts_;
+    std::unordered_map<const PyObject*, ScriptRecord*> byKey_;
+    HostRefcons<RefconTarget> refcons_;
     std::array<int, kCountedKindCount> counters_{};
+    std::uint64_t nextSerial_ = 1;
+    bool open_ = true;
 };
 
 }  // namespace korvane

@@ -80,7 +80,7 @@ protected:
         entry.handle = handle;
         const CallbackEntry* stored = registry->AddEntry(kind, script, std::move(entry));
         EXPECT_NE(stored, nullptr);
-        return stored ? stored->callable.get() : nullptr;
+        return stored ? stored->hostRefcon : nullptr;
     }
     void AddWindow(void* window, const char* draw, const char* key, const char* mouse) {
         CallbackEntry entry;
@@ -236,13 +236,13 @@ TEST_F(DispatchTest, FailedOrUnconvertibleCallsGiveTheFailureValueAndOneTracebac
 }
 
 TEST_F(DispatchTest, EntriesWithoutACallableAreReportedByKind) {
-    // Entries whose callable slot is empty: the host refcon of such an entry is null.
-    Add(CallbackKind::FlightLoop, nullptr);
-    Add(CallbackKind::Camera, nullptr);
+    // Entries whose callable slot is empty.
+    void* loop = Add(CallbackKind::FlightLoop, nullptr);
+    void* camera = Add(CallbackKind::Camera, nullptr);
     AddWindow(Handle(0x1000), "record", nullptr, nullptr);
-    EXPECT_EQ(dispatch::FlightLoopCallback(1, 1, 1, nullptr), 1.0f);
+    EXPECT_EQ(dispatch::FlightLoopCallback(1, 1, 1, loop), 1.0f);
     XPLMCameraPosition_t position{};
-    EXPECT_EQ(dispatch::UserCameraControlCallback(&position, 0, nullptr), 0);
+    EXPECT_EQ(dispatch::UserCameraControlCallback(&position, 0, camera), 0);
     dispatch::KeyCallback(Handle(0x1000), 'a', 0, 'A', Handle(0), 0);
     EXPECT_EQ(dispatch::MouseClickCallback(Handle(0x1000), 1, 1, 1, Handle(0)), 0);
     EXPECT_EQ(sim.LogFile().substr(sim.LogFile().find("Cannot find")),

@@ -72,8 +72,17 @@ protected:
         StartPython(1);
         sim.Exec("import sys, XPLMProcessing as P, XPLMCamera as C");
     }
-    // The host's refcon for a script attribute, as the host call details show it.
-    std::string RefconOf(const std::string& object) { return "refcon=" + sim.Eval("hex(id(" + object + "))"); }
+    // The refcon the host got for a script's registration of a callable, and as the
+    // host call details show it.
+    void* HostRefcon(CallbackKind kind, const std::string& self, const std::string& callable) {
+        const CallbackEntry* entry = registry->FindEntry(kind, static_cast<PyObject*>(AddressOf(self)),
+                                                         static_cast<PyObject*>(AddressOf(callable)));
+        return entry ? entry->hostRefcon : nullptr;
+    }
+    std::string RefconOf(const std::string& self, const std::string& callable,
+                         CallbackKind kind = CallbackKind::FlightLoop) {
+        return "refcon=" + host::PointerText(HostRefcon(kind, self, callable));
+    }
     std::vector<std::string> Details(const std::string& function) {
         std::vector<std::string> details;
         for (const host::HostCall& call : sim.Host().Calls())
@@ -96,22 +105,25 @@ protected:
 TEST_F(ModuleTest, FlightLoopRunsOnSimulatedTimeUntilUnregistered) {
     sim.AddScript("KV_Loop", LoopScript());
     Start();
-    // Registering an equal callable again keeps the first registration and refcon.
+    // Registering an equal callable again keeps the first registration and refcon, and
+    // schedules it as the new call asks.
     sim.Exec("A = sys.modules['KV_Loop']\n"
              "P.XPLMRegisterFlightLoopCallback(A.me, A.me.loop, 1.0, 7)\n"
              "P.XPLMRegisterFlightLoopCallback(A.me, A.me.Loop, 0.5, 8)");
     EXPECT_EQ(FlightLoops(), 1);
-    EXPECT_EQ(Details("XPLMRegisterFlightLoopCallback"),
-              std::vector<std::string>{"interval=1.000000 " + RefconOf("A.me.loop")});
+    const std::string refcon = RefconOf("A.me", "A.me.loop");
+    EXPECT_EQ(Details("XPLMRegisterFlightLoopCallback"), std::vector<std::string>{"interval=1.000000 " + refcon});
+    EXPECT_EQ(Details("XPLMSetFlightLoopCallbackInterval"),
+              std::vector<std::string>{"interval=0.500000 " + refcon + " relativeToNow=1"});
     sim.Host().RunSeconds(5);
-    // Once a second: a second since the last call, one frame since the last pass.
+    // Then once a second: a second since the last call, one frame since the last pass.
     EXPECT_EQ(sim.Eval("A.calls"),
-              "[(1.0, 0.05, 20, 7), (1.0, 0.05, 40, 7), (1.0, 0.05, 60, 7), (1.0, 0.05, 80, 7), "
-              "(1.0, 0.05, 100, 7)]");
+              "[(0.5, 0.05, 10, 7), (1.0, 0.05, 30, 7), (1.0, 0.05, 50, 7), (1.0, 0.05, 70, 7), "
+              "(1.0, 0.05, 90, 7)]");
 
     // A new but equal bound method names the same registration.
     sim.Exec("P.XPLMUnregisterFlightLoopCallback(A.me, A.me.Loop, 7)");
-    EXPECT_EQ(Details("XPLMUnregisterFlightLoopCallback"), std::vector<std::string>{RefconOf("A.me.loop")});
+    EXPECT_EQ(Details("XPLMUnregisterFlightLoopCallback"), std::vector<std::string>{refcon});
     EXPECT_TRUE(host::LiveFlightLoops().empty());
     EXPECT_EQ(FlightLoops(), 0);
     sim.Host().RunSeconds(3);
@@ -130,7 +142,7 @@ TEST_F(ModuleTest, ReturnedIntervalsScheduleTheNextCall) {
 
     sim.Exec("P.XPLMSetFlightLoopCallbackInterval(A.me.Loop, 0.5, 1, 0)");
     EXPECT_EQ(Details("XPLMSetFlightLoopCallbackInterval"),
-              std::vector<std::string>{"interval=0.500000 " + RefconOf("A.me.loop") + " relativeToNow=1"});
+              std::vector<std::string>{"interval=0.500000 " + RefconOf("A.me", "A.me.loop") + " relativeToNow=1"});
     sim.Host().RunSeconds(1);
     EXPECT_EQ(sim.Eval("[call[2] for call in A.calls]"), "[20, 60, 63, 130]");
 }
@@ -145,14 +157,16 @@ TEST_F(ModuleTest, EachScriptsHostRegistrationGoesWithItsOwnEntry) {
     counts.push_back(FlightLoops());
     sim.Exec("P.XPLMRegisterFlightLoopCallback(B.me, B.me.loop, 1.0, 2)");
     counts.push_back(FlightLoops());
-    void* loopA = AddressOf("A.me.loop");
-    void* loopB = AddressOf("B.me.loop");
+    void* loopA = HostRefcon(CallbackKind::FlightLoop, "A.me", "A.me.loop");
+    void* loopB = HostRefcon(CallbackKind::FlightLoop, "B.me", "B.me.loop");
+    const std::string refconA = "refcon=" + host::PointerText(loopA);
+    const std::string refconB = "refcon=" + host::PointerText(loopB);
     EXPECT_EQ(LiveLoopRefcons(), (std::vector<void*>{loopA, loopB}));
 
     sim.Exec("P.XPLMUnregisterFlightLoopCallback(A.me, A.me.loop, 1)");
     counts.push_back(FlightLoops());
     EXPECT_EQ(LiveLoopRefcons(), std::vector<void*>{loopB});
-    EXPECT_EQ(Details("XPLMUnregisterFlightLoopCallback"), std::vector<std::string>{RefconOf("A.me.loop")});
+    EXPECT_EQ(Details("XPLMUnregisterFlightLoopCallback"), std::vector<std::string>{refconA});
     sim.Host().RunSeconds(1);
     EXPECT_EQ(sim.Eval("(len(A.calls), B.calls)"), "(0, [(1.0, 0.05, 20, 2)])");
 
@@ -169,7 +183,7 @@ TEST_F(ModuleTest, EachScriptsHostRegistrationGoesWithItsOwnEntry) {
     EXPECT_EQ(counts, (std::vector<int>{0, 1, 2, 1, 0, 0}));
     EXPECT_TRUE(host::LiveFlightLoops().empty());
     EXPECT_EQ(Details("XPLMUnregisterFlightLoopCallback"),
-              (std::vector<std::string>{RefconOf("A.me.loop"), RefconOf("B.me.loop")}));
+              (std::vector<std::string>{refconA, refconB}));
 }
 
 TEST_F(ModuleTest, DisabledOwnersFlightLoopIsDeactivatedUntilRescheduled) {
@@ -219,7 +233,8 @@ TEST_F(ModuleTest, CameraControllerMovesTheHostCameraUntilItLetsGo) {
     sim.Exec("K = sys.modules['KV_Camera']");
     EXPECT_EQ(sim.Eval("C.XPLMIsCameraBeingControlled()"), "0");
     sim.Exec("C.XPLMControlCamera(K.me, C.xplm_ControlCameraForever, K.me.camera, 3)");
-    EXPECT_EQ(Details("XPLMControlCamera"), std::vector<std::string>{"howLong=2 " + RefconOf("K.me.camera")});
+    EXPECT_EQ(Details("XPLMControlCamera"),
+              std::vector<std::string>{"howLong=2 " + RefconOf("K.me", "K.me.camera", CallbackKind::Camera)});
     EXPECT_EQ(sim.Eval("C.XPLMIsCameraBeingControlled()"), "2");
 
     host::State().cameraPosition = {1, 2, 3, 4, 5, 6, 1};
@@ -258,7 +273,8 @@ TEST_F(ModuleTest, ReplacedOrRetiringCameraControllersLoseTheCamera) {
 
     sim.Exec("C.XPLMControlCamera(K.me, C.xplm_ControlCameraForever, K.me.Camera, 1)\n"
              "K.keep = 0");
-    EXPECT_EQ(sim.Host().CountCalls("XPLMControlCamera"), 2) << "an equal callable is a duplicate";
+    EXPECT_EQ(sim.Host().CountCalls("XPLMControlCamera"), 3) << "an equal callable takes the camera again";
+    EXPECT_EQ(registry->KindCount(CallbackKind::Camera), 2) << "an equal callable adds no entry";
     sim.Exec("C.XPLMDontControlCamera(K.me)\n"
              "C.XPLMControlCamera(K.me, C.xplm_ControlCameraForever, K.me.camera, 1)\n"
              "K.calls.clear()");

@@ -93,10 +93,14 @@ TEST_F(RegistryTest, RegistryHoldsReferencesUntilEntriesGo) {
 TEST_F(RegistryTest, DuplicateRegistrationKeepsTheFirstAndCountsOnce) {
     PyObject* script = NewObject();
     PyObject* callable = NewObject();
-    EXPECT_NE(registry.AddEntry(CallbackKind::FlightLoop, script, Entry(callable, 1)), nullptr);
-    EXPECT_EQ(registry.AddEntry(CallbackKind::FlightLoop, script, Entry(callable, 2)), nullptr);
+    bool added = false;
+    void* hostRefcon = registry.AddEntry(CallbackKind::FlightLoop, script, Entry(callable, 1), &added)->hostRefcon;
+    EXPECT_TRUE(added);
+    // The second registration is given the first one back, for the binding to re-arm.
+    EXPECT_EQ(registry.AddEntry(CallbackKind::FlightLoop, script, Entry(callable, 2), &added)->hostRefcon, hostRefcon);
+    EXPECT_FALSE(added);
     EXPECT_EQ(registry.KindCount(CallbackKind::FlightLoop), 1);
-    EXPECT_EQ(registry.FindByCallable(CallbackKind::FlightLoop, callable).refcon, 1);
+    EXPECT_EQ(registry.FindByHostRefcon(CallbackKind::FlightLoop, hostRefcon).refcon, 1);
 }
 
 TEST_F(RegistryTest, EqualBoundMethodsNameTheSameRegistration) {
@@ -104,15 +108,18 @@ TEST_F(RegistryTest, EqualBoundMethodsNameTheSameRegistration) {
     PyObject* first = BoundMethod("loop");
     PyObject* again = BoundMethod("loop");
     ASSERT_NE(first, again);
+    bool added = false;
     registry.AddEntry(CallbackKind::FlightLoop, script, Entry(first));
-    EXPECT_EQ(registry.AddEntry(CallbackKind::FlightLoop, script, Entry(again)), nullptr);
-    EXPECT_EQ(registry.AddEntry(CallbackKind::FlightLoop, script, Entry(BoundMethod("other"))) != nullptr, true);
+    registry.AddEntry(CallbackKind::FlightLoop, script, Entry(again), &added);
+    EXPECT_FALSE(added);
+    registry.AddEntry(CallbackKind::FlightLoop, script, Entry(BoundMethod("other")), &added);
+    EXPECT_TRUE(added);
 
     std::optional<CallbackEntry> removed = registry.RemoveByCallable(CallbackKind::FlightLoop, script, again);
     ASSERT_TRUE(removed);
     // The stored object comes back, so the host is told the refcon it was given.
     EXPECT_EQ(removed->callable.get(), first);
-    EXPECT_FALSE(registry.HoldsCallable(CallbackKind::FlightLoop, first));
+    EXPECT_EQ(registry.FindEntry(CallbackKind::FlightLoop, script, first), nullptr);
 }
 
 TEST_F(RegistryTest, RemovingOneOfTwoKeepsTheOtherDispatchable) {
@@ -120,17 +127,24 @@ TEST_F(RegistryTest, RemovingOneOfTwoKeepsTheOtherDispatchable) {
     PyObject* first = NewObject();
     PyObject* second = NewObject();
     std::vector<int> counts;
-    registry.AddEntry(CallbackKind::FlightLoop, script, Entry(first, 1));
+    void* firstRefcon = registry.AddEntry(CallbackKind::FlightLoop, script, Entry(first, 1))->hostRefcon;
     counts.push_back(registry.KindCount(CallbackKind::FlightLoop));
-    registry.AddEntry(CallbackKind::FlightLoop, script, Entry(second, 2));
+    void* secondRefcon = registry.AddEntry(CallbackKind::FlightLoop, script, Entry(second, 2))->hostRefcon;
     counts.push_back(registry.KindCount(CallbackKind::FlightLoop));
     registry.RemoveByCallable(CallbackKind::FlightLoop, script, first);
     counts.push_back(registry.KindCount(CallbackKind::FlightLoop));
     EXPECT_EQ(counts, (std::vector<int>{1, 2, 1}));
-    EXPECT_EQ(registry.FindByCallable(CallbackKind::FlightLoop, first).key, nullptr);
-    EntryMatch match = registry.FindByCallable(CallbackKind::FlightLoop, second);
+    EXPECT_EQ(registry.FindByHostRefcon(CallbackKind::FlightLoop, firstRefcon).key, nullptr);
+    EntryMatch match = registry.FindByHostRefcon(CallbackKind::FlightLoop, secondRefcon);
     EXPECT_EQ(match.key, script);
     EXPECT_EQ(match.refcon, 2);
+    // A refcon the host still holds from a removed entry never reaches a newer one,
+    // nor does one of another kind or one never given out.
+    void* laterRefcon = registry.AddEntry(CallbackKind::FlightLoop, script, Entry(first, 3))->hostRefcon;
+    EXPECT_NE(laterRefcon, firstRefcon);
+    EXPECT_EQ(registry.FindByHostRefcon(CallbackKind::FlightLoop, firstRefcon).key, nullptr);
+    EXPECT_EQ(registry.FindByHostRefcon(CallbackKind::Draw, laterRefcon).key, nullptr);
+    EXPECT_EQ(registry.FindByHostRefcon(CallbackKind::FlightLoop, first).key, nullptr);
 }
 
 TEST_F(RegistryTest, CountersNeverGoBelowZero) {
@@ -146,28 +160,50 @@ TEST_F(RegistryTest, CountersNeverGoBelowZero) {
     EXPECT_EQ(registry.KindCount(CallbackKind::Draw), 1);
 }
 
-TEST_F(RegistryTest, RegistrationFromAnUnknownObjectMakesAnEnabledRecord) {
-    PyObject* stranger = NewObject();
-    registry.AddEntry(CallbackKind::HotKey, stranger, Entry(NewObject(), 5, reinterpret_cast<void*>(0x10)));
+TEST_F(RegistryTest, HelperObjectsCarryTheirCallbacksOnlyAndGoWithTheLastOne) {
+    PyObject* helper = NewObject();
+    Py_ssize_t references = Py_REFCNT(helper);
+    void* handle = reinterpret_cast<void*>(0x10);
+    void* hostRefcon = registry.AddEntry(CallbackKind::HotKey, helper, Entry(NewObject(), 5, handle))->hostRefcon;
+    registry.AddEntry(CallbackKind::Draw, helper, Entry(NewObject()));
+    // Dispatchable, but no script: no lifecycle calls, not listed.
+    EXPECT_EQ(registry.FindByHostRefcon(CallbackKind::HotKey, hostRefcon).enabled, 1);
+    EXPECT_EQ(registry.ScriptCount(), 0);
+    EXPECT_EQ(registry.FindScript(helper), nullptr);
+    EXPECT_EQ(registry.GetScriptEnabled(helper), 0);
+    EXPECT_TRUE(registry.RemoveByHandle(CallbackKind::HotKey, helper, handle));
+    EXPECT_EQ(registry.RecordCount(), 1);
+    registry.RemoveAll(CallbackKind::Draw, helper);
+    EXPECT_EQ(registry.RecordCount(), 0);
+    EXPECT_EQ(Py_REFCNT(helper), references);
+
+    // A script that registered from its constructor keeps its record, now a script's.
+    PyObject* script = NewObject();
+    registry.AddEntry(CallbackKind::Draw, script, Entry(NewObject()));
+    registry.AddScript(script, "KV_Early");
     ASSERT_EQ(registry.ScriptCount(), 1);
-    EXPECT_EQ(registry.GetScriptEnabled(stranger), 1);
-    EXPECT_EQ(registry.FindScript(stranger)->moduleName, "");
-    EXPECT_TRUE(registry.RemoveByHandle(CallbackKind::HotKey, stranger, reinterpret_cast<void*>(0x10)));
+    EXPECT_EQ(registry.FindScript(script)->moduleName, "KV_Early");
+    registry.RemoveAll(CallbackKind::Draw, script);
+    EXPECT_EQ(registry.ScriptCount(), 1);
 }
 
-TEST_F(RegistryTest, LookupsFavourTheLastRecordAndSkipRemovedOnes) {
+TEST_F(RegistryTest, EachScriptsRegistrationHasItsOwnRefconUntilTheClear) {
     PyObject* a = NewObject();
     PyObject* b = NewObject();
     PyObject* shared = NewObject();
-    registry.AddEntry(CallbackKind::Draw, a, Entry(shared, 1));
-    registry.AddEntry(CallbackKind::Draw, b, Entry(shared, 2));
-    EntryMatch match = registry.FindByCallable(CallbackKind::Draw, shared);
+    void* refconOfA = registry.AddEntry(CallbackKind::Draw, a, Entry(shared, 1))->hostRefcon;
+    void* refconOfB = registry.AddEntry(CallbackKind::Draw, b, Entry(shared, 2))->hostRefcon;
+    // One callable, two registrations: each refcon reaches its own script's entry.
+    ASSERT_NE(refconOfA, refconOfB);
+    EXPECT_EQ(registry.FindByHostRefcon(CallbackKind::Draw, refconOfA).key, a);
+    EntryMatch match = registry.FindByHostRefcon(CallbackKind::Draw, refconOfB);
     EXPECT_EQ(match.key, b);
     EXPECT_EQ(match.refcon, 2);
+    EXPECT_EQ(registry.HostRefconsOf(CallbackKind::Draw, shared), (std::vector<void*>{refconOfA, refconOfB}));
 
     registry.ClearScripts();
-    EXPECT_EQ(registry.ScriptCount(), 0);
-    EXPECT_EQ(registry.FindByCallable(CallbackKind::Draw, shared).key, nullptr);
+    EXPECT_EQ(registry.RecordCount(), 0);
+    EXPECT_EQ(registry.FindByHostRefcon(CallbackKind::Draw, refconOfB).key, nullptr);
     EXPECT_EQ(registry.KindCount(CallbackKind::Draw), 2);  // counters survive a clear
 }
 
@@ -187,8 +223,9 @@ TEST_F(RegistryTest, WindowAndWidgetLookups) {
     PyObject* handler = NewObject();
     registry.AddEntry(CallbackKind::WidgetCallback, script, Entry(handler, 0, widget));
     // One callable serves only the first widget it was given.
-    EXPECT_EQ(registry.AddEntry(CallbackKind::WidgetCallback, script, Entry(handler, 0, reinterpret_cast<void*>(0x98))),
-              nullptr);
+    bool added = true;
+    registry.AddEntry(CallbackKind::WidgetCallback, script, Entry(handler, 0, reinterpret_cast<void*>(0x98)), &added);
+    EXPECT_FALSE(added);
     EXPECT_EQ(registry.FindWidgetOwner(widget), script);
     EXPECT_EQ(registry.FindWidgetOwner(reinterpret_cast<void*>(0x98)), nullptr);
     EXPECT_EQ(registry.FindWidgetCallable(widget, script), handler);

@@ -153,27 +153,26 @@ std::optional<std::vector<char>> BytesFromSequence(PyObject* sequence) {
         [](PyObject* item) { return static_cast<char>(PyLong_AsUnsignedLongMask(item) & 0xFF); });
 }
 
-const CallbackEntry* RegisterEntry(CallbackKind kind, PyObject* self, CallbackEntry entry) {
-    if (!registry) return nullptr;
-    return registry->AddEntry(kind, self, std::move(entry));
+bool CheckRegistrationsOpen() {
+    if (registry && registry->RegistrationsOpen()) return true;
+    PyErr_SetString(PyExc_RuntimeError, "Korvane is stopping the interpreter and takes no new registrations");
+    return false;
+}
+
+const CallbackEntry* RegisterEntry(CallbackKind kind, PyObject* self, CallbackEntry entry, bool* added) {
+    if (!CheckRegistrationsOpen()) return nullptr;
+    return registry->AddEntry(kind, self, std::move(entry), added);
 }
 
 std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable) {
     if (!registry) return std::nullopt;
-    std::optional<CallbackEntry> removed = registry->RemoveByCallable(kind, self, callable);
-    if (removed && registry->HoldsCallable(kind, removed->callable.get())) return std::nullopt;
-    return removed;
+    return registry->RemoveByCallable(kind, self, callable);
 }
 
 bool UnregisterAll(CallbackKind kind, PyObject* self) {
     if (!registry) return false;
     registry->RemoveAll(kind, self);
     return !registry->HoldsAny(kind);
-}
-
-PyObject* HostRefconFor(CallbackKind kind, PyObject* callable) {
-    PyObject* stored = registry ? registry->FindEqualCallable(kind, callable) : nullptr;
-    return stored ? stored : callable;
 }
 
 }  // namespace korvane::binding

@@ -52,20 +52,20 @@ std::optional<std::vector<float>> FloatsFromSequence(PyObject* sequence);
 // every item must be an int and gives its low 8 bits. An empty sequence is refused.
 std::optional<std::vector<char>> BytesFromSequence(PyObject* sequence);
 
-// Registration: adds the entry for the calling script and returns it when the host
-// must be told, or null when the script already registered an equal callable (the
-// host registration made then stands). The stored callable is the host's refcon.
-const CallbackEntry* RegisterEntry(CallbackKind kind, PyObject* self, CallbackEntry entry);
-// Unregistration: removes the script's entry for the callable and returns it when its
-// host registration must go now, that is when no entry names that callable any more.
+// Registration. Raises RuntimeError, and is false, while the interpreter stops: a
+// registration then would outlive it. Functions that call the host before they add
+// their entries check this first.
+bool CheckRegistrationsOpen();
+// Adds the entry for the calling script and returns the stored one (new, or the equal
+// callable the script registered before, with `added` false); null with RuntimeError
+// set while the interpreter stops. The entry's hostRefcon is what the host gets.
+const CallbackEntry* RegisterEntry(CallbackKind kind, PyObject* self, CallbackEntry entry, bool* added = nullptr);
+// Unregistration: removes the script's entry for the callable; its host registration
+// is the caller's to undo.
 std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable);
 // Unregistration of kinds with one shared host registration (camera): removes every
 // entry of the kind the script holds; true when the host registration must go now,
 // that is when no script holds an entry of the kind any more.
 bool UnregisterAll(CallbackKind kind, PyObject* self);
-// The host refcon a registration of `callable` was made with, for functions that name
-// a registration without a script: the stored equal callable (each `self.method` is a
-// new object), or `callable` itself when none is stored.
-PyObject* HostRefconFor(CallbackKind kind, PyObject* callable);
 
 }  // namespace korvane::binding

@@ -18,9 +18,12 @@ PyObject* ControlCamera(PyObject*, PyObject* args) {
     entry.callable = PyRef::Borrow(callable);
     entry.refcon = refcon;
     // The simulator keeps one camera controller per plug-in; giving it up is all there is to undo.
-    entry.releaseHost = [] { XPLMDontControlCamera(); };
-    if (const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::Camera, self, std::move(entry)))
-        XPLMControlCamera(howLong, dispatch::UserCameraControlCallback, stored->callable.get());
+    entry.releaseHost = [](const CallbackEntry&) { XPLMDontControlCamera(); };
+    const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::Camera, self, std::move(entry));
+    if (!stored) return nullptr;
+    // Every call takes the camera, also for a callable registered before: the host may
+    // have let it go since (the callable gave control back, another took it).
+    XPLMControlCamera(howLong, dispatch::UserCameraControlCallback, stored->hostRefcon);
     return binding::ReturnOne();
 }
 

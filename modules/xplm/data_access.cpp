@@ -200,6 +200,7 @@ PyObject* RegisterDataAccessor(PyObject*, PyObject* args) {
                           &callables[6], &callables[7], &callables[8], &callables[9], &callables[10],
                           &callables[11], &readRefcon, &writeRefcon))
         return nullptr;
+    if (!binding::CheckRegistrationsOpen()) return nullptr;
     // The tables are the host's refcons; the accessor's entries own them.
     auto readTable = std::make_shared<AccessorTable>();
     auto writeTable = std::make_shared<AccessorTable>();
@@ -217,7 +218,7 @@ PyObject* RegisterDataAccessor(PyObject*, PyObject* args) {
         entry.handle = ref;
         entry.table = IsWriterSlot(i) ? writeTable : readTable;
         // One entry carries the undo, so that a stop unregisters the accessor once.
-        if (i == 0) entry.releaseHost = [ref] { XPLMUnregisterDataAccessor(ref); };
+        if (i == 0) entry.releaseHost = [ref](const CallbackEntry&) { XPLMUnregisterDataAccessor(ref); };
         binding::RegisterEntry(kAccessorSlots[i], self, std::move(entry));
     }
     return binding::HandleToPython(ref);
@@ -236,7 +237,7 @@ PyObject* UnregisterDataAccessor(PyObject*, PyObject* args) {
             removed.push_back(std::move(*entry));
     // The host lets go of the tables before the entries (and with them the tables) go.
     for (CallbackEntry& entry : removed)
-        if (entry.releaseHost) entry.releaseHost();
+        entry.ReleaseHost();
     return binding::ReturnOne();
 }
 
@@ -253,32 +254,30 @@ bool ParseShareArgs(PyObject* args, const char* format, ShareArgs& parsed) {
                             &parsed.refcon) != 0;
 }
 
+void UnshareAll(const CallbackEntry& entry) {
+    for (const SharedName& shared : *entry.sharedNames)
+        XPLMUnshareData(shared.name.c_str(), shared.type, dispatch::UserSharedDataCallback, entry.hostRefcon);
+    entry.sharedNames->clear();
+}
+
 // The script's shared-data entry for the callable, made on its first share. One entry
 // serves every name shared with that callable; the host holds one registration per
-// name, all with the stored callable as refcon.
-const CallbackEntry* SharedDataEntry(const ShareArgs& share) {
+// name, all with the entry's host refcon.
+PyObject* ShareData(PyObject*, PyObject* args) {
+    ShareArgs share;
+    if (!ParseShareArgs(args, "OsiOl:XPLMShareData", share)) return nullptr;
     CallbackEntry entry;
     entry.callable = PyRef::Borrow(share.callable);
     entry.refcon = share.refcon;
     entry.sharedNames = std::make_shared<std::vector<SharedName>>();
-    entry.releaseHost = [names = entry.sharedNames, refcon = share.callable] {
-        for (const SharedName& shared : *names)
-            XPLMUnshareData(shared.name.c_str(), shared.type, dispatch::UserSharedDataCallback, refcon);
-        names->clear();
-    };
-    if (const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::SharedData, share.self, std::move(entry)))
-        return stored;
-    return registry ? registry->FindEntry(CallbackKind::SharedData, share.self, share.callable) : nullptr;
-}
-
-PyObject* ShareData(PyObject*, PyObject* args) {
-    ShareArgs share;
-    if (!ParseShareArgs(args, "OsiOl:XPLMShareData", share)) return nullptr;
-    const CallbackEntry* stored = SharedDataEntry(share);
-    if (!stored) return PyLong_FromLong(0);
-    int result = XPLMShareData(share.name, share.type, dispatch::UserSharedDataCallback, stored->callable.get());
+    entry.releaseHost = UnshareAll;
+    const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::SharedData, share.self, std::move(entry));
+    if (!stored) return nullptr;
+    // The host may notify sharers at once, and their Python code may change the registry.
+    std::shared_ptr<std::vector<SharedName>> names = stored->sharedNames;
+    int result = XPLMShareData(share.name, share.type, dispatch::UserSharedDataCallback, stored->hostRefcon);
     // A refused share (another type under that name) leaves nothing to undo.
-    if (result) stored->sharedNames->push_back({share.name, share.type});
+    if (result) names->push_back({share.name, share.type});
     return PyLong_FromLong(result);
 }
 
@@ -298,7 +297,7 @@ PyObject* UnshareData(PyObject*, PyObject* args) {
     int result = 0;
     if (shared != names.end()) {
         names.erase(shared);
-        result = XPLMUnshareData(share.name, share.type, dispatch::UserSharedDataCallback, stored->callable.get());
+        result = XPLMUnshareData(share.name, share.type, dispatch::UserSharedDataCallback, stored->hostRefcon);
     }
     if (names.empty()) registry->RemoveByCallable(CallbackKind::SharedData, share.self, share.callable);
     return PyLong_FromLong(result);

@@ -1,4 +1,5 @@
 // XPLMProcessing: the simulator's clock and flight-loop callbacks.
+#include "core/core_state.h"
 #include "modules/xplm/binding.h"
 #include "modules/xplm/initialisers.h"
 #include "registry/callback_dispatch.h"
@@ -12,6 +13,10 @@ PyObject* GetElapsedTime(PyObject*, PyObject*) { return PyFloat_FromDouble(XPLMG
 
 PyObject* GetCycleNumber(PyObject*, PyObject*) { return PyLong_FromLong(XPLMGetCycleNumber()); }
 
+void UnregisterFromHost(const CallbackEntry& entry) {
+    XPLMUnregisterFlightLoopCallback(dispatch::FlightLoopCallback, entry.hostRefcon);
+}
+
 PyObject* RegisterFlightLoopCallback(PyObject*, PyObject* args) {
     PyObject* self = nullptr;
     PyObject* callable = nullptr;
@@ -22,23 +27,29 @@ PyObject* RegisterFlightLoopCallback(PyObject*, PyObject* args) {
     CallbackEntry entry;
     entry.callable = PyRef::Borrow(callable);
     entry.refcon = refcon;
-    entry.releaseHost = [callable] { XPLMUnregisterFlightLoopCallback(dispatch::FlightLoopCallback, callable); };
-    if (const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::FlightLoop, self, std::move(entry)))
-        XPLMRegisterFlightLoopCallback(dispatch::FlightLoopCallback, interval, stored->callable.get());
+    entry.releaseHost = UnregisterFromHost;
+    bool added = false;
+    const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::FlightLoop, self, std::move(entry), &added);
+    if (!stored) return nullptr;
+    if (added)
+        XPLMRegisterFlightLoopCallback(dispatch::FlightLoopCallback, interval, stored->hostRefcon);
+    else  // registered already, perhaps switched off by returning 0: it runs again as asked
+        XPLMSetFlightLoopCallbackInterval(dispatch::FlightLoopCallback, interval, 1, stored->hostRefcon);
     return binding::ReturnOne();
 }
 
 PyObject* UnregisterFlightLoopCallback(PyObject*, PyObject* args) {
     PyObject* self = nullptr;
     PyObject* callable = nullptr;
-    long refcon = 0;  // the host knows the registration by its callable, not by this
+    long refcon = 0;  // the host knows the registration by its entry, not by this
     if (!PyArg_ParseTuple(args, "OOl:XPLMUnregisterFlightLoopCallback", &self, &callable, &refcon)) return nullptr;
     if (std::optional<CallbackEntry> removed =
             binding::UnregisterByCallable(CallbackKind::FlightLoop, self, callable))
-        removed->releaseHost();
+        removed->ReleaseHost();
     return binding::ReturnOne();
 }
 
+// Names no script: it reaches every registration of the callable.
 PyObject* SetFlightLoopCallbackInterval(PyObject*, PyObject* args) {
     PyObject* callable = nullptr;
     float interval = 0;
@@ -47,8 +58,9 @@ PyObject* SetFlightLoopCallbackInterval(PyObject*, PyObject* args) {
     if (!PyArg_ParseTuple(args, "Ofil:XPLMSetFlightLoopCallbackInterval", &callable, &interval, &relativeToNow,
                           &refcon))
         return nullptr;
-    XPLMSetFlightLoopCallbackInterval(dispatch::FlightLoopCallback, interval, relativeToNow,
-                                      binding::HostRefconFor(CallbackKind::FlightLoop, callable));
+    if (registry)
+        for (void* hostRefcon : registry->HostRefconsOf(CallbackKind::FlightLoop, callable))
+            XPLMSetFlightLoopCallbackInterval(dispatch::FlightLoopCallback, interval, relativeToNow, hostRefcon);
     return binding::ReturnOne();
 }
 
