@@ -231,6 +231,13 @@ TEST_F(DispatchTest, FailedOrUnconvertibleCallsGiveTheFailureValueAndOneTracebac
     std::string log = sim.LogFile();
     EXPECT_EQ(CountOccurrences(log, "RuntimeError: callback failed on purpose"), 8) << log;
     EXPECT_EQ(CountOccurrences(log, "TypeError"), 2) << log;
+    // Without a traceback of its own, such a failure says whose callable and which callback.
+    EXPECT_EQ(CountOccurrences(log, "'KV_Dispatch' FlightLoopCallback: record gave a result that could not be used\n"),
+              1)
+        << log;
+    EXPECT_EQ(CountOccurrences(log, "'KV_Dispatch' UserCameraControlCallback: record gave a result that could not be "
+                                    "used\n"),
+              1);
     EXPECT_EQ(CountOccurrences(log, "UserCameraControlCallback Call failed\n"), 2);
     EXPECT_EQ(CountOccurrences(log, "Cannot find"), 0);
 }

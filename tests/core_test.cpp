@@ -5,6 +5,7 @@
 #include "core/reporting.h"
 #include "core/script_calls.h"
 #include "core/script_listing.h"
+#include "host/host_state.h"
 #include "tests/support/script_host.h"
 #include "ui/panel_lists.h"
 
@@ -151,10 +152,91 @@ TEST_F(CoreTest, EmptyOrMissingFoldersAreMarkedForThePanel) {
     EXPECT_EQ(ScriptListText(), "No Scripts Found;");
     EXPECT_EQ(FirstScriptName(), "No Scripts Found");
     StopPython(0);
+    sim.AddScript("KV_Gone", "class Korvane:\n    def XPluginStart(self): return ('g', 'g', 'g')\n");
+    StartPython(0);
+    EXPECT_EQ(ScriptNameTable(), std::vector<std::string>{"KV_Gone"});
+    StopPython(0);
     std::filesystem::remove_all(sim.ScriptsFolder());
     StartPython(0);
     EXPECT_EQ(ScriptListText(), "DuvodeZuzedav Directory Error;");
     EXPECT_EQ(FirstScriptName(), "DuvodeZuzedav Directory Error");
+    EXPECT_TRUE(ScriptNameTable().empty()) << "the previous run's names stay listed";
+}
+
+// Registers a flight loop for itself and for a helper object from its constructor.
+const char* kEarlyRegistrations = R"(
+import XPLMProcessing as P
+calls = []
+class Helper:
+    def loop(self, *args):
+        calls.append('helper loop')
+        return -1
+    def XPluginEnable(self):
+        calls.append('helper enabled')
+    def XPluginDisable(self):
+        calls.append('helper disabled')
+    def XPluginStop(self):
+        calls.append('helper stopped')
+class Early:
+    def __init__(self):
+        self.helper = Helper()
+        P.XPLMRegisterFlightLoopCallback(self, self.Loop, -1, 0)
+        P.XPLMRegisterFlightLoopCallback(self.helper, self.helper.loop, -1, 0)
+    def XPluginStart(self):
+        calls.append('start')
+        return ('Early', 'kv.early', 'registers from its constructor')
+    def XPluginEnable(self):
+        calls.append('enable')
+        return 1
+    def XPluginDisable(self):
+        calls.append('disable')
+    def XPluginStop(self):
+        calls.append('stop')
+        print(calls)
+    def Loop(self, *args):
+        calls.append('loop')
+        return -1
+)";
+
+TEST_F(CoreTest, ScriptsWhoseConstructorRaisesKeepNothing) {
+    sim.AddScript("KV_Broken", std::string(kEarlyRegistrations) +
+                                   "class Korvane(Early):\n"
+                                   "    def __init__(self):\n"
+                                   "        super().__init__()\n"
+                                   "        raise RuntimeError('constructor failed')\n");
+    StartPython(1);
+    EXPECT_EQ(registry->ScriptCount(), 0);
+    EXPECT_EQ(registry->RecordCount(), 0);
+    EXPECT_TRUE(host::LiveFlightLoops().empty());
+    sim.Host().RunFrame();
+    EXPECT_EQ(sim.Eval("__import__('KV_Broken').calls"), "[]");
+    EXPECT_EQ(CountOccurrences(sim.LogFile(), "Korvane Call failed\n"), 1);
+    EXPECT_EQ(CountOccurrences(sim.LogFile(), "'KV_Broken' made 2 host registration(s) before it failed; Korvane "
+                                              "removed them\n"),
+              1);
+}
+
+TEST_F(CoreTest, HelperObjectsGetTheirCallbacksButNoLifecycleCalls) {
+    sim.AddScript("KV_Early", std::string(kEarlyRegistrations) +
+                                  "class Korvane(Early):\n"
+                                  "    def XPluginEnable(self):\n"
+                                  "        super().XPluginEnable()\n"
+                                  "        for i in range(3000):\n"
+                                  "            h = Helper()\n"
+                                  "            P.XPLMRegisterFlightLoopCallback(h, h.loop, -1, 0)\n"
+                                  "            P.XPLMUnregisterFlightLoopCallback(h, h.loop, 0)\n"
+                                  "        return 1\n");
+    StartPython(1);
+    // The script's constructor registrations made it no helper: it keeps its module name.
+    ASSERT_EQ(registry->ScriptCount(), 1);
+    EXPECT_EQ(registry->FindScript(registry->ScriptAt(0))->moduleName, "KV_Early");
+    // Helpers made in a loop leave nothing behind: the script and the one kept helper.
+    EXPECT_EQ(registry->RecordCount(), 2);
+    EXPECT_EQ(sim.Eval("sum(isinstance(o, __import__('KV_Early').Helper) for o in __import__('gc').get_objects())"),
+              "1");
+    sim.Host().RunFrame();
+    StopPython(1);
+    EXPECT_EQ(sim.OutputFile(), "['start', 'enable', 'loop', 'helper loop', 'disable', 'stop']\n");
 }
 
 }  // namespace

@@ -186,6 +186,60 @@ TEST_F(ModuleTest, EachScriptsHostRegistrationGoesWithItsOwnEntry) {
               (std::vector<std::string>{refconA, refconB}));
 }
 
+TEST_F(ModuleTest, RegisteringAgainAfterTheHostLetGoRegistersAgain) {
+    // A flight loop that switched itself off by returning 0 runs again when registered again.
+    sim.AddScript("KV_Loop", LoopScript("        return 0.0\n"));
+    sim.AddScript("KV_Camera", kCameraScript);
+    Start();
+    sim.Exec("A, K = sys.modules['KV_Loop'], sys.modules['KV_Camera']\n"
+             "P.XPLMRegisterFlightLoopCallback(A.me, A.me.loop, -1, 0)");
+    sim.Host().RunSeconds(1);
+    EXPECT_EQ(sim.Eval("len(A.calls)"), "1");
+    sim.Exec("P.XPLMRegisterFlightLoopCallback(A.me, A.me.loop, -1, 0)");
+    sim.Host().RunSeconds(1);
+    EXPECT_EQ(sim.Eval("len(A.calls)"), "2");
+    EXPECT_EQ(FlightLoops(), 1);
+
+    // A camera callable that gave control back takes it again, and so does one that
+    // another callable had replaced.
+    sim.Exec("K.keep = 0\n"
+             "C.XPLMControlCamera(K.me, C.xplm_ControlCameraForever, K.me.camera, 1)");
+    sim.Host().RunFrame();
+    EXPECT_EQ(sim.Eval("C.XPLMIsCameraBeingControlled()"), "0");
+    sim.Exec("K.keep = 1\n"
+             "C.XPLMControlCamera(K.me, C.xplm_ControlCameraForever, K.me.camera, 1)\n"
+             "C.XPLMControlCamera(K.me, C.xplm_ControlCameraForever, K.me.other, 2)\n"
+             "C.XPLMControlCamera(K.me, C.xplm_ControlCameraForever, K.me.camera, 1)\n"
+             "K.calls.clear()");
+    EXPECT_EQ(sim.Eval("C.XPLMIsCameraBeingControlled()"), "2");
+    sim.Host().RunFrame();
+    EXPECT_EQ(sim.Eval("K.calls"), "[('camera', 7, 0, 1)]");
+}
+
+TEST_F(ModuleTest, OneFunctionRegisteredByTwoScriptsIsTwoRegistrations) {
+    sim.AddScript("KV_A", LoopScript());
+    sim.AddScript("KV_B", LoopScript());
+    Start();
+    sim.Exec("A, B = sys.modules['KV_A'], sys.modules['KV_B']\n"
+             "seen = []\n"
+             "def shared(since, sinceLoop, counter, refcon):\n"
+             "    seen.append(refcon)\n"
+             "    return -1\n"
+             "P.XPLMRegisterFlightLoopCallback(A.me, shared, -1, 1)\n"
+             "P.XPLMRegisterFlightLoopCallback(B.me, shared, -1, 2)");
+    sim.Host().RunFrame();
+    EXPECT_EQ(sim.Eval("seen"), "[1, 2]");
+    // Each unregistration undoes its own registration, once.
+    sim.Exec("seen.clear()\n"
+             "P.XPLMUnregisterFlightLoopCallback(A.me, shared, 1)");
+    sim.Host().RunFrame();
+    EXPECT_EQ(sim.Eval("seen"), "[2]");
+    EXPECT_EQ(host::LiveFlightLoops().size(), 1u);
+    sim.Exec("P.XPLMUnregisterFlightLoopCallback(B.me, shared, 2)");
+    EXPECT_TRUE(host::LiveFlightLoops().empty());
+    EXPECT_EQ(sim.Host().CountCalls("XPLMUnregisterFlightLoopCallback"), 2);
+}
+
 TEST_F(ModuleTest, DisabledOwnersFlightLoopIsDeactivatedUntilRescheduled) {
     sim.AddScript("KV_Loop", LoopScript());
     Start();

@@ -65,8 +65,22 @@ void ScriptHost::DisableAndStop() {
 std::string ScriptHost::LogFile() const { return ReadFile(ScriptsFolder() / "KorvaneLog.txt"); }
 std::string ScriptHost::OutputFile() const { return ReadFile(ScriptsFolder() / "KorvaneOutput.txt"); }
 
+namespace {
+// The test calls into Python as the host would: the plug-in may have given the
+// interpreter lock away when it last returned.
+class PythonLock {
+public:
+    PythonLock() : state_(PyGILState_Ensure()) {}
+    ~PythonLock() { PyGILState_Release(state_); }
+
+private:
+    PyGILState_STATE state_;
+};
+}  // namespace
+
 std::string ScriptHost::Eval(const std::string& expression) {
     if (!Py_IsInitialized()) return "<error: interpreter not running>";
+    PythonLock lock;
     PyObject* globals = PyModule_GetDict(PyImport_AddModule("__main__"));
     PyRef value = PyRef::Steal(PyRun_String(expression.c_str(), Py_eval_input, globals, globals));
     PyRef text = value ? PyRef::Steal(PyObject_Str(value.get())) : PyRef();
@@ -81,6 +95,7 @@ std::string ScriptHost::Eval(const std::string& expression) {
 
 void ScriptHost::Exec(const std::string& statements) {
     ASSERT_TRUE(Py_IsInitialized());
+    PythonLock lock;
     PyObject* globals = PyModule_GetDict(PyImport_AddModule("__main__"));
     PyRef result = PyRef::Steal(PyRun_String(statements.c_str(), Py_file_input, globals, globals));
     if (!result) {
