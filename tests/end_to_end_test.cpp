@@ -108,70 +108,45 @@ private:
     fs::path scripts_;
 };
 
-// Every compiled module here is exercised once, so a module that imports but cannot
-// run (the json accelerator silently missing) counts as a failure too.
+// Each compiled module is put to use once: json quietly falls back to pure Python when
+// its accelerator cannot load, so an import alone proves little.
 const char* kExtensionModulesScript = R"(
 import importlib.util, sys
 
-def check(name, use):
-    if importlib.util.find_spec(name) is None:
-        print('absent ' + name)
-        return
-    try:
-        use(__import__(name))
-        print('imported ' + name)
-    except Exception as error:
-        sys.stderr.write('failed %s: %r\n' % (name, error))
-
-def use_json(module):
+def use_json():
     import json.decoder, json.scanner
-    assert json.decoder.c_scanstring is not None and json.scanner.c_make_scanner is not None
-    assert json.loads('{"a": [1, 2.5]}') == {'a': [1, 2.5]}
+    return json.decoder.c_scanstring and json.scanner.c_make_scanner and json.loads('[1, 2.5]') == [1, 2.5]
 
-def use_ctypes(module):
-    import ctypes
-    assert ctypes.c_int(7).value == 7
-
-def use_socket(module):
+def use_socket():
     import socket
     left, right = socket.socketpair()
-    left.sendall(b'x')
-    assert right.recv(1) == b'x'
-    left.close()
-    right.close()
+    with left, right:
+        left.sendall(b'x')
+        return right.recv(1) == b'x'
 
-def use_ssl(module):
-    import ssl
-    assert ssl.OPENSSL_VERSION
-
-def use_decimal(module):
-    import decimal
-    assert decimal.Decimal is module.Decimal
-    assert str(decimal.Decimal('1.1') + decimal.Decimal('2.2')) == '3.3'
-
-def use_select(module):
-    assert module.select([], [], [], 0) == ([], [], [])
-
-def use_array(module):
-    assert module.array('i', [1, 2]).tolist() == [1, 2]
-
-def use_zlib(module):
-    assert module.decompress(module.compress(b'korvane')) == b'korvane'
-
-def use_math(module):
-    assert module.floor(2.5) == 2
+USES = {
+    '_json': use_json,
+    '_ctypes': lambda: __import__('ctypes').c_int(7).value == 7,
+    '_socket': use_socket,
+    '_ssl': lambda: __import__('ssl').OPENSSL_VERSION,
+    'math': lambda: __import__('math').floor(2.5) == 2,
+    '_decimal': lambda: str(__import__('decimal').Decimal('1.1') + 2) == '3.1',
+    'select': lambda: __import__('select').select([], [], [], 0) == ([], [], []),
+    'array': lambda: __import__('array').array('i', [1, 2]).tolist() == [1, 2],
+    'zlib': lambda: __import__('zlib').decompress(__import__('zlib').compress(b'kv')) == b'kv',
+}
 
 class Korvane:
     def XPluginStart(self):
-        check('_json', use_json)
-        check('_ctypes', use_ctypes)
-        check('_socket', use_socket)
-        check('_ssl', use_ssl)
-        check('math', use_math)
-        check('_decimal', use_decimal)
-        check('select', use_select)
-        check('array', use_array)
-        check('zlib', use_zlib)
+        for name, use in USES.items():
+            if importlib.util.find_spec(name) is None:
+                print('absent ' + name)
+                continue
+            try:
+                __import__(name)
+                print(('imported ' if use() else 'failed, unusable: ') + name)
+            except Exception as error:
+                sys.stderr.write('failed %s: %r\n' % (name, error))
         return 'Extensions', 'kv.e2e.extensions', 'Imports compiled standard modules'
     def XPluginEnable(self):
         return 1
@@ -202,7 +177,7 @@ TEST(EndToEnd, CompiledStandardModulesImportWhenTheHostDoesNotLinkTheInterpreter
     EXPECT_EQ(missing, "") << log;
     // Optional in a Python build, so present or absent, never broken.
     EXPECT_EQ(CountOccurrences(output, "imported _ssl\n") + CountOccurrences(output, "absent _ssl\n"), 1) << output;
-    EXPECT_EQ(CountOccurrences(log, "failed "), 0) << log;
+    EXPECT_EQ(CountOccurrences(log, "failed ") + CountOccurrences(output, "failed"), 0) << log << output;
     EXPECT_NE(log.find("'KV_Extensions' successfully loaded\n"), std::string::npos);
 }
 
