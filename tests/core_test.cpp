@@ -135,6 +135,83 @@ TEST_F(CoreTest, ScriptUtilitiesFeedConsoleAndListsButNotFiles) {
     EXPECT_EQ(sim.OutputFile(), "out");
 }
 
+// Notes every entry call and the interpreter's exit in calls.txt beside the script,
+// a record that outlives the interpreter.
+std::string JournalingScript(const std::string& label) {
+    return "import atexit, os\n"
+           "journal = os.path.join(os.path.dirname(__file__), 'calls.txt')\n"
+           "def note(event):\n"
+           "    with open(journal, 'a') as f: f.write('" + label + ".' + event + '\\n')\n"
+           "atexit.register(note, 'exit')\n"
+           "class Korvane:\n"
+           "    instances = 0\n"
+           "    def __init__(self): Korvane.instances += 1\n"
+           "    def XPluginStart(self):\n"
+           "        note('start')\n"
+           "        return ('" + label + "', '" + label + "', '" + label + "')\n"
+           "    def XPluginEnable(self):\n"
+           "        note('enable')\n"
+           "        return 1\n"
+           "    def XPluginDisable(self): note('disable')\n"
+           "    def XPluginStop(self): note('stop')\n";
+}
+
+TEST_F(CoreTest, ReloadStopsEveryScriptThenStartsAndEnablesThemInAFreshInterpreter) {
+    sim.AddScript("KV_A", JournalingScript("A"));
+    sim.AddScript("KV_B", JournalingScript("B"));
+    StartPython(1);
+    const std::filesystem::path journal = sim.ScriptsFolder() / "calls.txt";
+    EXPECT_EQ(ReadFile(journal), "A.start\nA.enable\nB.start\nB.enable\n");
+    sim.Exec("import sys\nsys.left_by_the_old_interpreter = 1");
+    std::filesystem::remove(journal);
+
+    StopPython(1);
+    EXPECT_FALSE(Py_IsInitialized());
+    StartPython(1);
+    // Exit handlers run (last registered first) between the stops and the starts.
+    EXPECT_EQ(ReadFile(journal), "A.disable\nA.stop\nB.disable\nB.stop\nB.exit\nA.exit\n"
+                                 "A.start\nA.enable\nB.start\nB.enable\n");
+    EXPECT_EQ(sim.Eval("hasattr(__import__('sys'), 'left_by_the_old_interpreter')"), "False");
+    EXPECT_EQ(sim.Eval("[__import__(name).Korvane.instances for name in ('KV_A', 'KV_B')]"), "[1, 1]");
+    EXPECT_EQ(registry->ScriptCount(), 2);
+    EXPECT_EQ(CountOccurrences(sim.LogFile(), "'KV_A' successfully loaded\n"), 2);
+}
+
+TEST_F(CoreTest, StopAfterAStopCallsNoScriptButLogsTheBannerAgain) {
+    sim.AddScript("KV_A", JournalingScript("A"));
+    StartPython(1);
+    StopPython(1);  // the control panel's Stop
+    const std::filesystem::path journal = sim.ScriptsFolder() / "calls.txt";
+    EXPECT_EQ(ReadFile(journal), "A.start\nA.enable\nA.disable\nA.stop\nA.exit\n");
+    const std::string banner = "--- LOGGING STOPPED ---\n\n";
+    EXPECT_TRUE(sim.LogFile().ends_with(banner));
+
+    StopPython(0);  // then the simulator's XPluginStop
+    StopPython(1);
+    EXPECT_EQ(ReadFile(journal), "A.start\nA.enable\nA.disable\nA.stop\nA.exit\n");
+    EXPECT_TRUE(sim.LogFile().ends_with(banner + banner + banner)) << sim.LogFile();
+    EXPECT_FALSE(Py_IsInitialized());
+}
+
+TEST_F(CoreTest, ListingLargerThanTheFirstBuffersListsAndLoadsEveryScriptInOrder) {
+    // 300 names of 76 bytes: several times the first name buffer, more than its first indices.
+    std::vector<std::string> names;
+    std::string loadedLines;
+    for (int i = 0; i < 300; ++i) {
+        std::string number = std::to_string(1000 + i).substr(1);
+        names.push_back("KV_Script_with_a_name_long_enough_to_outgrow_the_first_listing_buffer_" + number);
+        sim.AddScript(names.back(), "class Korvane:\n    def XPluginStart(self): return ('n', 's', 'd')\n");
+        loadedLines += "'" + names.back() + "' successfully loaded\n";
+    }
+    sim.AddFile("notes.txt", "not a script");
+    StartPython(1);
+    EXPECT_EQ(ScriptNameTable(), names);
+    EXPECT_EQ(registry->ScriptCount(), 300);
+    EXPECT_NE(sim.LogFile().find(loadedLines), std::string::npos);
+    EXPECT_EQ(FirstScriptName(), names.front());
+    EXPECT_TRUE(ScriptListText().ends_with(names.back() + ";"));
+}
+
 TEST(ScriptNames, SourcesFirstThenCompiledOnlyOnes) {
     using Names = std::vector<std::string>;
     EXPECT_EQ(SelectScriptNames({"KV_B.pyc", "KV_A.pyc", "KV_A.py"}), (Names{"KV_A", "KV_B"}));

@@ -1,0 +1,261 @@
+// The plug-in as the simulator runs it: korvane-host, which does not link the
+// interpreter, loads Korvane.xpl with local symbol scope. The other test programs link
+// libpython themselves, so its symbols are global there and a plug-in that never makes
+// them global (compiled standard modules then fail to import) would still pass them.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+int CountOccurrences(const std::string& text, const std::string& needle) {
+    int count = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
+        ++count;
+    return count;
+}
+
+fs::path MakeTemporaryFolder(const std::string& prefix) {
+    std::string pattern = (fs::temp_directory_path() / (prefix + "XXXXXX")).string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    return pattern;
+}
+
+struct HostResult {
+    int exitCode = -1;
+    std::string report;  // korvane-host's standard output
+    std::string errors;  // its standard error: debug copies of log lines, sanitizer reports
+};
+
+// A run of korvane-host in a simulator folder of its own, with its own console channel.
+class HostRun {
+public:
+    HostRun() : root_(MakeTemporaryFolder("korvane-e2e-")), scripts_(root_ / "scripts-source") {
+        fs::create_directories(scripts_);
+        fs::create_directories(root_ / "runtime");
+    }
+    ~HostRun() {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    const fs::path& Scripts() const { return scripts_; }
+    fs::path ScriptsFolder() const { return root_ / "Resources" / "plugins" / "DuvodeZuzedav"; }
+    std::string LogFile() const { return ReadFile(ScriptsFolder() / "KorvaneLog.txt"); }
+    std::string OutputFile() const { return ReadFile(ScriptsFolder() / "KorvaneOutput.txt"); }
+
+    HostResult Execute(const std::vector<std::string>& arguments) {
+        std::vector<std::string> owned = {KORVANE_HOST_BINARY};
+        owned.insert(owned.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& argument : owned) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+
+        ::setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
+        const std::string reportPath = (root_ / "report.txt").string();
+        const std::string errorsPath = (root_ / "errors.txt").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const int mode = O_WRONLY | O_CREAT | O_TRUNC;
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, reportPath.c_str(), mode, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsPath.c_str(), mode, 0644);
+        HostResult run;
+        pid_t pid = 0;
+        int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) {
+            ADD_FAILURE() << "cannot start " << argv[0];
+            return run;
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        run.report = ReadFile(reportPath);
+        run.errors = ReadFile(errorsPath);
+        return run;
+    }
+
+    // Runs the plug-in on `scripts` in this simulator folder.
+    HostResult RunOn(const fs::path& scripts, double seconds) {
+        return Execute({"--root", root_.string(), "--scripts", scripts.string(), "--seconds", std::to_string(seconds)});
+    }
+
+private:
+    fs::path root_;
+    fs::path scripts_;
+};
+
+// Each compiled module is put to use once: json quietly falls back to pure Python when
+// its accelerator cannot load, so an import alone proves little.
+const char* kExtensionModulesScript = R"(
+import importlib.util, sys
+
+def use_json():
+    import json.decoder, json.scanner
+    return json.decoder.c_scanstring and json.scanner.c_make_scanner and json.loads('[1, 2.5]') == [1, 2.5]
+
+def use_socket():
+    import socket
+    left, right = socket.socketpair()
+    with left, right:
+        left.sendall(b'x')
+        return right.recv(1) == b'x'
+
+USES = {
+    '_json': use_json,
+    '_ctypes': lambda: __import__('ctypes').c_int(7).value == 7,
+    '_socket': use_socket,
+    '_ssl': lambda: __import__('ssl').OPENSSL_VERSION,
+    'math': lambda: __import__('math').floor(2.5) == 2,
+    '_decimal': lambda: str(__import__('decimal').Decimal('1.1') + 2) == '3.1',
+    'select': lambda: __import__('select').select([], [], [], 0) == ([], [], []),
+    'array': lambda: __import__('array').array('i', [1, 2]).tolist() == [1, 2],
+    'zlib': lambda: __import__('zlib').decompress(__import__('zlib').compress(b'kv')) == b'kv',
+}
+
+class Korvane:
+    def XPluginStart(self):
+        for name, use in USES.items():
+            if importlib.util.find_spec(name) is None:
+                print('absent ' + name)
+                continue
+            try:
+                __import__(name)
+                print(('imported ' if use() else 'failed, unusable: ') + name)
+            except Exception as error:
+                sys.stderr.write('failed %s: %r\n' % (name, error))
+        return 'Extensions', 'kv.e2e.extensions', 'Imports compiled standard modules'
+    def XPluginEnable(self):
+        return 1
+    def XPluginDisable(self):
+        pass
+    def XPluginStop(self):
+        pass
+)";
+
+TEST(EndToEnd, CompiledStandardModulesImportWhenTheHostDoesNotLinkTheInterpreter) {
+    HostRun sim;
+    // The premise of this program: the process that loads the plug-in has no interpreter of its own.
+    ::setenv("LD_TRACE_LOADED_OBJECTS", "1", 1);
+    HostResult trace = sim.Execute({});
+    ::unsetenv("LD_TRACE_LOADED_OBJECTS");
+    ASSERT_NE(trace.report.find("libkorvane_host"), std::string::npos) << trace.report;
+    ASSERT_EQ(trace.report.find("libpython"), std::string::npos) << trace.report;
+
+    std::ofstream(sim.Scripts() / "KV_Extensions.py") << kExtensionModulesScript;
+    HostResult run = sim.RunOn(sim.Scripts(), 0.5);
+    EXPECT_EQ(run.exitCode, 0) << run.report << run.errors;
+    const std::string output = sim.OutputFile();
+    const std::string log = sim.LogFile();
+    std::string missing;
+    for (const char* module : {"_json", "_ctypes", "_socket", "math", "_decimal", "select", "array", "zlib"})
+        if (run.report.find(std::string("[print] imported ") + module + "\n") == std::string::npos)
+            missing += std::string(" ") + module;
+    EXPECT_EQ(missing, "") << log;
+    // Optional in a Python build, so present or absent, never broken.
+    EXPECT_EQ(CountOccurrences(output, "imported _ssl\n") + CountOccurrences(output, "absent _ssl\n"), 1) << output;
+    EXPECT_EQ(CountOccurrences(log, "failed ") + CountOccurrences(output, "failed"), 0) << log << output;
+    EXPECT_NE(log.find("'KV_Extensions' successfully loaded\n"), std::string::npos);
+}
+
+// What each example shows in a run of a few seconds beside the others. An example not
+// listed here must still load, start and stop without a traceback.
+struct ExampleExpectation {
+    std::vector<std::string> outputLines;
+    std::vector<std::string> logLines;
+    int tracebacks = 0;
+};
+
+const std::map<std::string, ExampleExpectation>& ExampleExpectations() {
+    static const std::map<std::string, ExampleExpectation> expectations = {
+        {"KV_HelloWorld",
+         {{"Hello from a Python script plug-in", "Hello World enabled", "Hello World disabled",
+           "Hello World stopped; goodbye"}}},
+        {"KV_FlightLoopClock",
+         {{"Flight loop 1: simulator time 1.00 s (1.00 s since my last call, cycle 20, refcon 7)",
+           "Flight loop 3: simulator time 3.00 s (1.00 s since my last call, cycle 60, refcon 7)",
+           "Flight Loop Clock: that will do"}}},
+        {"KV_PublishData",
+         {{"Publish Data: counter 1, levels 0.00, 0.25, 0.75", "Publish Data: counter 3, levels 0.00, 0.25, 0.75"}}},
+        {"KV_ReadSimData",
+         {{"Read Sim Data: N172KV, 2 engines, at 47.4502 -122.3088", "Read Sim Data: throttles 0.50, 0.50",
+           "Read Sim Data: throttles 0.60, 0.60"}}},
+        {"KV_ErrorReport",
+         {{}, {"Error Report: about to fail on purpose in XPluginEnable", "KeyError: 'altitude'"}, 1}},
+    };
+    return expectations;
+}
+
+// Script names as the plug-in picks them from the folder.
+std::vector<std::string> ExampleScripts() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(KORVANE_EXAMPLES_DIR)) {
+        std::string name = entry.path().stem().string();
+        bool marked = name.find("KV_") != std::string::npos || name.find("kv_") != std::string::npos;
+        if (entry.path().extension() == ".py" && marked) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool HasLine(const std::string& text, const std::string& line) {
+    return text.rfind(line + "\n", 0) == 0 || text.find("\n" + line + "\n") != std::string::npos;
+}
+
+TEST(EndToEnd, EveryExampleRunsBesideTheOthers) {
+    const std::vector<std::string> examples = ExampleScripts();
+    ASSERT_GE(examples.size(), ExampleExpectations().size());
+    HostRun sim;
+    HostResult run = sim.RunOn(KORVANE_EXAMPLES_DIR, 4);
+    EXPECT_EQ(run.exitCode, 0) << run.report << run.errors;
+    const std::string log = sim.LogFile();
+    const std::string output = sim.OutputFile();
+
+    int expectedTracebacks = 0;
+    for (const std::string& example : examples) {
+        SCOPED_TRACE(example);
+        EXPECT_EQ(CountOccurrences(log, "'" + example + "' successfully loaded\n"), 1) << log;
+        auto found = ExampleExpectations().find(example);
+        if (found == ExampleExpectations().end()) continue;
+        const ExampleExpectation& expectation = found->second;
+        for (const std::string& line : expectation.outputLines) EXPECT_TRUE(HasLine(output, line)) << output;
+        for (const std::string& line : expectation.logLines) EXPECT_NE(log.find(line), std::string::npos) << log;
+        if (expectation.tracebacks > 0)
+            EXPECT_NE(log.find("/" + example + ".py\""), std::string::npos) << "its traceback names it\n" << log;
+        expectedTracebacks += expectation.tracebacks;
+    }
+    EXPECT_EQ(CountOccurrences(log, "Traceback (most recent call last):"), expectedTracebacks) << log;
+    // Examples teach tidy habits: they undo what they register and return proper texts.
+    EXPECT_EQ(CountOccurrences(log, "behind at stop"), 0) << log;
+    EXPECT_EQ(CountOccurrences(log, "must return"), 0) << log;
+    EXPECT_TRUE(log.ends_with("--- LOGGING STOPPED ---\n\n")) << log;
+    // korvane-host's report shows the same output, and the console carried it.
+    EXPECT_NE(run.report.find("[print] Hello from a Python script plug-in\n"), std::string::npos) << run.report;
+    EXPECT_NE(run.report.find("XPluginStart returned 1 (Korvane, quindle.projects.korvane, Korvane Plugin)"),
+              std::string::npos);
+}
+
+}  // namespace
