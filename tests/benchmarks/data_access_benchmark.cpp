@@ -2,6 +2,7 @@
 // figure beside a bare call of the same Python callable from C in the same run.
 // Not a test: timings belong on a quiet machine and a normal (non-sanitizer) build.
 #include "core/core_state.h"
+#include "core/host_call.h"
 #include "core/py_ref.h"
 #include "host/host_state.h"
 #include "modules/xplm/binding.h"
@@ -19,17 +20,22 @@ namespace {
 
 using korvane::PyRef;
 
-// A script that publishes one float through a method, as KV_ scripts do.
+// A script that publishes one float through a method and runs a flight loop, as KV_
+// scripts do.
 const char* kScript = R"(
 from XPLMDataAccess import *
+from XPLMProcessing import *
 
 class Benchmark:
     def getf(self, refcon):
         return 1.5
+    def loop(self, sinceCall, sinceLoop, counter, refcon):
+        return -1.0
 
 script = Benchmark()
 
 def publish():
+    XPLMRegisterFlightLoopCallback(script, script.loop, -1.0, 0)
     return XPLMRegisterDataAccessor(script, 'korvane/benchmark/float', xplmType_Float, 0, None, None, script.getf,
                                     None, None, None, None, None, None, None, None, None, 0, 0)
 )";
@@ -71,6 +77,13 @@ double CallOnce(PyObject* callable, PyObject* argument) {
     return result ? PyFloat_AsDouble(result.get()) : -1.0;
 }
 
+// One call of a flight loop with the four arguments the dispatcher passes.
+double CallLoop(PyObject* callable) {
+    PyRef args = PyRef::Steal(Py_BuildValue("(ffil)", 0.05, 0.05, 1, 0L));
+    PyRef result = PyRef::Steal(PyObject_Call(callable, args.get(), nullptr));
+    return result ? PyFloat_AsDouble(result.get()) : 0.0;
+}
+
 int Run() {
     PyObject* globals = PyModule_GetDict(PyImport_AddModule("__main__"));
     PyRef defined = PyRef::Steal(PyRun_String(kScript, Py_file_input, globals, globals));
@@ -92,6 +105,10 @@ int Run() {
         return 1;
     }
 
+    // The host's flight-loop registration, called as the host calls it every frame.
+    const korvane::host::FlightLoop loop = korvane::host::LiveFlightLoops().at(0);
+    PyObject* loopMethod = korvane::registry->FindScript(script)->List(korvane::CallbackKind::FlightLoop).front().callable.get();
+
     volatile double sink = 0;
     std::vector<Case> cases = {
         {"bare call of the script's float accessor method from C", [&] { sink = CallOnce(method, refcon.get()); },
@@ -101,10 +118,13 @@ int Run() {
          [&] { sink = CallOnce(getDataf.get(), accessorHandle); }, true},
         {"script's XPLMGetDataf of a simulator float",
          [&] { sink = CallOnce(getDataf.get(), simulatorHandle.get()); }, false},
+        {"bare call of the script's flight loop method from C", [&] { sink = CallLoop(loopMethod); }, false},
+        {"host call of the script's flight loop", [&] { sink = loop.callback(0.05f, 0.05f, 1, loop.refcon); },
+         false},
     };
     Measure(cases);
 
-    std::printf("Korvane data access: median of %d rounds of %d calls each, in ns per call (Python %s)\n", kRounds,
+    std::printf("Korvane dispatch: median of %d rounds of %d calls each, in ns per call (Python %s)\n", kRounds,
                 kCallsPerRound, Py_GetVersion());
     double bare = Median(cases.front().rounds);
     for (const Case& each : cases) {
@@ -114,8 +134,9 @@ int Run() {
         std::printf("\n");
     }
 
-    PyRef withdrawn =
-        PyRef::Steal(PyRun_String("XPLMUnregisterDataAccessor(script, ref)", Py_file_input, globals, globals));
+    PyRef withdrawn = PyRef::Steal(PyRun_String(
+        "XPLMUnregisterDataAccessor(script, ref)\nXPLMUnregisterFlightLoopCallback(script, script.loop, 0)",
+        Py_file_input, globals, globals));
     return withdrawn ? 0 : 1;
 }
 
@@ -124,8 +145,10 @@ int Run() {
 int main() {
     korvane::host::AddSimulatorDataRefs();
     Py_InitializeEx(0);
+    // The host's thread holds the interpreter lock between calls, as after a start.
+    korvane::AdoptInterpreterLock();
     korvane::registry = std::make_unique<korvane::ScriptRegistry>();
-    int status = korvane::InitXPLMDataAccess() ? Run() : 1;
+    int status = korvane::InitXPLMDataAccess() && korvane::InitXPLMProcessing() ? Run() : 1;
     if (PyErr_Occurred()) PyErr_Print();
     korvane::registry->ClearScripts();  // its references go while the interpreter runs
     Py_FinalizeEx();
