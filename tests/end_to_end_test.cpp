@@ -2,6 +2,9 @@
 // interpreter, loads Korvane.xpl with local symbol scope. The other test programs link
 // libpython themselves, so its symbols are global there and a plug-in that never makes
 // them global (compiled standard modules then fail to import) would still pass them.
+#include "host/driver.h"
+#include "tests/support/text_files.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -24,25 +27,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-int CountOccurrences(const std::string& text, const std::string& needle) {
-    int count = 0;
-    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
-        ++count;
-    return count;
-}
-
-fs::path MakeTemporaryFolder(const std::string& prefix) {
-    std::string pattern = (fs::temp_directory_path() / (prefix + "XXXXXX")).string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    return pattern;
-}
+using korvane::host::MakeTemporaryFolder;
+using korvane::testing::CountOccurrences;
+using korvane::testing::ReadFile;
 
 struct HostResult {
     int exitCode = -1;
@@ -185,7 +172,7 @@ TEST(EndToEnd, CompiledStandardModulesImportWhenTheHostDoesNotLinkTheInterpreter
 // listed here must still load, start and stop without a traceback.
 struct ExampleExpectation {
     std::vector<std::string> outputLines;
-    std::vector<std::string> logLines;
+    std::vector<std::string> logLines{};
     int tracebacks = 0;
 };
 
@@ -243,8 +230,9 @@ TEST(EndToEnd, EveryExampleRunsBesideTheOthers) {
         const ExampleExpectation& expectation = found->second;
         for (const std::string& line : expectation.outputLines) EXPECT_TRUE(HasLine(output, line)) << output;
         for (const std::string& line : expectation.logLines) EXPECT_NE(log.find(line), std::string::npos) << log;
-        if (expectation.tracebacks > 0)
+        if (expectation.tracebacks > 0) {
             EXPECT_NE(log.find("/" + example + ".py\""), std::string::npos) << "its traceback names it\n" << log;
+        }
         expectedTracebacks += expectation.tracebacks;
     }
     EXPECT_EQ(CountOccurrences(log, "Traceback (most recent call last):"), expectedTracebacks) << log;

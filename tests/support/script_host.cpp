@@ -104,18 +104,4 @@ void ScriptHost::Exec(const std::string& statements) {
     }
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-int CountOccurrences(const std::string& text, const std::string& needle) {
-    int count = 0;
-    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
-        ++count;
-    return count;
-}
-
 }  // namespace korvane::testing

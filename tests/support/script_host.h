@@ -5,6 +5,7 @@
 // evaluate Python in the plug-in's interpreter.
 #include "host/console_capture.h"
 #include "host/driver.h"
+#include "tests/support/text_files.h"
 
 #include <filesystem>
 #include <string>
@@ -57,9 +58,5 @@ private:
     bool loaded_ = false;
 };
 
-// Text of a file, or the empty text when it does not exist.
-std::string ReadFile(const std::filesystem::path& path);
-// How often `needle` occurs in `text`.
-int CountOccurrences(const std::string& text, const std::string& needle);
 
 }  // namespace korvane::testing
