@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace korvane::testing {
 namespace {
@@ -161,6 +162,37 @@ TEST(Scripts, AnyTextPrintsAndEveryLineStaysALine) {
               (std::vector<std::string>{"raw \xff byte", "before\\0after", "next", "bytes \xfd\\0too"}));
     EXPECT_EQ(std::vector<std::string>(consoleLines.end() - 2, consoleLines.end()),
               (std::vector<std::string>{"ValueError: nul\\0inside", "stopping"}));
+}
+
+// A console that listens but never takes a connection (stopped, hung) must not slow
+// the simulator; the files still get every line.
+TEST(Scripts, AStuckConsoleCostsLittleAndTheFilesKeepEveryLine) {
+    ScriptHost sim;
+    sim.AddScript("KV_Quiet", "class Korvane:\n    def XPluginStart(self): return ('q', 'q', 'q')\n");
+    sim.StartAndEnable();
+    sim.Exec("import os, socket, tempfile\n"
+             "stuck_dir = tempfile.mkdtemp()\n"
+             "os.environ['XDG_RUNTIME_DIR'] = stuck_dir\n"
+             "stuck = socket.socket(socket.AF_UNIX, socket.SOCK_SEQPACKET)\n"
+             "stuck.bind(stuck_dir + '/TKorvanePluginConsoleForm')\n"
+             "stuck.listen(0)\n");
+    auto start = std::chrono::steady_clock::now();
+    sim.Exec("import sys\n"
+             "for i in range(1500):\n"
+             "    print(i)\n"
+             "    sys.stderr.write('line %d\\n' % i)\n");
+    auto took = std::chrono::steady_clock::now() - start;
+    sim.Exec("stuck.close()\nimport shutil\nshutil.rmtree(stuck_dir)\n");
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 2000);
+
+    std::string output, log;
+    for (int i = 0; i < 1500; ++i) {
+        output += std::to_string(i) + "\n";
+        log += "line " + std::to_string(i) + "\n";
+    }
+    EXPECT_EQ(sim.OutputFile(), output);
+    EXPECT_NE(sim.LogFile().find(log), std::string::npos);
+    sim.DisableAndStop();
 }
 
 TEST(Scripts, UncaughtErrorsLeaveTracebacksInTheLog) {
