@@ -38,7 +38,18 @@ void WriteOutput(std::string_view text) {
 }
 
 void SendToConsole(std::uint32_t command, std::string_view text) {
-    std::string packet(text);  // the zero byte after the text travels with it
+    // A console text ends at its zero byte, so a NUL inside the text would hide the
+    // rest of it, line end included; it shows as the two characters "\0" instead.
+    // The files and the panel lists keep the text's bytes as they are.
+    std::string packet;
+    packet.reserve(text.size());
+    for (char c : text) {
+        if (c == '\0')
+            packet.append("\\0");
+        else
+            packet.push_back(c);
+    }
+    // the zero byte after the text travels with it
     platform::SendConsolePacket(command, packet.c_str(), static_cast<std::uint32_t>(packet.size() + 1));
 }
 

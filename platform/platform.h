@@ -12,6 +12,7 @@ void DebugOutput(const std::string& line);
 bool FolderExists(const std::string& listingPath);
 
 // Sends one text to the console program, if one is listening; never blocks for long.
+// A console that stalls a text is skipped for a pause; its texts are dropped then.
 // `data` holds `byteCount` bytes, the last of which is the terminating zero.
 void SendConsolePacket(std::uint32_t command, const char* data, std::uint32_t byteCount);
 

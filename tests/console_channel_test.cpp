@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +25,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -226,6 +228,73 @@ TEST_F(ConsoleChannelTest, ConsoleThatStopsReadingDoesNotHoldTheSender) {
             EXPECT_LT(took.count(), 100) << "text " << i;
         }
     }));
+}
+
+// A console whose backlog is full for a moment is busy, not gone: the text waits.
+TEST_F(ConsoleChannelTest, ABusyConsoleGetsTheTextAfterAShortWait) {
+    Fd listener{RawListener(0)};
+    ASSERT_GE(listener.fd, 0);
+    Fd filler{RawSocket()};
+    ASSERT_TRUE(RawConnect(filler.fd, path_)) << "the one backlog place is taken now";
+    std::string received;
+    std::thread console([&] {
+        ::usleep(20000);
+        Fd first{::accept(listener.fd, nullptr, nullptr)};  // frees the place
+        pollfd waiting{listener.fd, POLLIN, 0};
+        if (::poll(&waiting, 1, 1000) != 1) return;
+        Fd sender{::accept(listener.fd, nullptr, nullptr)};
+        pollfd reading{sender.fd, POLLIN, 0};
+        char buffer[64];
+        ssize_t got = ::poll(&reading, 1, 1000) == 1 ? ::recv(sender.fd, buffer, sizeof(buffer), 0) : 0;
+        if (got > 0) received.assign(buffer, std::size_t(got));
+    });
+    milliseconds took = TimedSend(console::kPrintText, "busy");
+    console.join();
+    EXPECT_EQ(received, Packet(console::kPrintText, 5, std::string("busy\0", 5)));
+    EXPECT_LT(took.count(), 100);
+}
+
+// A console that stalls a text is left alone for a while, then tried again.
+TEST_F(ConsoleChannelTest, AStuckConsoleIsSkippedForAPauseThenFoundAgain) {
+    {
+        Fd stuck{RawListener(0)};  // never accepts; the first text fills its backlog
+        ASSERT_GE(stuck.fd, 0);
+        auto start = Clock::now();
+        for (int i = 0; i < 1500; ++i) Send(console::kPrintText, "stuck");
+        EXPECT_LT(std::chrono::duration_cast<milliseconds>(Clock::now() - start).count(), 500);
+    }
+    std::filesystem::remove(path_);
+    ConsoleCapture capture;
+    ASSERT_TRUE(capture.listening()) << capture.failure();
+    Send(console::kPrintText, "during the pause");
+    ::usleep(1100000);
+    Send(console::kPrintText, "after the pause");
+    EXPECT_EQ(capture.texts(), (std::vector<ConsoleText>{{console::kPrintText, "after the pause"}}));
+}
+
+// Each text of a slow console gets through after a wait; those waits together take
+// only a small share of every second, the other texts are dropped.
+TEST_F(ConsoleChannelTest, WaitingOnASlowConsoleTakesLittleOfEachSecond) {
+    Fd listener{RawListener(0)};
+    ASSERT_GE(listener.fd, 0);
+    Fd filler{RawSocket()};
+    ASSERT_TRUE(RawConnect(filler.fd, path_));
+    std::atomic<bool> done{false};
+    std::atomic<int> accepted{0};
+    std::thread console([&] {
+        while (!done) {
+            ::usleep(30000);
+            Fd connection{::accept(listener.fd, nullptr, nullptr)};
+            if (connection.fd >= 0) ++accepted;
+        }
+    });
+    auto start = Clock::now();
+    for (int i = 0; i < 60; ++i) Send(console::kPrintText, "slow");
+    auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - start);
+    done = true;
+    console.join();
+    EXPECT_LT(took.count(), 500);
+    EXPECT_GE(accepted.load(), 2) << "some texts still get through";
 }
 
 TEST_F(ConsoleChannelTest, DestroyingStopsPromptlyDuringASilentConnection) {

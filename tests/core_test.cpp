@@ -129,7 +129,7 @@ TEST_F(CoreTest, ScriptUtilitiesFeedConsoleAndListsButNotFiles) {
     EXPECT_FALSE(std::filesystem::exists(sim.ScriptsFolder() / "KorvaneOutput.txt"));
     std::size_t logSize = sim.LogFile().size();
 
-    EXPECT_EQ(sim.Eval("q.PrintStderr(5)"), "<error: PrintStderr() argument 1 must be str, not int>");
+    EXPECT_EQ(sim.Eval("q.PrintStderr(5)"), "<error: expected str or bytes, not int>");
     EXPECT_EQ(sim.LogFile().size(), logSize);
     EXPECT_EQ(sim.Eval("q.PrintStdout('out')"), "None");
     EXPECT_EQ(sim.OutputFile(), "out");

@@ -28,6 +28,25 @@ TEST(SplitListLine, BreaksAtTheLastBlankAndDropsIt) {
 TEST(SplitListLine, ABlankRightAtTheCutStartsTheNextLine) {
     std::string text = std::string(45, 'a') + " tail";
     EXPECT_EQ(SplitListLine(text), (Lines{std::string(45, 'a'), " tail"}));
+    // An earlier blank does not win over the one at the cut.
+    text = "ab " + std::string(42, 'c') + " tail words";
+    EXPECT_EQ(SplitListLine(text), (Lines{"ab " + std::string(42, 'c'), " tail words"}));
+}
+
+std::string Repeat(const std::string& piece, int times) {
+    std::string text;
+    while (times-- > 0) text += piece;
+    return text;
+}
+
+TEST(SplitListLine, WidthCountsCharactersAndCutsOnlyBetweenThem) {
+    EXPECT_EQ(SplitListLine(Repeat("\u00e9", 45)), Lines{Repeat("\u00e9", 45)});
+    EXPECT_EQ(SplitListLine(std::string(44, 'a') + "\u20ac" + Repeat("\U0001F600", 10)),
+              (Lines{std::string(44, 'a') + "\u20ac", Repeat("\U0001F600", 10)}));
+    std::string first = Repeat("\u00e4", 30);
+    EXPECT_EQ(SplitListLine(first + " " + Repeat("\u00f6", 20)), (Lines{first, Repeat("\u00f6", 20)}));
+    // Bytes that are no UTF-8 (text the host gave undecoded) count one each.
+    EXPECT_EQ(SplitListLine(std::string(50, '\xff')), (Lines{std::string(45, '\xff'), std::string(5, '\xff')}));
 }
 
 TEST(SplitListLine, TheThirdLineIsNotCutFurther) {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+
 namespace korvane::testing {
 namespace {
 
@@ -25,6 +28,16 @@ std::string RecordingScript(const std::string& label) {
            "        journal.calls.append('" + label + ".stop')\n"
            "    def XPluginReceiveMessage(self, sender, message, parameter):\n"
            "        journal.calls.append(('" + label + ".message', sender, message, parameter))\n";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
 }
 
 std::string Journal(ScriptHost& sim) { return sim.Eval("__import__('journal').calls"); }
@@ -106,6 +119,79 @@ TEST(Scripts, PrintReachesTheOutputFileAndTheConsoleAsFragments) {
     EXPECT_EQ(texts[0].command, 3u);
     EXPECT_EQ(texts[0].text, "abc");
     EXPECT_EQ(texts[1].text, "\n");
+    sim.DisableAndStop();
+}
+
+// Text the host handed a script comes back with surrogate escapes, and any text may
+// hold a NUL: all of it prints, and every line stays its own line in every sink.
+TEST(Scripts, AnyTextPrintsAndEveryLineStaysALine) {
+    using namespace std::string_literals;
+    ScriptHost sim;
+    sim.AddScript("KV_Odd", "import QuindleUtilities as q\n"
+                            "class Korvane:\n"
+                            "    def XPluginStart(self):\n"
+                            "        print('raw \\udcff byte')\n"
+                            "        print('before\\x00after')\n"
+                            "        print('next')\n"
+                            "        q.QuindleDisplay('shown \\udcfe')\n"
+                            "        q.QuindlePrint(b'bytes \\xfd\\x00too\\n')\n"
+                            "        raise ValueError('nul\\x00inside')\n"
+                            "    def XPluginStop(self):\n"
+                            "        q.PrintStderr('stopping\\n')\n");
+    ASSERT_EQ(sim.Start(), 1);
+    sim.Stop();
+    EXPECT_EQ(sim.OutputFile(), "raw \xff byte\nbefore\0after\nnext\n"s);
+
+    std::vector<std::string> logLines = Lines(sim.LogFile());
+    auto error = std::find(logLines.begin(), logLines.end(), "ValueError: nul\0inside"s);
+    ASSERT_NE(error, logLines.end()) << sim.LogFile();
+    ASSERT_NE(std::next(error), logLines.end());
+    EXPECT_EQ(*std::next(error), "stopping");
+
+    std::string printed;
+    for (const host::ConsoleText& text : sim.ConsoleTexts()) {
+        if (text.command == 1) {
+            EXPECT_EQ(text.text, "shown \xfe");
+        } else if (text.command == 3) {
+            printed += text.text;
+        }
+    }
+    std::vector<std::string> consoleLines = Lines(printed);
+    ASSERT_GE(consoleLines.size(), 6u) << printed;
+    EXPECT_EQ(std::vector<std::string>(consoleLines.begin(), consoleLines.begin() + 4),
+              (std::vector<std::string>{"raw \xff byte", "before\\0after", "next", "bytes \xfd\\0too"}));
+    EXPECT_EQ(std::vector<std::string>(consoleLines.end() - 2, consoleLines.end()),
+              (std::vector<std::string>{"ValueError: nul\\0inside", "stopping"}));
+}
+
+// A console that listens but never takes a connection (stopped, hung) must not slow
+// the simulator; the files still get every line.
+TEST(Scripts, AStuckConsoleCostsLittleAndTheFilesKeepEveryLine) {
+    ScriptHost sim;
+    sim.AddScript("KV_Quiet", "class Korvane:\n    def XPluginStart(self): return ('q', 'q', 'q')\n");
+    sim.StartAndEnable();
+    sim.Exec("import os, socket, tempfile\n"
+             "stuck_dir = tempfile.mkdtemp()\n"
+             "os.environ['XDG_RUNTIME_DIR'] = stuck_dir\n"
+             "stuck = socket.socket(socket.AF_UNIX, socket.SOCK_SEQPACKET)\n"
+             "stuck.bind(stuck_dir + '/TKorvanePluginConsoleForm')\n"
+             "stuck.listen(0)\n");
+    auto start = std::chrono::steady_clock::now();
+    sim.Exec("import sys\n"
+             "for i in range(1500):\n"
+             "    print(i)\n"
+             "    sys.stderr.write('line %d\\n' % i)\n");
+    auto took = std::chrono::steady_clock::now() - start;
+    sim.Exec("stuck.close()\nimport shutil\nshutil.rmtree(stuck_dir)\n");
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 2000);
+
+    std::string output, log;
+    for (int i = 0; i < 1500; ++i) {
+        output += std::to_string(i) + "\n";
+        log += "line " + std::to_string(i) + "\n";
+    }
+    EXPECT_EQ(sim.OutputFile(), output);
+    EXPECT_NE(sim.LogFile().find(log), std::string::npos);
     sim.DisableAndStop();
 }
 

@@ -12,17 +12,32 @@ constexpr std::size_t kPendingLimit = 8000;
 std::string displayPending;
 std::string printPending;
 
+// The byte just past the character that starts at `at`. Widths count characters, as
+// a user sees them, so a cut never lands inside a UTF-8 sequence. A byte that starts
+// no valid sequence (text the host gave undecoded) counts as one character.
+std::size_t NextCharacter(std::string_view text, std::size_t at) {
+    unsigned char lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    std::size_t end = at + 1;
+    while (end < text.size() && end < at + length && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+    return end;
+}
+
 // Cuts one segment off the front of `rest`; returns the segment and leaves the remainder.
 std::string CutSegment(std::string_view& rest) {
-    if (rest.size() <= kLineWidth) {
+    std::size_t cut = 0;  // bytes of the first kLineWidth characters
+    for (std::size_t characters = 0; characters < kLineWidth && cut < rest.size(); ++characters)
+        cut = NextCharacter(rest, cut);
+    if (cut == rest.size()) {
         std::string segment(rest);
         rest = {};
         return segment;
     }
-    std::size_t blank = rest.substr(1, kLineWidth - 1).find_last_of(' ');
-    if (rest[kLineWidth] == ' ' || blank == std::string_view::npos) {
-        std::string segment(rest.substr(0, kLineWidth));
-        rest.remove_prefix(kLineWidth);
+    // A blank is one byte and never part of a longer character, so bytes can be searched.
+    std::size_t blank = rest.substr(1, cut - 1).find_last_of(' ');
+    if (rest[cut] == ' ' || blank == std::string_view::npos) {
+        std::string segment(rest.substr(0, cut));
+        rest.remove_prefix(cut);
         return segment;
     }
     blank += 1;  // position within `rest`

@@ -7,8 +7,8 @@
 
 namespace korvane {
 
-// Splits a text into at most three list lines of at most 45 characters, preferring
-// to break at a blank.
+// Splits a text into at most three list lines of at most 45 characters (UTF-8
+// characters, not bytes), preferring to break at a blank.
 std::vector<std::string> SplitListLine(std::string_view text);
 
 void AddToDisplayList(std::string_view text);

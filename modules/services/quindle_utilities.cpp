@@ -5,6 +5,7 @@
 #include "platform/console_wire.h"
 #include "ui/panel_lists.h"
 
+#include <optional>
 #include <string_view>
 
 namespace korvane {
@@ -14,18 +15,22 @@ namespace {
 using ListFeeder = void (*)(std::string_view);
 using FileWriter = void (*)(std::string_view);
 
+// Any str or bytes prints, as it would go to the host: a text the host handed the
+// script (surrogate escapes) and a text holding NULs included.
 bool SendText(PyObject* args, const char* format, std::uint32_t command, ListFeeder feedList, FileWriter writeFile) {
-    const char* text = nullptr;
-    if (!PyArg_ParseTuple(args, format, &text)) return false;
-    std::string_view view(text);
-    SendToConsole(command, view);
-    feedList(view);
-    if (writeFile) writeFile(view);
+    PyObject* object = nullptr;
+    if (!PyArg_ParseTuple(args, format, &object)) return false;
+    PyRef holder;
+    std::optional<std::string_view> text = binding::TextToHost(object, holder);
+    if (!text) return false;
+    SendToConsole(command, *text);
+    feedList(*text);
+    if (writeFile) writeFile(*text);
     return true;
 }
 
 PyObject* QuindleDisplay(PyObject*, PyObject* args) {
-    if (!SendText(args, "s:QuindleDisplay", console::kDisplayText, AddToDisplayList, nullptr)) return nullptr;
+    if (!SendText(args, "O:QuindleDisplay", console::kDisplayText, AddToDisplayList, nullptr)) return nullptr;
     return PyLong_FromLong(0);
 }
 
@@ -35,7 +40,7 @@ PyObject* QuindleClearDisplay(PyObject*, PyObject*) {
 }
 
 PyObject* QuindlePrint(PyObject*, PyObject* args) {
-    if (!SendText(args, "s:QuindlePrint", console::kPrintText, AddToPrintList, nullptr)) return nullptr;
+    if (!SendText(args, "O:QuindlePrint", console::kPrintText, AddToPrintList, nullptr)) return nullptr;
     return PyLong_FromLong(0);
 }
 
@@ -45,12 +50,12 @@ PyObject* QuindleClearPrint(PyObject*, PyObject*) {
 }
 
 PyObject* PrintStdout(PyObject*, PyObject* args) {
-    if (!SendText(args, "s:PrintStdout", console::kPrintText, AddToPrintList, WriteOutput)) return nullptr;
+    if (!SendText(args, "O:PrintStdout", console::kPrintText, AddToPrintList, WriteOutput)) return nullptr;
     Py_RETURN_NONE;
 }
 
 PyObject* PrintStderr(PyObject*, PyObject* args) {
-    if (!SendText(args, "s:PrintStderr", console::kPrintText, AddToPrintList, WriteLog)) return nullptr;
+    if (!SendText(args, "O:PrintStderr", console::kPrintText, AddToPrintList, WriteLog)) return nullptr;
     Py_RETURN_NONE;
 }
 
