@@ -3,6 +3,7 @@
 #include "host/host_state.h"
 
 #include <XPLMDataAccess.h>
+#include <XPLMUtilities.h>
 
 #include <algorithm>
 #include <string>
@@ -179,6 +180,14 @@ XPLM_API XPLMDataRef XPLMRegisterDataAccessor(const char* inDataName, XPLMDataTy
                                               void* inReadRefcon, void* inWriteRefcon) {
     RecordCall("XPLMRegisterDataAccessor", std::string(inDataName) + " types=" + std::to_string(inDataType));
     DataRefRecord& record = DataRefNamed(inDataName);
+    // As in the simulator, a name that exists (its own, shared data, or another
+    // plug-in's) is not taken over; one whose publisher withdrew it is free again.
+    if (record.published || record.types != xplmType_Unknown) {
+        XPLMDebugString(("XPLMRegisterDataAccessor: the data reference '" + record.name +
+                         "' is already registered; the registration is refused.\n")
+                            .c_str());
+        return nullptr;
+    }
     record.types = inDataType;
     record.writable = inIsWritable != 0;
     record.published = true;
@@ -192,6 +201,8 @@ XPLM_API XPLMDataRef XPLMRegisterDataAccessor(const char* inDataName, XPLMDataTy
 XPLM_API void XPLMUnregisterDataAccessor(XPLMDataRef inDataRef) {
     DataRefRecord* record = Record(inDataRef);
     RecordCall("XPLMUnregisterDataAccessor", record ? record->name : "null");
+    // Only what a plug-in published goes: the simulator's own references and shared data
+    // are never published, since registering an existing name is refused.
     if (!record || !record->published) return;
     // The handle stays valid but reads nothing until somebody publishes the name again.
     record->published = false;
