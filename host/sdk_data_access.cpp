@@ -6,6 +6,7 @@
 #include <XPLMUtilities.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 using namespace korvane::host;
@@ -72,11 +73,19 @@ int ReadArray(const std::vector<T>& values, T* out, int offset, int max) {
     return count;
 }
 
+// Arrays the host holds grow when written past their end, as shared data does, but
+// not beyond this many items: what would land further out is dropped.
+constexpr std::int64_t kMaxArrayItems = std::int64_t{1} << 20;
+
 template <typename T>
 void WriteArray(std::vector<T>& values, const T* in, int offset, int count) {
     if (!in || offset < 0 || count <= 0) return;
-    if (values.size() < static_cast<std::size_t>(offset + count)) values.resize(static_cast<std::size_t>(offset + count));
-    std::copy_n(in, count, values.begin() + offset);
+    // In 64 bits: an offset near INT_MAX plus a count must not wrap.
+    std::int64_t limit = std::max(kMaxArrayItems, static_cast<std::int64_t>(values.size()));
+    std::int64_t end = std::min(std::int64_t{offset} + count, limit);
+    if (end <= offset) return;
+    if (static_cast<std::int64_t>(values.size()) < end) values.resize(static_cast<std::size_t>(end));
+    std::copy_n(in, end - offset, values.begin() + offset);
 }
 
 }  // namespace

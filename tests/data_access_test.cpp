@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace korvane {
 namespace {
@@ -188,6 +189,32 @@ TEST_F(DataAccessTest, ByteSetterTakesOneTextOrBytesAsInts) {
     EXPECT_EQ(bytes("XPLMSetDatab(ref, [None], 0, 1)"), "<error: expected sequence of bytes>:");
     EXPECT_EQ(bytes("XPLMSetDatab(ref, 7, 0, 1)"), "<error: expected sequence>:");
     EXPECT_EQ(HostCalls("XPLMSetDatab"), 0);
+}
+
+TEST_F(DataAccessTest, HostArraysTakeOffsetsNearTheIntLimit) {
+    HostRef("test/bytes", xplmType_Data).bytes = {'a', 'b'};
+    XPLMDataRef running = XPLMFindDataRef("sim/flightmodel/engine/ENGN_running");
+    XPLMDataRef throttle = XPLMFindDataRef("sim/flightmodel/engine/ENGN_thro");
+    XPLMDataRef bytes = XPLMFindDataRef("test/bytes");
+    std::vector<int> ints(100, 9);
+    std::vector<float> floats(100, 9.0f);
+    std::vector<char> chars(100, 'z');
+    const int nearLimit = 2147483640;
+    XPLMSetDatavi(running, ints.data(), nearLimit, 100);
+    XPLMSetDatavf(throttle, floats.data(), nearLimit, 100);
+    XPLMSetDatab(bytes, chars.data(), nearLimit, 100);
+    EXPECT_EQ(XPLMGetDatavi(running, ints.data(), nearLimit, 100), 0);
+    EXPECT_EQ(XPLMGetDatavf(throttle, floats.data(), nearLimit, 100), 0);
+    EXPECT_EQ(XPLMGetDatab(bytes, chars.data(), nearLimit, 100), 0);
+    // Nothing landed anywhere, and the arrays kept their sizes.
+    EXPECT_EQ(host::FindDataRefRecord("sim/flightmodel/engine/ENGN_running")->ints,
+              (std::vector<int>{1, 1, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(XPLMGetDatavf(throttle, nullptr, 0, 0), 8);
+    EXPECT_EQ(XPLMGetDatab(bytes, nullptr, 0, 0), 2);
+    // The same from a script.
+    EXPECT_EQ(Eval("XPLMSetDatavi(XPLMFindDataRef('sim/flightmodel/engine/ENGN_running'), [5] * 100, 2147483640, 100)"),
+              "1");
+    EXPECT_EQ(XPLMGetDatavi(running, nullptr, 0, 0), 8);
 }
 
 TEST_F(DataAccessTest, SharedDataNotifiesEverySharerUntilItUnshares) {
