@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 namespace korvane {
@@ -215,6 +217,20 @@ TEST_F(DataAccessTest, HostArraysTakeOffsetsNearTheIntLimit) {
     EXPECT_EQ(Eval("XPLMSetDatavi(XPLMFindDataRef('sim/flightmodel/engine/ENGN_running'), [5] * 100, 2147483640, 100)"),
               "1");
     EXPECT_EQ(XPLMGetDatavi(running, nullptr, 0, 0), 8);
+}
+
+TEST(HeadlessHostCalls, RecordKeepsTheRecentCallsAndExactCountsOverALongRun) {
+    host::HeadlessHost host(std::filesystem::temp_directory_path());
+    const int total = 250000;
+    for (int i = 0; i < total; ++i) host::RecordCall(i % 2 ? "XPLMGetDatavi" : "XPLMSetDatavi", std::to_string(i));
+    EXPECT_LE(host.Calls().size(), 100000u);
+    EXPECT_GE(host.Calls().size(), 10000u);
+    EXPECT_EQ(host.Calls().back().detail, std::to_string(total - 1));
+    EXPECT_EQ(host.CountCalls("XPLMGetDatavi"), total / 2);
+    EXPECT_EQ(host.CountCalls("XPLMSetDatavi"), total / 2);
+    host.ClearCalls();
+    EXPECT_TRUE(host.Calls().empty());
+    EXPECT_EQ(host.CountCalls("XPLMGetDatavi"), 0);
 }
 
 TEST_F(DataAccessTest, SharedDataNotifiesEverySharerUntilItUnshares) {
