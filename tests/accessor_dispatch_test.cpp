@@ -254,6 +254,12 @@ TEST_F(AccessorTest, ReadersFillTheHostsBufferUpToMaxAndNoFurther) {
     sim.Exec("p.me.items = [0.5, 3, 'x']");
     EXPECT_EQ(XPLMGetDatavf(ref, floats, 0, 3), 3);
     EXPECT_EQ(std::vector<float>(floats, floats + 3), (std::vector<float>{0.5f, 3.0f, -1.0f}));
+    // A number too large for any float reads -1 and leaves nothing for the next Python call to trip on.
+    sim.Exec("p.me.items = [10**400, 1.5]");
+    EXPECT_EQ(XPLMGetDatavf(ref, floats, 0, 2), 2);
+    EXPECT_EQ(std::vector<float>(floats, floats + 2), (std::vector<float>{-1.0f, 1.5f}));
+    ASSERT_EQ(PyErr_Occurred(), nullptr);
+    EXPECT_EQ(sim.Eval("len(p.calls) > 0"), "True");
 
     // Text: its bytes and a zero byte, cut to max when longer; bytes objects too.
     char bytes[8];
