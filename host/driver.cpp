@@ -5,7 +5,6 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cerrno>
@@ -70,8 +69,13 @@ void HeadlessHost::RunSeconds(double seconds) {
 }
 
 int HeadlessHost::CountCalls(const std::string& function) const {
-    return static_cast<int>(std::count_if(State().calls.begin(), State().calls.end(),
-                                          [&](const HostCall& call) { return call.function == function; }));
+    auto count = State().callCounts.find(function);
+    return count == State().callCounts.end() ? 0 : count->second;
+}
+
+void HeadlessHost::ClearCalls() {
+    State().calls.clear();
+    State().callCounts.clear();
 }
 
 void LayOutScriptsFolder(const std::filesystem::path& root, const std::filesystem::path& scripts) {

@@ -45,9 +45,10 @@ public:
 
     // Everything the plug-in sent to XPLMDebugString.
     const std::string& Log() const { return State().log; }
-    const std::vector<HostCall>& Calls() const { return State().calls; }
+    // The latest calls (at most kRecordedCallLimit); counts cover every call since the last clear.
+    const std::deque<HostCall>& Calls() const { return State().calls; }
     int CountCalls(const std::string& function) const;
-    void ClearCalls() { State().calls.clear(); }
+    void ClearCalls();
 
 private:
     void* library_ = nullptr;

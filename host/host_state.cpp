@@ -14,7 +14,10 @@ HostState& State() {
 }
 
 void RecordCall(std::string function, std::string detail) {
-    State().calls.push_back({std::move(function), std::move(detail)});
+    HostState& state = State();
+    ++state.callCounts[function];
+    state.calls.push_back({std::move(function), std::move(detail)});
+    if (state.calls.size() > kRecordedCallLimit) state.calls.pop_front();
 }
 
 std::string PointerText(const void* pointer) {

@@ -6,9 +6,11 @@
 #include <XPLMProcessing.h>
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -18,6 +20,10 @@ struct HostCall {
     std::string function;
     std::string detail;
 };
+
+// The call record keeps this many of the latest calls, so a long run stays small;
+// the per-function counts cover every call.
+inline constexpr std::size_t kRecordedCallLimit = 100000;
 
 enum class ListingOrder { Sorted, Reversed };
 
@@ -88,7 +94,8 @@ struct HostState {
     std::filesystem::path root;  // the simulator folder
     ListingOrder listingOrder = ListingOrder::Sorted;
     std::string log;             // everything XPLMDebugString received
-    std::vector<HostCall> calls;
+    std::deque<HostCall> calls;  // the latest calls, oldest first
+    std::unordered_map<std::string, int> callCounts;
     std::vector<std::unique_ptr<DataRefRecord>> dataRefs;
     std::unordered_set<const void*> dataRefHandles;  // every handle ever handed out
 

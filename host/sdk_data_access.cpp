@@ -3,8 +3,10 @@
 #include "host/host_state.h"
 
 #include <XPLMDataAccess.h>
+#include <XPLMUtilities.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 using namespace korvane::host;
@@ -71,11 +73,19 @@ int ReadArray(const std::vector<T>& values, T* out, int offset, int max) {
     return count;
 }
 
+// Arrays the host holds grow when written past their end, as shared data does, but
+// not beyond this many items: what would land further out is dropped.
+constexpr std::int64_t kMaxArrayItems = std::int64_t{1} << 20;
+
 template <typename T>
 void WriteArray(std::vector<T>& values, const T* in, int offset, int count) {
     if (!in || offset < 0 || count <= 0) return;
-    if (values.size() < static_cast<std::size_t>(offset + count)) values.resize(static_cast<std::size_t>(offset + count));
-    std::copy_n(in, count, values.begin() + offset);
+    // In 64 bits: an offset near INT_MAX plus a count must not wrap.
+    std::int64_t limit = std::max(kMaxArrayItems, static_cast<std::int64_t>(values.size()));
+    std::int64_t end = std::min(std::int64_t{offset} + count, limit);
+    if (end <= offset) return;
+    if (static_cast<std::int64_t>(values.size()) < end) values.resize(static_cast<std::size_t>(end));
+    std::copy_n(in, end - offset, values.begin() + offset);
 }
 
 }  // namespace
@@ -179,6 +189,14 @@ XPLM_API XPLMDataRef XPLMRegisterDataAccessor(const char* inDataName, XPLMDataTy
                                               void* inReadRefcon, void* inWriteRefcon) {
     RecordCall("XPLMRegisterDataAccessor", std::string(inDataName) + " types=" + std::to_string(inDataType));
     DataRefRecord& record = DataRefNamed(inDataName);
+    // As in the simulator, a name that exists (its own, shared data, or another
+    // plug-in's) is not taken over; one whose publisher withdrew it is free again.
+    if (record.published || record.types != xplmType_Unknown) {
+        XPLMDebugString(("XPLMRegisterDataAccessor: the data reference '" + record.name +
+                         "' is already registered; the registration is refused.\n")
+                            .c_str());
+        return nullptr;
+    }
     record.types = inDataType;
     record.writable = inIsWritable != 0;
     record.published = true;
@@ -192,6 +210,8 @@ XPLM_API XPLMDataRef XPLMRegisterDataAccessor(const char* inDataName, XPLMDataTy
 XPLM_API void XPLMUnregisterDataAccessor(XPLMDataRef inDataRef) {
     DataRefRecord* record = Record(inDataRef);
     RecordCall("XPLMUnregisterDataAccessor", record ? record->name : "null");
+    // Only what a plug-in published goes: the simulator's own references and shared data
+    // are never published, since registering an existing name is refused.
     if (!record || !record->published) return;
     // The handle stays valid but reads nothing until somebody publishes the name again.
     record->published = false;

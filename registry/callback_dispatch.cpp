@@ -128,11 +128,15 @@ bool WritePositionBack(PyObject* list, XPLMCameraPosition_t& position) {
         PyErr_SetString(PyExc_ValueError, "the camera position list must keep its seven numbers");
         return false;
     }
+    // Reading an item may run Python (its __float__) that changes the list, so all
+    // seven are held before the first is read.
+    std::array<PyRef, 7> items;
+    for (std::size_t i = 0; i < 7; ++i) items[i] = PyRef::Borrow(PyList_GET_ITEM(list, static_cast<Py_ssize_t>(i)));
     std::array<float, 7> values{};
-    for (Py_ssize_t i = 0; i < 7; ++i) {
-        double value = PyFloat_AsDouble(PyList_GET_ITEM(list, i));
+    for (std::size_t i = 0; i < 7; ++i) {
+        double value = PyFloat_AsDouble(items[i].get());
         if (value == -1.0 && PyErr_Occurred()) return false;
-        values[static_cast<std::size_t>(i)] = static_cast<float>(value);
+        values[i] = static_cast<float>(value);
     }
     std::array<float*, 7> fields = PositionFields(position);
     for (std::size_t i = 0; i < 7; ++i) *fields[i] = values[i];

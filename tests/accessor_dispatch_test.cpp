@@ -10,6 +10,7 @@
 #include <XPLMDataAccess.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
 namespace korvane {
@@ -253,6 +254,12 @@ TEST_F(AccessorTest, ReadersFillTheHostsBufferUpToMaxAndNoFurther) {
     sim.Exec("p.me.items = [0.5, 3, 'x']");
     EXPECT_EQ(XPLMGetDatavf(ref, floats, 0, 3), 3);
     EXPECT_EQ(std::vector<float>(floats, floats + 3), (std::vector<float>{0.5f, 3.0f, -1.0f}));
+    // A number too large for any float reads -1 and leaves nothing for the next Python call to trip on.
+    sim.Exec("p.me.items = [10**400, 1.5]");
+    EXPECT_EQ(XPLMGetDatavf(ref, floats, 0, 2), 2);
+    EXPECT_EQ(std::vector<float>(floats, floats + 2), (std::vector<float>{-1.0f, 1.5f}));
+    ASSERT_EQ(PyErr_Occurred(), nullptr);
+    EXPECT_EQ(sim.Eval("len(p.calls) > 0"), "True");
 
     // Text: its bytes and a zero byte, cut to max when longer; bytes objects too.
     char bytes[8];
@@ -309,6 +316,39 @@ TEST_F(AccessorTest, OneMethodServesTwoAccessorsAndBothTablesGoWhenTheyAreWithdr
     int ints[1] = {5};
     EXPECT_EQ(stale.getInts(stale.readRefcon, ints, 0, 1), 0);
     EXPECT_EQ(ints[0], 5);
+}
+
+TEST_F(AccessorTest, ANameThatExistsStaysWithItsOwner) {
+    XPLMDataRef owned = Publish("test/owned");
+    XPLMDataRef zulu = XPLMFindDataRef("sim/time/zulu_time_sec");
+    sim.Exec("XPLMShareData(s.me, 'test/shared', xplmType_Int, s.me.geti, 0)");
+    // Another script's accessor, the simulator's own name and shared data are all refused.
+    EXPECT_EQ(sim.Eval("XPLMRegisterDataAccessor(s.me, 'test/owned', p.ALL, 1, *[s.me.geti] * 12, 1, 2)"), "None");
+    EXPECT_EQ(sim.Eval("p.me.publish('sim/time/zulu_time_sec')"), "None");
+    EXPECT_EQ(sim.Eval("p.me.publish('test/shared')"), "None");
+    EXPECT_EQ(CountOccurrences(sim.Host().Log(), "is already registered"), 3) << sim.Host().Log();
+    EXPECT_EQ(registry->FindScript(publisher)->List(CallbackKind::GetDatai).size(), 1u);
+    EXPECT_EQ(XPLMGetDatai(owned), 7);
+    EXPECT_EQ(XPLMGetDataf(zulu), 43200.0f);
+    EXPECT_EQ(sim.Eval("s.calls"), "[]");
+
+    // Nobody withdraws what is not theirs: not through the binding, and the host keeps
+    // the simulator's own reference whoever asks.
+    sim.Host().ClearCalls();
+    sim.Exec("XPLMUnregisterDataAccessor(s.me, XPLMFindDataRef('test/owned'))\n"
+             "XPLMUnregisterDataAccessor(p.me, XPLMFindDataRef('sim/time/zulu_time_sec'))");
+    EXPECT_EQ(sim.Host().CountCalls("XPLMUnregisterDataAccessor"), 0);
+    XPLMUnregisterDataAccessor(zulu);
+    EXPECT_EQ(XPLMFindDataRef("sim/time/zulu_time_sec"), zulu);
+    EXPECT_EQ(XPLMGetDataf(zulu), 43200.0f);
+    EXPECT_EQ(XPLMGetDatai(owned), 7);
+
+    // Once its publisher withdrew it, the name is free again under its old handle.
+    sim.Exec("XPLMUnregisterDataAccessor(p.me, XPLMFindDataRef('test/owned'))");
+    EXPECT_EQ(sim.Eval("XPLMRegisterDataAccessor(s.me, 'test/owned', p.ALL, 1, *[s.me.geti] * 12, 1, 2)"),
+              std::to_string(reinterpret_cast<std::uintptr_t>(owned)));
+    EXPECT_EQ(XPLMGetDatai(owned), 99);
+    EXPECT_EQ(sim.Eval("s.calls"), "[('stranger', 1)]");
 }
 
 TEST_F(AccessorTest, EntryWithoutACallableIsLoggedAndAnswersOne) {

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace korvane {
 namespace {
 
@@ -39,6 +41,26 @@ def shrink_camera_list(position, losing, refcon):
 
 def spoil_camera_list(position, losing, refcon):
     position[6] = 'wide'
+    return 1
+
+def replace_camera_list(position, losing, refcon):
+    position[:] = [10.0 * (i + 1) for i in range(7)]
+    return 1
+
+class Cutter:
+    """A number that, once read, cuts the camera list it sits in down to `keep` items."""
+    def __init__(self, position, keep):
+        self.position, self.keep = position, keep
+    def __float__(self):
+        del self.position[self.keep:]
+        return 99.0
+
+def clear_camera_list(position, losing, refcon):
+    position[0] = Cutter(position, 0)
+    return 1
+
+def cut_camera_list(position, losing, refcon):
+    position[2] = Cutter(position, 3)
     return 1
 
 class Korvane:
@@ -273,6 +295,25 @@ TEST_F(DispatchTest, CameraCallablesMoveTheCameraThroughTheirList) {
     // Losing control: no position to change.
     EXPECT_EQ(dispatch::UserCameraControlCallback(nullptr, 1, camera), 1);
     EXPECT_EQ(TakeCalls(), "[(0, 1, 9)]");
+}
+
+TEST_F(DispatchTest, CameraWriteBackTakesAllSevenItemsAsTheCallLeftThem) {
+    XPLMCameraPosition_t position{1, 2, 3, 4, 5, 6, 7};
+    auto fields = [&] {
+        return std::vector<float>{position.x,       position.y,    position.z,   position.pitch,
+                                  position.heading, position.roll, position.zoom};
+    };
+    EXPECT_EQ(dispatch::UserCameraControlCallback(&position, 0, Add(CallbackKind::Camera, "replace_camera_list")), 1);
+    EXPECT_EQ(fields(), (std::vector<float>{10, 20, 30, 40, 50, 60, 70}));
+    registry->RemoveAll(CallbackKind::Camera, script);
+
+    // Reading an item may run Python that empties or cuts the list: the items the call
+    // left are the ones written.
+    EXPECT_EQ(dispatch::UserCameraControlCallback(&position, 0, Add(CallbackKind::Camera, "clear_camera_list")), 1);
+    EXPECT_EQ(fields(), (std::vector<float>{99, 20, 30, 40, 50, 60, 70}));
+    registry->RemoveAll(CallbackKind::Camera, script);
+    EXPECT_EQ(dispatch::UserCameraControlCallback(&position, 0, Add(CallbackKind::Camera, "cut_camera_list")), 1);
+    EXPECT_EQ(fields(), (std::vector<float>{99, 20, 99, 40, 50, 60, 70}));
 }
 
 TEST_F(DispatchTest, CameraListsThatLostTheirNumbersWriteNothing) {

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace korvane {
 namespace {
 
@@ -83,6 +85,23 @@ TEST_F(CoreTest, StartRecordsWhatEachScriptReturned) {
     EXPECT_NE(sim.LogFile().find("XPluginStart must return a tuple of three strings, not int"), std::string::npos);
     EXPECT_EQ(ScriptListText(), "KV_Info;KV_Odd;");
     EXPECT_EQ(FirstScriptName(), "KV_Info");
+}
+
+TEST_F(CoreTest, ALastScriptWithoutTheClassLeavesTheOthersStartedAsThemselves) {
+    sim.AddScript("KV_A", "class Korvane:\n    def XPluginStart(self): return ('A', 'kv.a', 'first')\n");
+    sim.AddScript("KV_B", "class Korvane:\n    def XPluginStart(self): return ('B', 'kv.b', 'second')\n");
+    sim.AddScript("KV_Z", "x = 1\n");
+    StartPython(0);
+    ASSERT_EQ(registry->ScriptCount(), 2);
+    for (auto [module, name, signature] : {std::tuple("KV_A", "A", "kv.a"), std::tuple("KV_B", "B", "kv.b")}) {
+        const ScriptRecord* record = registry->FindScript(registry->FindScriptByModuleName(module));
+        ASSERT_NE(record, nullptr) << module;
+        EXPECT_EQ(record->name, name);
+        EXPECT_EQ(record->signature, signature);
+    }
+    std::string log = sim.LogFile();
+    EXPECT_EQ(CountOccurrences(log, "Korvane Class Missing\n"), 1) << log;
+    EXPECT_EQ(CountOccurrences(log, "SystemError"), 0) << log;
 }
 
 TEST_F(CoreTest, DisabledScriptsGetNoCallsAtAll) {

@@ -11,6 +11,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace korvane {
 namespace {
@@ -117,11 +120,21 @@ TEST_F(DataAccessTest, ArrayReadersAppendWhatTheHostCopied) {
     EXPECT_EQ(Eval("(lambda out: (XPLMGetDatab(tail, out, 0, 100), out))([])"), "(40, ['N172KV'])");
     EXPECT_EQ(Eval("(lambda out: (XPLMGetDatab(tail, out, 2, 3), out))([])"), "(3, ['72K'])");
 
-    // A result list of the wrong kind, or a negative max, is refused before the host hears of it.
+    // A max far beyond the data costs no more than the data: the host is asked for what it holds.
+    EXPECT_EQ(Eval("(lambda out: (XPLMGetDatavi(running, out, 0, 500000000), len(out)))([])"), "(8, 8)");
+    EXPECT_EQ(sim.Host().Calls().back().detail, "sim/flightmodel/engine/ENGN_running offset=0 count=8");
+    EXPECT_EQ(Eval("(lambda out: (XPLMGetDatab(tail, out, 0, 2000000000), out))([])"), "(40, ['N172KV'])");
+    EXPECT_EQ(sim.Host().Calls().back().detail, "sim/aircraft/view/acf_tailnum offset=0 count=40");
+
+    // A result list of the wrong kind, a negative max or offset, is refused before the host hears of it.
     sim.Host().ClearCalls();
     EXPECT_EQ(Eval("XPLMGetDatavi(running, (), 0, 8)").rfind("<error: XPLMGetDatavi() expects a list or None", 0), 0u);
     EXPECT_EQ(Eval("XPLMGetDatab(tail, [], 0, -1)"), "<error: XPLMGetDatab() max must not be negative, not -1>");
-    EXPECT_EQ(HostCalls("XPLMGetDatavi") + HostCalls("XPLMGetDatab"), 0);
+    EXPECT_EQ(Eval("XPLMGetDatavi(running, [], -1, 8)"),
+              "<error: XPLMGetDatavi() offset must not be negative, not -1>");
+    EXPECT_EQ(Eval("XPLMGetDatavf(floats, None, -2, 8)"),
+              "<error: XPLMGetDatavf() offset must not be negative, not -2>");
+    EXPECT_EQ(HostCalls("XPLMGetDatavi") + HostCalls("XPLMGetDatavf") + HostCalls("XPLMGetDatab"), 0);
 }
 
 // Another plug-in's accessors that report a small size but fill every position the
@@ -142,8 +155,10 @@ TEST_F(DataAccessTest, ReadersGiveAnotherPluginsAccessorRoomForAllItMayWrite) {
                              nullptr, nullptr, EagerInts, nullptr, nullptr, nullptr, EagerBytes, nullptr, nullptr,
                              nullptr);
     sim.Exec("eager = XPLMFindDataRef('other/eager')");
-    EXPECT_EQ(Eval("(lambda out: (XPLMGetDatavi(eager, out, 0, 4), out))([])"), "(100, [100, 101, 102, 103])");
-    EXPECT_EQ(Eval("(lambda out: (XPLMGetDatab(eager, out, 0, 6), out))([])"), "(6, ['zzzzzz'])");
+    // The accessor is asked for no more than the size it reported, and may fill all of that.
+    EXPECT_EQ(Eval("(lambda out: (XPLMGetDatavi(eager, out, 0, 4), out))([])"), "(100, [100, 101])");
+    EXPECT_EQ(Eval("(lambda out: (XPLMGetDatab(eager, out, 0, 6), out))([])"), "(3, ['zzz'])");
+    EXPECT_EQ(Eval("(lambda out: (XPLMGetDatavi(eager, out, 0, 1), out))([])"), "(100, [100])");
 }
 
 TEST_F(DataAccessTest, ArraySettersSendOnlyTheValuesGiven) {
@@ -161,14 +176,18 @@ TEST_F(DataAccessTest, ArraySettersSendOnlyTheValuesGiven) {
     EXPECT_EQ(Eval("XPLMSetDatavf(floats, [1, 2.5], 0, 2)"), "<error: expected sequence of floats>");
     EXPECT_EQ(Eval("XPLMSetDatavi(ints, [1, 2.5], 0, 2)"), "<error: expected sequence of integers>");
     EXPECT_EQ(Eval("XPLMSetDatavi(ints, 5, 0, 1)"), "<error: expected sequence>");
+    EXPECT_EQ(Eval("XPLMSetDatavi(ints, [1], -1, 1)"), "<error: XPLMSetDatavi() offset must not be negative, not -1>");
+    EXPECT_EQ(Eval("XPLMSetDatavf(floats, [1.0], -3, 1)"),
+              "<error: XPLMSetDatavf() offset must not be negative, not -3>");
     EXPECT_EQ(HostCalls("XPLMSetDatavf") + HostCalls("XPLMSetDatavi"), 0);
 }
 
 TEST_F(DataAccessTest, ByteSetterTakesOneTextOrBytesAsInts) {
     HostRef("test/bytes", xplmType_Data);
     sim.Exec("ref = XPLMFindDataRef('test/bytes')");
-    auto bytes = [&](const std::string& call) {
-        host::FindDataRefRecord("test/bytes")->bytes.clear();
+    // Runs `call` on `size` bytes of 'q' and shows what the host then holds.
+    auto bytes = [&](const std::string& call, std::size_t size = 0) {
+        host::FindDataRefRecord("test/bytes")->bytes.assign(size, 'q');
         std::string result = Eval(call);
         const std::vector<std::uint8_t>& stored = host::FindDataRefRecord("test/bytes")->bytes;
         return result + ":" + std::string(stored.begin(), stored.end());
@@ -179,15 +198,62 @@ TEST_F(DataAccessTest, ByteSetterTakesOneTextOrBytesAsInts) {
     EXPECT_EQ(bytes("XPLMSetDatab(ref, ['N1\\udcff'], 0, 3)"), "1:N1\xff");  // back to the host's own byte
     EXPECT_EQ(bytes("XPLMSetDatab(ref, [300, -1], 0, 2)"), "1:,\xff");
     EXPECT_EQ(bytes("XPLMSetDatab(ref, ['abcdef'], 0, 2)"), "1:ab");
-    // Zero-padded up to the count, far past any fixed buffer.
-    EXPECT_EQ(bytes("XPLMSetDatab(ref, ['xy'], 0, 2000)"), "1:xy" + std::string(1998, '\0'));
+    // Zero-padded up to the count, far past any fixed buffer, but never past what the data holds.
+    EXPECT_EQ(bytes("XPLMSetDatab(ref, ['xy'], 0, 2000)", 2000), "1:xy" + std::string(1998, '\0'));
+    EXPECT_EQ(bytes("XPLMSetDatab(ref, ['xy'], 0, 2000000000)", 2000), "1:xy" + std::string(1998, '\0'));
+    EXPECT_EQ(sim.Host().Calls().back().detail, "test/bytes offset=0 count=2000");
+    EXPECT_EQ(bytes("XPLMSetDatab(ref, ['xy'], 1990, 2000000000)", 2000),
+              "1:" + std::string(1990, 'q') + "xy" + std::string(8, '\0'));
+    EXPECT_EQ(bytes("XPLMSetDatab(ref, ['xyz'], 0, 2000000000)"), "1:xyz");
 
     sim.Host().ClearCalls();
     EXPECT_EQ(bytes("XPLMSetDatab(ref, [], 0, 1)"), "<error: expected sequence of bytes>:");
     EXPECT_EQ(bytes("XPLMSetDatab(ref, [65, 'B'], 0, 2)"), "<error: expected sequence of bytes>:");
     EXPECT_EQ(bytes("XPLMSetDatab(ref, [None], 0, 1)"), "<error: expected sequence of bytes>:");
     EXPECT_EQ(bytes("XPLMSetDatab(ref, 7, 0, 1)"), "<error: expected sequence>:");
+    EXPECT_EQ(bytes("XPLMSetDatab(ref, ['a'], -1, 1)"),
+              "<error: XPLMSetDatab() offset must not be negative, not -1>:");
     EXPECT_EQ(HostCalls("XPLMSetDatab"), 0);
+}
+
+TEST_F(DataAccessTest, HostArraysTakeOffsetsNearTheIntLimit) {
+    HostRef("test/bytes", xplmType_Data).bytes = {'a', 'b'};
+    XPLMDataRef running = XPLMFindDataRef("sim/flightmodel/engine/ENGN_running");
+    XPLMDataRef throttle = XPLMFindDataRef("sim/flightmodel/engine/ENGN_thro");
+    XPLMDataRef bytes = XPLMFindDataRef("test/bytes");
+    std::vector<int> ints(100, 9);
+    std::vector<float> floats(100, 9.0f);
+    std::vector<char> chars(100, 'z');
+    const int nearLimit = 2147483640;
+    XPLMSetDatavi(running, ints.data(), nearLimit, 100);
+    XPLMSetDatavf(throttle, floats.data(), nearLimit, 100);
+    XPLMSetDatab(bytes, chars.data(), nearLimit, 100);
+    EXPECT_EQ(XPLMGetDatavi(running, ints.data(), nearLimit, 100), 0);
+    EXPECT_EQ(XPLMGetDatavf(throttle, floats.data(), nearLimit, 100), 0);
+    EXPECT_EQ(XPLMGetDatab(bytes, chars.data(), nearLimit, 100), 0);
+    // Nothing landed anywhere, and the arrays kept their sizes.
+    EXPECT_EQ(host::FindDataRefRecord("sim/flightmodel/engine/ENGN_running")->ints,
+              (std::vector<int>{1, 1, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(XPLMGetDatavf(throttle, nullptr, 0, 0), 8);
+    EXPECT_EQ(XPLMGetDatab(bytes, nullptr, 0, 0), 2);
+    // The same from a script.
+    EXPECT_EQ(Eval("XPLMSetDatavi(XPLMFindDataRef('sim/flightmodel/engine/ENGN_running'), [5] * 100, 2147483640, 100)"),
+              "1");
+    EXPECT_EQ(XPLMGetDatavi(running, nullptr, 0, 0), 8);
+}
+
+TEST(HeadlessHostCalls, RecordKeepsTheRecentCallsAndExactCountsOverALongRun) {
+    host::HeadlessHost host(std::filesystem::temp_directory_path());
+    const int total = 250000;
+    for (int i = 0; i < total; ++i) host::RecordCall(i % 2 ? "XPLMGetDatavi" : "XPLMSetDatavi", std::to_string(i));
+    EXPECT_LE(host.Calls().size(), 100000u);
+    EXPECT_GE(host.Calls().size(), 10000u);
+    EXPECT_EQ(host.Calls().back().detail, std::to_string(total - 1));
+    EXPECT_EQ(host.CountCalls("XPLMGetDatavi"), total / 2);
+    EXPECT_EQ(host.CountCalls("XPLMSetDatavi"), total / 2);
+    host.ClearCalls();
+    EXPECT_TRUE(host.Calls().empty());
+    EXPECT_EQ(host.CountCalls("XPLMGetDatavi"), 0);
 }
 
 TEST_F(DataAccessTest, SharedDataNotifiesEverySharerUntilItUnshares) {

@@ -78,25 +78,31 @@ bool ParseArrayArgs(PyObject* args, const char* format, ArrayArgs& parsed) {
                             &parsed.count) != 0;
 }
 
+// A negative offset or max from a script is refused before the host hears of it.
+bool CheckNotNegative(const char* function, const char* what, int value) {
+    if (value >= 0) return true;
+    PyErr_Format(PyExc_ValueError, "%s() %s must not be negative, not %d", function, what, value);
+    return false;
+}
+
 // The array readers: None asks for the array's size; a list gets the values appended.
-// The buffer holds whatever the host may write: the larger of the array's size and
-// max, plus `spare` elements (the byte string's terminator).
+// Whoever serves the data (the host, another plug-in's accessor) may write up to the
+// max it is given, so it is given no more than the size it reported, and the buffer
+// holds that many plus `spare` elements (the byte string's terminator).
 template <typename Element, typename Read, typename Append>
 PyObject* ReadArray(PyObject* args, const char* format, const char* function, Read read, std::size_t spare,
                     Append append) {
     ArrayArgs parsed;
-    if (!ParseArrayArgs(args, format, parsed) || !binding::CheckResultList(parsed.values, function)) return nullptr;
-    int max = parsed.count;
-    if (max < 0) {
-        PyErr_Format(PyExc_ValueError, "%s() max must not be negative, not %d", function, max);
+    if (!ParseArrayArgs(args, format, parsed) || !binding::CheckResultList(parsed.values, function) ||
+        !CheckNotNegative(function, "max", parsed.count) || !CheckNotNegative(function, "offset", parsed.offset))
         return nullptr;
-    }
-    int size = read(parsed.ref, nullptr, parsed.offset, max);
+    int size = read(parsed.ref, nullptr, parsed.offset, parsed.count);
     if (parsed.values == Py_None) return PyLong_FromLong(size);
+    int max = std::clamp(size, 0, parsed.count);
     std::vector<Element> buffer;
     try {
         // Never empty: a null buffer would make the host answer with the size again.
-        buffer.resize(static_cast<std::size_t>(std::max({size, max, 1})) + spare);
+        buffer.resize(static_cast<std::size_t>(std::max(max, 1)) + spare);
     } catch (const std::bad_alloc&) {
         return PyErr_NoMemory();
     }
@@ -144,9 +150,9 @@ PyObject* GetDatab(PyObject*, PyObject* args) {
 
 // The array setters send no more values than the sequence holds, and never a negative count.
 template <typename Element, typename Convert, typename Write>
-PyObject* WriteArray(PyObject* args, const char* format, Convert convert, Write write) {
+PyObject* WriteArray(PyObject* args, const char* format, const char* function, Convert convert, Write write) {
     ArrayArgs parsed;
-    if (!ParseArrayArgs(args, format, parsed)) return nullptr;
+    if (!ParseArrayArgs(args, format, parsed) || !CheckNotNegative(function, "offset", parsed.offset)) return nullptr;
     std::optional<std::vector<Element>> values = convert(parsed.values);
     if (!values) return nullptr;
     int count = std::clamp(parsed.count, 0, static_cast<int>(values->size()));
@@ -155,26 +161,36 @@ PyObject* WriteArray(PyObject* args, const char* format, Convert convert, Write 
 }
 
 PyObject* SetDatavi(PyObject*, PyObject* args) {
-    return WriteArray<int>(args, "O&Oii:XPLMSetDatavi", binding::IntsFromSequence, XPLMSetDatavi);
+    return WriteArray<int>(args, "O&Oii:XPLMSetDatavi", "XPLMSetDatavi", binding::IntsFromSequence, XPLMSetDatavi);
 }
 
 PyObject* SetDatavf(PyObject*, PyObject* args) {
-    return WriteArray<float>(args, "O&Oii:XPLMSetDatavf", binding::FloatsFromSequence, XPLMSetDatavf);
+    return WriteArray<float>(args, "O&Oii:XPLMSetDatavf", "XPLMSetDatavf", binding::FloatsFromSequence, XPLMSetDatavf);
 }
 
-// Bytes are zero-padded up to the count the script asked for, however long it is.
+// Bytes are zero-padded up to the count the script asked for, with no fixed cap, but
+// no further than the data reaches from the offset (the host's size query tells): a
+// huge count costs nothing beyond the data's own size.
 PyObject* SetDatab(PyObject*, PyObject* args) {
     ArrayArgs parsed;
-    if (!ParseArrayArgs(args, "O&Oii:XPLMSetDatab", parsed)) return nullptr;
+    if (!ParseArrayArgs(args, "O&Oii:XPLMSetDatab", parsed) ||
+        !CheckNotNegative("XPLMSetDatab", "offset", parsed.offset))
+        return nullptr;
     std::optional<std::vector<char>> bytes = binding::BytesFromSequence(parsed.values);
     if (!bytes) return nullptr;
-    int count = std::max(parsed.count, 0);
-    try {
-        if (bytes->size() < static_cast<std::size_t>(count)) bytes->resize(static_cast<std::size_t>(count), '\0');
-    } catch (const std::bad_alloc&) {
-        return PyErr_NoMemory();
+    std::size_t given = bytes->size();
+    std::size_t count = static_cast<std::size_t>(std::max(parsed.count, 0));
+    if (count > given) {
+        int size = XPLMGetDatab(parsed.ref, nullptr, 0, 0);
+        std::size_t room = size > parsed.offset ? static_cast<std::size_t>(size - parsed.offset) : 0;
+        count = std::min(count, std::max(given, room));
+        try {
+            bytes->resize(count, '\0');
+        } catch (const std::bad_alloc&) {
+            return PyErr_NoMemory();
+        }
     }
-    XPLMSetDatab(parsed.ref, bytes->data(), parsed.offset, count);
+    XPLMSetDatab(parsed.ref, bytes->data(), parsed.offset, static_cast<int>(count));
     return binding::ReturnOne();
 }
 
