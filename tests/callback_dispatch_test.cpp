@@ -18,6 +18,7 @@ using testing::ScriptHost;
 
 // A script whose module holds the callables the entries name; every call is recorded.
 const char* kScript = R"(
+import functools
 calls = []
 answer = 1
 
@@ -62,6 +63,9 @@ def clear_camera_list(position, losing, refcon):
 def cut_camera_list(position, losing, refcon):
     position[2] = Cutter(position, 3)
     return 1
+
+# A callable without a name of its own.
+nameless = functools.partial(record)
 
 class Korvane:
     def XPluginStart(self):
@@ -246,19 +250,24 @@ TEST_F(DispatchTest, FailedOrUnconvertibleCallsGiveTheFailureValueAndOneTracebac
     // A result that cannot be converted is a failed call too.
     void* none = Add(CallbackKind::FlightLoop, "record", 1);
     void* noneCamera = Add(CallbackKind::Camera, "record", 1);
+    void* noneNameless = Add(CallbackKind::FlightLoop, "nameless", 1);
     sim.Exec("d.answer = None");
     EXPECT_EQ(dispatch::FlightLoopCallback(1, 1, 1, none), 1.0f);
+    EXPECT_EQ(dispatch::FlightLoopCallback(1, 1, 1, noneNameless), 1.0f);
     EXPECT_EQ(dispatch::UserCameraControlCallback(&position, 0, noneCamera), 0);
 
     std::string log = sim.LogFile();
     EXPECT_EQ(CountOccurrences(log, "RuntimeError: callback failed on purpose"), 8) << log;
-    EXPECT_EQ(CountOccurrences(log, "TypeError"), 2) << log;
+    EXPECT_EQ(CountOccurrences(log, "TypeError"), 3) << log;
     // Without a traceback of its own, such a failure says whose callable and which callback.
     EXPECT_EQ(CountOccurrences(log, "'KV_Dispatch' FlightLoopCallback: record gave a result that could not be used\n"),
               1)
         << log;
     EXPECT_EQ(CountOccurrences(log, "'KV_Dispatch' UserCameraControlCallback: record gave a result that could not be "
                                     "used\n"),
+              1);
+    EXPECT_EQ(CountOccurrences(log, "'KV_Dispatch' FlightLoopCallback: functools.partial gave a result that could not "
+                                    "be used\n"),
               1);
     EXPECT_EQ(CountOccurrences(log, "UserCameraControlCallback Call failed\n"), 2);
     EXPECT_EQ(CountOccurrences(log, "Cannot find"), 0);
