@@ -4,7 +4,7 @@ namespace korvane {
 
 int UndoHostRegistrations(const ScriptRecord& record) {
     int undone = 0;
-    for (const std::vector<CallbackEntry>& list : record.entries) {
+    for (const EntryList& list : record.entries) {
         for (const CallbackEntry& entry : list) {
             if (!entry.releaseHost) continue;
             entry.ReleaseHost();

@@ -30,8 +30,8 @@ ScriptRegistry::~ScriptRegistry() {
 }
 
 ScriptRecord* ScriptRegistry::Find(PyObject* key) const {
-    auto found = byKey_.find(key);
-    return found == byKey_.end() ? nullptr : found->second;
+    ScriptRecord* const* found = byKey_.Find(key);
+    return found ? *found : nullptr;
 }
 
 ScriptRecord& ScriptRegistry::FindOrMakeRecord(PyObject* key) {
@@ -39,7 +39,7 @@ ScriptRecord& ScriptRegistry::FindOrMakeRecord(PyObject* key) {
     auto record = std::make_unique<ScriptRecord>();
     record->key = PyRef::Borrow(key);
     record->serial = nextSerial_++;
-    byKey_[key] = record.get();
+    byKey_.Set(key, record.get());
     records_.push_back(std::move(record));
     return *records_.back();
 }
@@ -92,7 +92,8 @@ std::vector<std::unique_ptr<ScriptRecord>> ScriptRegistry::TakeRecords() {
     std::vector<std::unique_ptr<ScriptRecord>> taken;
     taken.swap(records_);
     scripts_.clear();
-    byKey_.clear();
+    byKey_.Clear();
+    accessorSides_.Clear();
     refcons_.RevokeAll();
     return taken;
 }
@@ -104,10 +105,10 @@ std::vector<std::unique_ptr<ScriptRecord>> ScriptRegistry::TakeRecordsSince(std:
     std::move(late, records_.end(), std::back_inserter(taken));
     records_.erase(late, records_.end());
     for (const auto& record : taken) {
-        byKey_.erase(record->key.get());
+        byKey_.Erase(record->key.get());
         std::erase(scripts_, record.get());
-        for (const auto& list : record->entries)
-            for (const CallbackEntry& entry : list) refcons_.Revoke(entry.hostRefcon);
+        for (std::size_t kind = 0; kind < kCallbackKindCount; ++kind)
+            for (const CallbackEntry& entry : record->entries[kind]) Unindex(static_cast<CallbackKind>(kind), entry);
     }
     return taken;
 }
@@ -126,27 +127,55 @@ void ScriptRegistry::LowerCounter(CallbackKind kind) {
     if (index < kCountedKindCount && counters_[index] > 0) --counters_[index];
 }
 
+namespace {
+// An accessor slot's place within its side (readers or writers).
+std::size_t SidePosition(CallbackKind slot) {
+    return static_cast<std::size_t>(static_cast<int>(slot) - static_cast<int>(CallbackKind::GetDatai)) / 2;
+}
+bool IsWriterSlot(CallbackKind slot) {
+    return (static_cast<int>(slot) - static_cast<int>(CallbackKind::GetDatai)) % 2 == 1;
+}
+}  // namespace
+
 const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry, bool* added) {
     if (added) *added = false;
     if (!open_) return nullptr;
     ScriptRecord& record = FindOrMakeRecord(key);
-    std::vector<CallbackEntry>& list = record.List(kind);
+    EntryList& list = record.List(kind);
     for (const CallbackEntry& existing : list)
         if (SameCallable(existing.callable.get(), entry.callable.get()) && existing.table == entry.table)
             return &existing;
-    entry.hostRefcon = refcons_.Issue({&record, kind});
-    list.push_back(std::move(entry));
+    CallbackEntry& stored = list.emplace_back(std::move(entry));
+    stored.hostRefcon = refcons_.Issue({&record, &stored, kind});
+    if (IsAccessorSlot(kind) && stored.table) {
+        AccessorSide* side = accessorSides_.Find(stored.table.get());
+        if (!side) {
+            accessorSides_.Set(stored.table.get(), AccessorSide{&record, IsWriterSlot(kind), {}});
+            side = accessorSides_.Find(stored.table.get());
+        }
+        side->entries[SidePosition(kind)] = &stored;
+    }
     auto index = static_cast<std::size_t>(kind);
     if (index < kCountedKindCount) ++counters_[index];
     if (added) *added = true;
-    return &list.back();
+    return &stored;
+}
+
+void ScriptRegistry::Unindex(CallbackKind kind, const CallbackEntry& entry) {
+    refcons_.Revoke(entry.hostRefcon);
+    if (!IsAccessorSlot(kind) || !entry.table) return;
+    AccessorSide* side = accessorSides_.Find(entry.table.get());
+    if (!side || side->entries[SidePosition(kind)] != &entry) return;
+    side->entries[SidePosition(kind)] = nullptr;
+    if (std::all_of(side->entries.begin(), side->entries.end(), [](const CallbackEntry* e) { return !e; }))
+        accessorSides_.Erase(entry.table.get());
 }
 
 std::optional<CallbackEntry> ScriptRegistry::TakeEntry(CallbackKind kind, ScriptRecord& record,
-                                                       std::vector<CallbackEntry>::iterator found) {
+                                                       EntryList::iterator found) {
+    Unindex(kind, *found);
     CallbackEntry removed = std::move(*found);
     record.List(kind).erase(found);
-    refcons_.Revoke(removed.hostRefcon);
     LowerCounter(kind);
     DropIfUnused(&record);
     return removed;
@@ -162,13 +191,13 @@ void ScriptRegistry::DropIfUnused(ScriptRecord* record) {
     if (found == records_.end()) return;
     std::unique_ptr<ScriptRecord> doomed = std::move(*found);
     records_.erase(found);
-    byKey_.erase(doomed->key.get());
+    byKey_.Erase(doomed->key.get());
 }
 
 std::optional<CallbackEntry> ScriptRegistry::RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable) {
     ScriptRecord* record = Find(key);
     if (!record) return std::nullopt;
-    std::vector<CallbackEntry>& list = record->List(kind);
+    EntryList& list = record->List(kind);
     auto found = std::find_if(list.begin(), list.end(),
                               [&](const CallbackEntry& entry) { return SameCallable(entry.callable.get(), callable); });
     if (found == list.end()) return std::nullopt;
@@ -178,7 +207,7 @@ std::optional<CallbackEntry> ScriptRegistry::RemoveByCallable(CallbackKind kind,
 std::optional<CallbackEntry> ScriptRegistry::RemoveByHandle(CallbackKind kind, PyObject* key, void* handle) {
     ScriptRecord* record = Find(key);
     if (!record) return std::nullopt;
-    std::vector<CallbackEntry>& list = record->List(kind);
+    EntryList& list = record->List(kind);
     auto found =
         std::find_if(list.begin(), list.end(), [&](const CallbackEntry& entry) { return entry.handle == handle; });
     if (found == list.end()) return std::nullopt;
@@ -189,8 +218,12 @@ std::vector<CallbackEntry> ScriptRegistry::RemoveAll(CallbackKind kind, PyObject
     std::vector<CallbackEntry> removed;
     ScriptRecord* record = Find(key);
     if (!record) return removed;
-    removed.swap(record->List(kind));
-    for (const CallbackEntry& entry : removed) refcons_.Revoke(entry.hostRefcon);
+    EntryList& list = record->List(kind);
+    for (CallbackEntry& entry : list) {
+        Unindex(kind, entry);
+        removed.push_back(std::move(entry));
+    }
+    list.clear();
     // Counted once per call, even for an empty list, but never below zero.
     LowerCounter(kind);
     DropIfUnused(record);
@@ -221,29 +254,16 @@ EntryMatch ScriptRegistry::FindByHostRefcon(CallbackKind kind, const void* hostR
     const RefconTarget* target = refcons_.Find(hostRefcon);
     if (!target || target->kind != kind) return {};
     const ScriptRecord& record = *target->record;
-    for (const CallbackEntry& entry : record.List(kind))
-        if (entry.hostRefcon == hostRefcon)
-            return {record.key.get(), entry.callable.get(), entry.refcon, record.enabled};
-    return {};
-}
-
-template <typename Matches>
-EntryMatch ScriptRegistry::FindMatch(CallbackKind kind, Matches matches) const {
-    // The last record with a match wins; inside a record the first entry does.
-    EntryMatch match;
-    for (const auto& record : records_) {
-        for (const CallbackEntry& entry : record->List(kind)) {
-            if (matches(entry)) {
-                match = {record->key.get(), entry.callable.get(), entry.refcon, record->enabled};
-                break;
-            }
-        }
-    }
-    return match;
+    return {record.key.get(), target->entry->callable.get(), target->entry->refcon, record.enabled};
 }
 
 EntryMatch ScriptRegistry::FindAccessor(CallbackKind slot, const void* table) const {
-    return FindMatch(slot, [table](const CallbackEntry& entry) { return entry.table.get() == table; });
+    const AccessorSide* side = accessorSides_.Find(table);
+    // A side's entries are all readers or all writers; a slot of the other kind has none.
+    if (!side || side->writers != IsWriterSlot(slot)) return {};
+    const CallbackEntry* entry = side->entries[SidePosition(slot)];
+    if (!entry) return {};
+    return {side->record->key.get(), entry->callable.get(), entry->refcon, side->record->enabled};
 }
 
 namespace {

@@ -3,15 +3,16 @@
 // Native callbacks find their Python callable here; bindings add and remove entries.
 #include "core/py_ref.h"
 #include "registry/host_refcons.h"
+#include "registry/pointer_index.h"
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace korvane {
@@ -53,7 +54,7 @@ inline bool IsAccessorSlot(CallbackKind kind) {
 // One side (readers or writers) of a script's data accessor. Its address is the
 // host's refcon for that side, and the six entries of the side share ownership of
 // it, so it lives exactly as long as they do; the callables themselves live in the
-// entries.
+// entries. The registry finds a side by that address without dereferencing it.
 struct AccessorTable {};
 
 // A data name a script shares with the host, as the host knows it.
@@ -94,6 +95,9 @@ struct CallbackEntry {
     }
 };
 
+// A list keeps its entries where they are, so the registry's indexes may point at them.
+using EntryList = std::list<CallbackEntry>;
+
 struct ScriptRecord {
     // The script instance (or helper object); the record owns a reference so that the
     // identity stays unique for as long as the record exists.
@@ -108,10 +112,10 @@ struct ScriptRecord {
     std::string name;
     std::string signature;
     std::string description;
-    std::array<std::vector<CallbackEntry>, kCallbackKindCount> entries;
+    std::array<EntryList, kCallbackKindCount> entries;
 
-    std::vector<CallbackEntry>& List(CallbackKind kind) { return entries[static_cast<std::size_t>(kind)]; }
-    const std::vector<CallbackEntry>& List(CallbackKind kind) const { return entries[static_cast<std::size_t>(kind)]; }
+    EntryList& List(CallbackKind kind) { return entries[static_cast<std::size_t>(kind)]; }
+    const EntryList& List(CallbackKind kind) const { return entries[static_cast<std::size_t>(kind)]; }
     bool HasEntries() const;
     // How log lines name the record: the script's module name, else its name; a
     // helper object by its type.
@@ -187,7 +191,7 @@ public:
     std::vector<void*> HostRefconsOf(CallbackKind kind, PyObject* callable) const;
 
     // Entry lookups for the dispatchers; they compare addresses and touch no Python state.
-    // By the refcon the host was given: constant time.
+    // By the refcon the host was given, and by an accessor's table: constant time.
     EntryMatch FindByHostRefcon(CallbackKind kind, const void* hostRefcon) const;
     EntryMatch FindAccessor(CallbackKind slot, const void* table) const;
     PyObject* FindWindowCallable(WindowField field, void* windowId) const;
@@ -200,24 +204,31 @@ public:
 private:
     struct RefconTarget {
         ScriptRecord* record = nullptr;
+        CallbackEntry* entry = nullptr;
         CallbackKind kind = CallbackKind::Window;
+    };
+    // The entries of one accessor side, in the side's slot order, and their record.
+    struct AccessorSide {
+        ScriptRecord* record = nullptr;
+        bool writers = false;
+        std::array<CallbackEntry*, 6> entries{};
     };
 
     ScriptRecord* Find(PyObject* key) const;
     ScriptRecord& FindOrMakeRecord(PyObject* key);
-    std::optional<CallbackEntry> TakeEntry(CallbackKind kind, ScriptRecord& record,
-                                           std::vector<CallbackEntry>::iterator found);
+    std::optional<CallbackEntry> TakeEntry(CallbackKind kind, ScriptRecord& record, EntryList::iterator found);
+    // Takes an entry out of the indexes, before it leaves its list.
+    void Unindex(CallbackKind kind, const CallbackEntry& entry);
     void DropIfUnused(ScriptRecord* record);
     void LowerCounter(CallbackKind kind);
-    template <typename Matches>
-    EntryMatch FindMatch(CallbackKind kind, Matches matches) const;
 
     // Records in the order they were made; scripts_ lists the loaded scripts among
     // them in load order, byKey_ finds any record by its key.
     std::vector<std::unique_ptr<ScriptRecord>> records_;
     std::vector<ScriptRecord*> scripts_;
-    std::unordered_map<const PyObject*, ScriptRecord*> byKey_;
+    PointerIndex<ScriptRecord*> byKey_;
     HostRefcons<RefconTarget> refcons_;
+    PointerIndex<AccessorSide> accessorSides_;
     std::array<int, kCountedKindCount> counters_{};
     std::uint64_t nextSerial_ = 1;
     bool open_ = true;
