@@ -7,6 +7,7 @@
 #include "core/reporting.h"
 #include "modules/xplm/binding.h"
 #include "registry/failure_report.h"
+#include "registry/python_call.h"
 
 #include <algorithm>
 #include <climits>
@@ -75,41 +76,6 @@ Result Dispatch(const Slot<Result>& slot, void* table, Call call) {
     if (result) return *result;
     ReportFailedCall(match.key, callable.get(), slot.function);
     return slot.failed;
-}
-
-PyRef Int(long value) { return PyRef::Steal(PyLong_FromLong(value)); }
-PyRef Float(double value) { return PyRef::Steal(PyFloat_FromDouble(value)); }
-
-// Calls with the given new references as positional arguments, without building an
-// argument tuple; null when an argument could not be made or the call raised.
-template <typename... Arguments>
-PyRef CallWith(PyObject* callable, Arguments&&... arguments) {
-    PyRef owned[] = {std::move(arguments)...};
-    // The spare slot in front lets a bound method put its instance there instead of copying.
-    PyObject* stack[1 + sizeof...(Arguments)] = {};
-    for (std::size_t i = 0; i < sizeof...(Arguments); ++i) {
-        if (!owned[i]) return PyRef();
-        stack[i + 1] = owned[i].get();
-    }
-    return PyRef::Steal(
-        PyObject_Vectorcall(callable, stack + 1, sizeof...(Arguments) | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
-}
-
-bool ParseResult(PyObject* result, int* value) { return PyArg_Parse(result, "i", value) != 0; }
-bool ParseResult(PyObject* result, float* value) { return PyArg_Parse(result, "f", value) != 0; }
-bool ParseResult(PyObject* result, double* value) { return PyArg_Parse(result, "d", value) != 0; }
-
-template <typename Result>
-std::optional<Result> Convert(PyRef result) {
-    Result value{};
-    if (!result || !ParseResult(result.get(), &value)) return std::nullopt;
-    return value;
-}
-
-// Writers: the result means nothing, only whether the call worked.
-std::optional<int> Ignore(PyRef result) {
-    if (!result) return std::nullopt;
-    return 0;
 }
 
 // A whole number from a list item: an int, or a float cut towards zero; nothing for

@@ -6,6 +6,7 @@
 #include "core/python_errors.h"
 #include "core/reporting.h"
 #include "registry/failure_report.h"
+#include "registry/python_call.h"
 
 #include <array>
 #include <cstdint>
@@ -66,24 +67,9 @@ Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
     return answers.failed;
 }
 
-// Calls with the arguments `format` builds; converts the result with `resultFormat`,
-// or gives 1 when the host expects no result.
-template <typename Result, typename... Values>
-std::optional<Result> CallWith(PyObject* callable, const char* resultFormat, const char* format, Values... values) {
-    PyRef arguments = PyRef::Steal(Py_BuildValue(format, values...));
-    if (!arguments) return std::nullopt;
-    PyRef result = PyRef::Steal(PyObject_Call(callable, arguments.get(), nullptr));
-    if (!result) return std::nullopt;
-    if (!resultFormat) return Result{1};
-    Result value{};
-    if (!PyArg_Parse(result.get(), resultFormat, &value)) return std::nullopt;
-    return value;
-}
-
 // Refcons the host passes through reach Python as the script's signed ints; window
 // and widget handles as full-width ints, the value the bindings hand out for them.
 long RefconValue(void* refcon) { return static_cast<long>(reinterpret_cast<std::intptr_t>(refcon)); }
-unsigned long HandleValue(void* handle) { return static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(handle)); }
 
 // Key codes: window callbacks have always seen them signed, key sniffers their
 // virtual key unsigned.
@@ -145,10 +131,11 @@ bool WritePositionBack(PyObject* list, XPLMCameraPosition_t& position) {
 
 std::optional<int> CallCameraControl(PyObject* callable, long refcon, XPLMCameraPosition_t* position,
                                      int isLosingControl) {
-    if (!position) return CallWith<int>(callable, "i", "lil", 0L, isLosingControl, refcon);
+    if (!position) return Convert<int>(CallWith(callable, Int(0), Int(isLosingControl), Int(refcon)));
     PyRef list = PositionList(*position);
     if (!list) return std::nullopt;
-    std::optional<int> result = CallWith<int>(callable, "i", "Oil", list.get(), isLosingControl, refcon);
+    std::optional<int> result =
+        Convert<int>(CallWith(callable, PyRef::Borrow(list.get()), Int(isLosingControl), Int(refcon)));
     if (result && !WritePositionBack(list.get(), *position)) return std::nullopt;
     return result;
 }
@@ -158,17 +145,15 @@ std::optional<int> CallCameraControl(PyObject* callable, long refcon, XPLMCamera
 void DrawWindowCallback(XPLMWindowID window, void* refcon) {
     Dispatch(
         kDrawWindow, [=] { return FindWindowEntry(WindowField::Draw, window); },
-        [=](PyObject* callable, long) {
-            return CallWith<int>(callable, nullptr, "(kl)", HandleValue(window), RefconValue(refcon));
-        });
+        [=](PyObject* callable, long) { return Ignore(CallWith(callable, Handle(window), Int(RefconValue(refcon)))); });
 }
 
 void KeyCallback(XPLMWindowID window, char key, XPLMKeyFlags flags, char virtualKey, void* refcon, int losingFocus) {
     Dispatch(
         kKey, [=] { return FindWindowEntry(WindowField::Key, window); },
         [=](PyObject* callable, long) {
-            return CallWith<int>(callable, nullptr, "(kiiili)", HandleValue(window), SignedKey(key), flags,
-                                 SignedKey(virtualKey), RefconValue(refcon), losingFocus);
+            return Ignore(CallWith(callable, Handle(window), Int(SignedKey(key)), Int(flags), Int(SignedKey(virtualKey)),
+                                   Int(RefconValue(refcon)), Int(losingFocus)));
         });
 }
 
@@ -176,43 +161,43 @@ int MouseClickCallback(XPLMWindowID window, int x, int y, XPLMMouseStatus status
     return Dispatch(
         kMouseClick, [=] { return FindWindowEntry(WindowField::MouseClick, window); },
         [=](PyObject* callable, long) {
-            return CallWith<int>(callable, "i", "(kiiil)", HandleValue(window), x, y, status,
-                                 RefconValue(refcon));
+            return Convert<int>(
+                CallWith(callable, Handle(window), Int(x), Int(y), Int(status), Int(RefconValue(refcon))));
         });
 }
 
 float FlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter, void* refcon) {
     return Dispatch(kFlightLoop, ByHostRefcon(CallbackKind::FlightLoop, refcon), [=](PyObject* callable, long mine) {
-        return CallWith<float>(callable, "f", "(ffil)", static_cast<double>(elapsedSinceLastCall),
-                               static_cast<double>(elapsedSinceLastFlightLoop), counter, mine);
+        return Convert<float>(
+            CallWith(callable, Float(elapsedSinceLastCall), Float(elapsedSinceLastFlightLoop), Int(counter), Int(mine)));
     });
 }
 
 int DrawCallback(XPLMDrawingPhase phase, int isBefore, void* refcon) {
     return Dispatch(kDraw, ByHostRefcon(CallbackKind::Draw, refcon), [=](PyObject* callable, long mine) {
-        return CallWith<int>(callable, "i", "(iil)", phase, isBefore, mine);
+        return Convert<int>(CallWith(callable, Int(phase), Int(isBefore), Int(mine)));
     });
 }
 
 int KeySnifferCallback(char key, XPLMKeyFlags flags, char virtualKey, void* refcon) {
     return Dispatch(kKeySniffer, ByHostRefcon(CallbackKind::KeySniffer, refcon), [=](PyObject* callable, long mine) {
-        return CallWith<int>(callable, "i", "(biil)", SignedKey(key), flags, UnsignedKey(virtualKey), mine);
+        return Convert<int>(CallWith(callable, Int(SignedKey(key)), Int(flags), Int(UnsignedKey(virtualKey)), Int(mine)));
     });
 }
 
 void HotKeyCallback(void* refcon) {
     Dispatch(kHotKey, ByHostRefcon(CallbackKind::HotKey, refcon),
-             [](PyObject* callable, long mine) { return CallWith<int>(callable, nullptr, "(l)", mine); });
+             [](PyObject* callable, long mine) { return Ignore(CallWith(callable, Int(mine))); });
 }
 
 void UserSharedDataCallback(void* refcon) {
     Dispatch(kSharedData, ByHostRefcon(CallbackKind::SharedData, refcon),
-             [](PyObject* callable, long mine) { return CallWith<int>(callable, nullptr, "(l)", mine); });
+             [](PyObject* callable, long mine) { return Ignore(CallWith(callable, Int(mine))); });
 }
 
 void UserMenuCallback(void* menuRefcon, void* itemRefcon) {
     Dispatch(kMenu, ByHostRefcon(CallbackKind::Menu, menuRefcon), [=](PyObject* callable, long mine) {
-        return CallWith<int>(callable, nullptr, "(ll)", mine, RefconValue(itemRefcon));
+        return Ignore(CallWith(callable, Int(mine), Int(RefconValue(itemRefcon))));
     });
 }
 
@@ -224,7 +209,7 @@ int UserCameraControlCallback(XPLMCameraPosition_t* position, int isLosingContro
 
 void UserPlanesAvailableCallback(void* refcon) {
     Dispatch(kPlanes, ByHostRefcon(CallbackKind::Planes, refcon),
-             [](PyObject* callable, long mine) { return CallWith<int>(callable, nullptr, "(l)", mine); });
+             [](PyObject* callable, long mine) { return Ignore(CallWith(callable, Int(mine))); });
 }
 
 int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
@@ -235,8 +220,8 @@ int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t para
             return OwnedBy(key, key ? registry->FindWidgetCallable(widget, key) : nullptr);
         },
         [=](PyObject* callable, long) {
-            return CallWith<int>(callable, "i", "(ikLL)", message, HandleValue(widget),
-                                 static_cast<long long>(param1), static_cast<long long>(param2));
+            return Convert<int>(
+                CallWith(callable, Int(message), Handle(widget), WideInt(param1), WideInt(param2)));
         });
 }
 

@@ -1,5 +1,6 @@
-// korvane-benchmark: what a data reference costs with Python on one end of it, each
-// figure beside a bare call of the same Python callable from C in the same run.
+// korvane-benchmark: what a host call of a script's callback costs, each figure beside
+// a bare vectorcall of the same Python callable with the same arguments from C, with
+// 1, 100, 1,000 and 10,000 registrations of the kind in the registry.
 // Not a test: timings belong on a quiet machine and a normal (non-sanitizer) build.
 #include "core/core_state.h"
 #include "core/host_call.h"
@@ -7,137 +8,184 @@
 #include "host/host_state.h"
 #include "modules/xplm/binding.h"
 #include "modules/xplm/initialisers.h"
+#include "registry/python_call.h"
 
 #include <XPLMDataAccess.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace {
 
 using korvane::PyRef;
+using namespace korvane::dispatch;
 
-// A script that publishes one float through a method and runs a flight loop, as KV_
-// scripts do.
+// One script registering flight loops (methods of helper objects) and publishing data
+// references that read as an int, a float and a float array, as KV_ scripts do.
 const char* kScript = R"(
 from XPLMDataAccess import *
 from XPLMProcessing import *
 
-class Benchmark:
+class Script:
+    def geti(self, refcon):
+        return 3
     def getf(self, refcon):
         return 1.5
+    def getvf(self, refcon, values, offset, count):
+        if values is None:
+            return 8
+        values.extend([0.5] * min(count, 8 - offset))
+        return min(count, 8 - offset)
+
+class Helper:
     def loop(self, sinceCall, sinceLoop, counter, refcon):
         return -1.0
 
-script = Benchmark()
+script = Script()
+helpers = []
 
-def publish():
-    XPLMRegisterFlightLoopCallback(script, script.loop, -1.0, 0)
-    return XPLMRegisterDataAccessor(script, 'korvane/benchmark/float', xplmType_Float, 0, None, None, script.getf,
-                                    None, None, None, None, None, None, None, None, None, 0, 0)
+def register(count, prefix):
+    refs = []
+    for i in range(count):
+        helper = Helper()
+        helpers.append(helper)
+        XPLMRegisterFlightLoopCallback(script, helper.loop, -1.0, i)
+        refs.append(XPLMRegisterDataAccessor(script, prefix + str(i), xplmType_Int | xplmType_Float | xplmType_FloatArray,
+                                             0, script.geti, None, script.getf, None, None, None, None, None,
+                                             script.getvf, None, None, None, i, 0))
+    return refs
 )";
 
-constexpr int kCallsPerRound = 200000;
+constexpr int kCallsPerRound = 100000;
 constexpr int kRounds = 9;
-
-struct Case {
-    const char* label;
-    std::function<void()> body;
-    bool besideBare;  // also shown as the difference to the bare call
-    std::vector<double> rounds{};
-};
-
-// Rounds take turns between the cases, so that a change in the machine's speed falls
-// on all of them alike; each case reports its median round.
-void Measure(std::vector<Case>& cases) {
-    for (Case& each : cases)
-        for (int i = 0; i < kCallsPerRound / 10; ++i) each.body();
-    for (int round = 0; round < kRounds; ++round) {
-        for (Case& each : cases) {
-            auto start = std::chrono::steady_clock::now();
-            for (int i = 0; i < kCallsPerRound; ++i) each.body();
-            std::chrono::duration<double, std::nano> elapsed = std::chrono::steady_clock::now() - start;
-            each.rounds.push_back(elapsed.count() / kCallsPerRound);
-        }
-    }
-}
+constexpr std::array<int, 4> kCounts = {1, 100, 1000, 10000};
 
 double Median(std::vector<double> values) {
     std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
     return values[values.size() / 2];
 }
 
-// One call of `callable` with one positional argument, as the interpreter makes it.
-double CallOnce(PyObject* callable, PyObject* argument) {
-    PyObject* stack[2] = {nullptr, argument};
-    PyRef result = PyRef::Steal(PyObject_Vectorcall(callable, stack + 1, 1 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
-    return result ? PyFloat_AsDouble(result.get()) : -1.0;
+// Rounds take turns between the two bodies, so that a change in the machine's speed
+// falls on both alike; each reports its median round in ns per call.
+std::pair<double, double> Measure(const std::function<void()>& dispatched, const std::function<void()>& bare) {
+    std::vector<double> rounds[2];
+    const std::function<void()>* bodies[2] = {&dispatched, &bare};
+    for (int i = 0; i < kCallsPerRound / 10; ++i) dispatched(), bare();
+    for (int round = 0; round < kRounds; ++round) {
+        for (int which = 0; which < 2; ++which) {
+            auto start = std::chrono::steady_clock::now();
+            for (int i = 0; i < kCallsPerRound; ++i) (*bodies[which])();
+            std::chrono::duration<double, std::nano> elapsed = std::chrono::steady_clock::now() - start;
+            rounds[which].push_back(elapsed.count() / kCallsPerRound);
+        }
+    }
+    return {Median(rounds[0]), Median(rounds[1])};
 }
 
-// One call of a flight loop with the four arguments the dispatcher passes.
-double CallLoop(PyObject* callable) {
-    PyRef args = PyRef::Steal(Py_BuildValue("(ffil)", 0.05, 0.05, 1, 0L));
-    PyRef result = PyRef::Steal(PyObject_Call(callable, args.get(), nullptr));
-    return result ? PyFloat_AsDouble(result.get()) : 0.0;
+PyObject* Globals() { return PyModule_GetDict(PyImport_AddModule("__main__")); }
+
+PyRef Evaluate(const std::string& expression) {
+    return PyRef::Steal(PyRun_String(expression.c_str(), Py_eval_input, Globals(), Globals()));
+}
+
+struct Row {
+    const char* label;
+    bool besideBare;                                  // false: the second figure means nothing
+    std::vector<std::pair<double, double>> figures;  // per registration count: dispatched, bare
+};
+
+bool MeasureAt(int count, std::vector<Row>& rows) {
+    // The registrations of earlier rounds go, as at a stop; this round's are all new.
+    korvane::registry->ClearScripts();
+    korvane::host::State().flightLoops.clear();
+    PyRef refs = Evaluate("register(" + std::to_string(count) + ", 'korvane/benchmark/" + std::to_string(count) + "/')");
+    if (!refs || PyList_Size(refs.get()) != count) {
+        PyErr_Print();
+        return false;
+    }
+    // The middle registration: neither the first nor the last one added.
+    const int chosen = count / 2;
+    PyObject* helpers = PyDict_GetItemString(Globals(), "helpers");
+    PyObject* helper = PyList_GetItem(helpers, PyList_Size(helpers) - count + chosen);
+    PyRef loopMethod = PyRef::Steal(PyObject_GetAttrString(helper, "loop"));
+    PyObject* script = PyDict_GetItemString(Globals(), "script");
+    PyRef getiMethod = PyRef::Steal(PyObject_GetAttrString(script, "geti"));
+    PyRef getfMethod = PyRef::Steal(PyObject_GetAttrString(script, "getf"));
+    PyRef getvfMethod = PyRef::Steal(PyObject_GetAttrString(script, "getvf"));
+    XPLMDataRef ref = nullptr;
+    if (!korvane::binding::ParseHandle(PyList_GetItem(refs.get(), chosen), &ref)) return false;
+    const korvane::host::FlightLoop loop = korvane::host::State().flightLoops.at(static_cast<std::size_t>(chosen));
+
+    PyRef getDataf = Evaluate("XPLMGetDataf");
+    PyRef simulatorHandle = PyRef::Steal(korvane::binding::HandleToPython(XPLMFindDataRef("sim/time/zulu_time_sec")));
+    if (!getDataf || XPLMGetDataf(ref) != 1.5f || XPLMGetDatai(ref) != 3) {
+        std::fprintf(stderr, "read %g and %d from %p\n", XPLMGetDataf(ref), XPLMGetDatai(ref), ref);
+        return false;
+    }
+
+    volatile double sink = 0;
+    std::array<float, 8> floats{};
+    // The accessor functions the host found for the data reference, called as the host
+    // calls them once it has found them: its own lookup is not ours to measure.
+    const korvane::host::Accessors& accessors = static_cast<korvane::host::DataRefRecord*>(ref)->accessors;
+    auto callOnce = [](PyObject* callable, PyRef argument) { return CallWith(callable, std::move(argument)); };
+    rows[0].figures.push_back(Measure(
+        [&] { sink = loop.callback(0.05f, 0.05f, 1, loop.refcon); },
+        [&] { sink = Convert<float>(CallWith(loopMethod.get(), Float(0.05f), Float(0.05f), Int(1), Int(chosen))).value_or(0); }));
+    rows[1].figures.push_back(Measure([&] { sink = accessors.getInt(accessors.readRefcon); },
+                                      [&] { sink = Convert<int>(callOnce(getiMethod.get(), Int(chosen))).value_or(0); }));
+    rows[2].figures.push_back(Measure([&] { sink = accessors.getFloat(accessors.readRefcon); },
+                                      [&] { sink = Convert<float>(callOnce(getfMethod.get(), Int(chosen))).value_or(0); }));
+    rows[3].figures.push_back(Measure(
+        [&] { sink = accessors.getFloats(accessors.readRefcon, floats.data(), 0, 8); },
+        [&] {
+            sink = Convert<int>(CallWith(getvfMethod.get(), Int(chosen), PyRef::Steal(PyList_New(0)), Int(0), Int(8)))
+                       .value_or(0);
+        }));
+    rows[4].figures.push_back(
+        Measure([&] { sink = callOnce(getDataf.get(), PyRef::Borrow(simulatorHandle.get())) ? 1 : 0; }, [] {}));
+    return !PyErr_Occurred();
 }
 
 int Run() {
-    PyObject* globals = PyModule_GetDict(PyImport_AddModule("__main__"));
-    PyRef defined = PyRef::Steal(PyRun_String(kScript, Py_file_input, globals, globals));
+    PyRef defined = PyRef::Steal(PyRun_String(kScript, Py_file_input, Globals(), Globals()));
     if (!defined) return 1;
-    PyObject* script = PyDict_GetItemString(globals, "script");
-    korvane::registry->AddScript(script, "KV_Benchmark");
-    PyRef published = PyRef::Steal(PyRun_String("ref = publish()", Py_file_input, globals, globals));
-    if (!published) return 1;
-
-    // The callable the accessor's dispatcher calls, and the handles a script holds.
-    PyObject* method = korvane::registry->FindScript(script)->List(korvane::CallbackKind::GetDataf).front().callable.get();
-    PyRef refcon = PyRef::Steal(PyLong_FromLong(0));
-    XPLMDataRef accessor = XPLMFindDataRef("korvane/benchmark/float");
-    PyObject* accessorHandle = PyDict_GetItemString(globals, "ref");
-    PyRef simulatorHandle = PyRef::Steal(korvane::binding::HandleToPython(XPLMFindDataRef("sim/time/zulu_time_sec")));
-    PyRef getDataf = PyRef::Steal(PyObject_GetAttrString(PyImport_AddModule("XPLMDataAccess"), "XPLMGetDataf"));
-    if (!getDataf || XPLMGetDataf(accessor) != 1.5f || CallOnce(getDataf.get(), accessorHandle) != 1.5) {
-        std::fprintf(stderr, "korvane-benchmark: the script's accessor does not answer 1.5\n");
-        return 1;
+    std::vector<Row> rows = {
+        {"host calls a flight loop", true, {}},
+        {"host reads an int accessor", true, {}},
+        {"host reads a float accessor", true, {}},
+        {"host reads a float array accessor (8)", true, {}},
+        {"script's XPLMGetDataf of a simulator float", false, {}},
+    };
+    for (int count : kCounts) {
+        if (!MeasureAt(count, rows)) {
+            std::fprintf(stderr, "korvane-benchmark: the script's registrations do not answer as expected\n");
+            return 1;
+        }
     }
 
-    // The host's flight-loop registration, called as the host calls it every frame.
-    const korvane::host::FlightLoop loop = korvane::host::LiveFlightLoops().at(0);
-    PyObject* loopMethod = korvane::registry->FindScript(script)->List(korvane::CallbackKind::FlightLoop).front().callable.get();
-
-    volatile double sink = 0;
-    std::vector<Case> cases = {
-        {"bare call of the script's float accessor method from C", [&] { sink = CallOnce(method, refcon.get()); },
-         false},
-        {"host read of the script's float accessor (XPLMGetDataf)", [&] { sink = XPLMGetDataf(accessor); }, true},
-        {"script's XPLMGetDataf of its own float accessor",
-         [&] { sink = CallOnce(getDataf.get(), accessorHandle); }, true},
-        {"script's XPLMGetDataf of a simulator float",
-         [&] { sink = CallOnce(getDataf.get(), simulatorHandle.get()); }, false},
-        {"bare call of the script's flight loop method from C", [&] { sink = CallLoop(loopMethod); }, false},
-        {"host call of the script's flight loop", [&] { sink = loop.callback(0.05f, 0.05f, 1, loop.refcon); },
-         false},
-    };
-    Measure(cases);
-
-    std::printf("Korvane dispatch: median of %d rounds of %d calls each, in ns per call (Python %s)\n", kRounds,
-                kCallsPerRound, Py_GetVersion());
-    double bare = Median(cases.front().rounds);
-    for (const Case& each : cases) {
-        double nanoseconds = Median(each.rounds);
-        std::printf("  %-58s %8.1f", each.label, nanoseconds);
-        if (each.besideBare) std::printf("  (%+.1f beside the bare call)", nanoseconds - bare);
+    std::printf("Korvane dispatch, ns per call (median of %d rounds of %d calls; Python %.6s); in brackets the\n"
+                "bare vectorcall of the same callable with the same arguments, and the ratio\n",
+                kRounds, kCallsPerRound, Py_GetVersion());
+    std::printf("%-44s", "registrations");
+    for (int count : kCounts) std::printf(" %21d", count);
+    std::printf("\n");
+    for (const Row& row : rows) {
+        std::printf("%-44s", row.label);
+        for (const auto& [dispatched, bare] : row.figures) {
+            if (row.besideBare)
+                std::printf(" %6.1f (%5.1f, %4.2fx)", dispatched, bare, dispatched / bare);
+            else
+                std::printf(" %6.1f %14s", dispatched, "");
+        }
         std::printf("\n");
     }
-
-    PyRef withdrawn = PyRef::Steal(PyRun_String(
-        "XPLMUnregisterDataAccessor(script, ref)\nXPLMUnregisterFlightLoopCallback(script, script.loop, 0)",
-        Py_file_input, globals, globals));
-    return withdrawn ? 0 : 1;
+    return 0;
 }
 
 }  // namespace
