@@ -4,6 +4,7 @@
 #include <XPLMCamera.h>
 #include <XPLMDataAccess.h>
 #include <XPLMProcessing.h>
+#include <XPLMUtilities.h>
 
 #include <cstdint>
 #include <deque>
@@ -107,6 +108,16 @@ struct HostState {
 
     CameraControl camera;  // callback null while nobody controls the camera
     XPLMCameraPosition_t cameraPosition{0, 0, 0, 0, 0, 0, 1.0f};
+
+    // What XPLMGetVersions and XPLMGetLanguage answer: X-Plane 9.45, whose SDK is 2.00.
+    int simulatorVersion = 945;
+    int sdkVersion = 200;
+    XPLMHostApplicationID hostApplication = xplm_Host_XPlane;
+    XPLMLanguageCode language = xplm_Language_English;
+    // The point the local OpenGL frame is centred on, below the aircraft (see sdk_graphics.cpp).
+    double localOriginLatitude = 47.4502;
+    double localOriginLongitude = -122.3088;
+    int nextTextureNumber = 100;  // below it, the simulator's own textures
 };
 
 HostState& State();

@@ -188,7 +188,7 @@ enum {
     xplm_joy_chute,
     xplm_joy_JATO,
     xplm_joy_arrest,
-    xplm_joy_jett,
+    xplm_joy_jettison,
     xplm_joy_fuel_dump,
     xplm_joy_puffsmoke,
     xplm_joy_prerotate,

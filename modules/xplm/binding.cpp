@@ -62,6 +62,19 @@ std::optional<std::string_view> TextToHost(PyObject* object, PyRef& holder) {
     return std::string_view(bytes, static_cast<std::size_t>(length));
 }
 
+int ParseHostText(PyObject* object, void* out) {
+    HostText& parsed = *static_cast<HostText*>(out);
+    std::optional<std::string_view> text = TextToHost(object, parsed.holder);
+    if (!text) return 0;
+    if (text->find('\0') != std::string_view::npos) {
+        PyErr_SetString(PyExc_ValueError, "embedded null character");
+        return 0;
+    }
+    // Every form TextToHost gives (a str's UTF-8, a bytes object) ends with a NUL.
+    parsed.text = text->data();
+    return 1;
+}
+
 PyObject* ReturnOne() { return PyLong_FromLong(1); }
 
 bool CheckResultList(PyObject* list, const char* function) {

@@ -35,6 +35,14 @@ PyObject* TextFromHost(const char* text, Py_ssize_t length);
 // stand for), a bytes object as it is. `holder` keeps an encoded copy alive when one
 // was needed. Empty with TypeError set for any other object, or when encoding fails.
 std::optional<std::string_view> TextToHost(PyObject* object, PyRef& holder);
+// "O&" converter for text a host function takes as a C string: a str or bytes as
+// TextToHost gives it, refused with ValueError when it holds a NUL, which would cut it
+// short at the host. `out` points to a HostText; `text` stays valid while it lives.
+struct HostText {
+    PyRef holder;
+    const char* text = nullptr;
+};
+int ParseHostText(PyObject* object, void* out);
 // The result of a binding whose host function returns nothing.
 PyObject* ReturnOne();
 

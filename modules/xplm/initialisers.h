@@ -8,8 +8,11 @@ namespace korvane {
 // Creates every SDK binding module in the order scripts have always seen them made.
 void InitialiseSdkModules();
 
+PyObject* InitXPLMDefs();
 PyObject* InitXPLMCamera();
 PyObject* InitXPLMDataAccess();
+PyObject* InitXPLMGraphics();
 PyObject* InitXPLMProcessing();
+PyObject* InitXPLMUtilities();
 
 }  // namespace korvane

@@ -8,9 +8,12 @@ namespace {
 using Initialiser = PyObject* (*)();
 // In creation order; a module that fails to build is reported and the rest still load.
 constexpr Initialiser kInitialisers[] = {
+    InitXPLMDefs,
     InitXPLMCamera,
     InitXPLMDataAccess,
+    InitXPLMGraphics,
     InitXPLMProcessing,
+    InitXPLMUtilities,
 };
 }  // namespace
 

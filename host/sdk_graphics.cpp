@@ -1,0 +1,141 @@
+// XPLMGraphics as the headless host serves it. Nothing is drawn: state changes, texture
+// binds and drawing calls are recorded. Coordinates convert by a fixed projection and
+// each font has fixed metrics.
+#include "host/host_state.h"
+
+#include <XPLMGraphics.h>
+
+#include <cmath>
+#include <cstdio>
+#include <iterator>
+#include <string>
+
+using namespace korvane::host;
+
+namespace {
+
+// The simulator's own textures, by XPLMTextureID.
+constexpr int kSimulatorTextures[] = {1, 2, 3};
+
+// The local frame: origin on the ground (altitude 0) at the state's origin point,
+// +x east, +y up, +z south, in metres. Latitude and longitude map to it linearly
+// (an equirectangular projection scaled at the origin's latitude), so a conversion
+// and its inverse give back what went in up to rounding.
+constexpr double kMetresPerDegree = 6378137.0 * 3.14159265358979323846 / 180.0;
+
+double MetresPerLongitudeDegree() {
+    return kMetresPerDegree * std::cos(State().localOriginLatitude * 3.14159265358979323846 / 180.0);
+}
+
+struct FontMetrics {
+    int width;
+    int height;
+    int digitsOnly;
+};
+
+// Per XPLMFontID, the widest character's size and whether the font has only digits.
+constexpr FontMetrics kFonts[] = {
+    {7, 12, 0},   // Basic
+    {7, 12, 0},   // Menus
+    {8, 12, 0},   // Metal
+    {9, 14, 1},   // Led
+    {12, 14, 1},  // LedWide
+    {8, 14, 0},   // PanelHUD
+    {7, 10, 0},   // PanelEFIS
+    {8, 12, 0},   // PanelGPS
+    {10, 14, 1},  // RadiosGA
+    {10, 14, 1},  // RadiosBC
+    {10, 14, 1},  // RadiosHM
+    {7, 14, 1},   // RadiosGANarrow
+    {7, 14, 1},   // RadiosBCNarrow
+    {7, 14, 1},   // RadiosHMNarrow
+    {9, 16, 1},   // Timer
+    {8, 10, 1},   // FullRound
+    {6, 8, 1},    // SmallRound
+    {7, 12, 0},   // Menus_Localized
+    {7, 12, 0},   // Proportional (its widest character)
+};
+
+std::string ColourText(const float* colour) {
+    char text[64];
+    std::snprintf(text, sizeof text, "(%g,%g,%g)", colour[0], colour[1], colour[2]);
+    return text;
+}
+
+}  // namespace
+
+XPLM_API void XPLMSetGraphicsState(int inEnableFog, int inNumberTexUnits, int inEnableLighting,
+                                   int inEnableAlphaTesting, int inEnableAlphaBlending, int inEnableDepthTesting,
+                                   int inEnableDepthWriting) {
+    RecordCall("XPLMSetGraphicsState", "fog=" + std::to_string(inEnableFog) +
+                                           " texUnits=" + std::to_string(inNumberTexUnits) +
+                                           " lighting=" + std::to_string(inEnableLighting) +
+                                           " alphaTesting=" + std::to_string(inEnableAlphaTesting) +
+                                           " alphaBlending=" + std::to_string(inEnableAlphaBlending) +
+                                           " depthTesting=" + std::to_string(inEnableDepthTesting) +
+                                           " depthWriting=" + std::to_string(inEnableDepthWriting));
+}
+
+XPLM_API void XPLMBindTexture2d(int inTextureNum, int inTextureUnit) {
+    RecordCall("XPLMBindTexture2d", "texture=" + std::to_string(inTextureNum) + " unit=" + std::to_string(inTextureUnit));
+}
+
+XPLM_API void XPLMGenerateTextureNumbers(int* outTextureIDs, int inCount) {
+    RecordCall("XPLMGenerateTextureNumbers", std::to_string(inCount));
+    for (int i = 0; i < inCount; ++i) outTextureIDs[i] = State().nextTextureNumber++;
+}
+
+XPLM_API int XPLMGetTexture(XPLMTextureID inTexture) {
+    // An unknown ID gets 0, OpenGL's "no texture".
+    if (inTexture < 0 || inTexture >= static_cast<int>(std::size(kSimulatorTextures))) return 0;
+    return kSimulatorTextures[inTexture];
+}
+
+XPLM_API void XPLMWorldToLocal(double inLatitude, double inLongitude, double inAltitude, double* outX, double* outY,
+                               double* outZ) {
+    const HostState& state = State();
+    *outX = (inLongitude - state.localOriginLongitude) * MetresPerLongitudeDegree();
+    *outY = inAltitude;
+    *outZ = (state.localOriginLatitude - inLatitude) * kMetresPerDegree;
+}
+
+XPLM_API void XPLMLocalToWorld(double inX, double inY, double inZ, double* outLatitude, double* outLongitude,
+                               double* outAltitude) {
+    const HostState& state = State();
+    *outLatitude = state.localOriginLatitude - inZ / kMetresPerDegree;
+    *outLongitude = state.localOriginLongitude + inX / MetresPerLongitudeDegree();
+    *outAltitude = inY;
+}
+
+XPLM_API void XPLMDrawTranslucentDarkBox(int inLeft, int inTop, int inRight, int inBottom) {
+    RecordCall("XPLMDrawTranslucentDarkBox", std::to_string(inLeft) + " " + std::to_string(inTop) + " " +
+                                                 std::to_string(inRight) + " " + std::to_string(inBottom));
+}
+
+XPLM_API void XPLMDrawString(float* inColorRGB, int inXOffset, int inYOffset, char* inChar, int* inWordWrapWidth,
+                             XPLMFontID inFontID) {
+    RecordCall("XPLMDrawString", ColourText(inColorRGB) + " " + std::to_string(inXOffset) + " " +
+                                     std::to_string(inYOffset) + " '" + inChar + "' wrap=" +
+                                     (inWordWrapWidth ? std::to_string(*inWordWrapWidth) : "null") +
+                                     " font=" + std::to_string(inFontID));
+}
+
+XPLM_API void XPLMDrawNumber(float* inColorRGB, int inXOffset, int inYOffset, double inValue, int inDigits,
+                             int inDecimals, int inShowSign, XPLMFontID inFontID) {
+    char value[64];
+    std::snprintf(value, sizeof value, "%g", inValue);
+    RecordCall("XPLMDrawNumber", ColourText(inColorRGB) + " " + std::to_string(inXOffset) + " " +
+                                     std::to_string(inYOffset) + " " + value + " digits=" + std::to_string(inDigits) +
+                                     " decimals=" + std::to_string(inDecimals) +
+                                     " sign=" + std::to_string(inShowSign) + " font=" + std::to_string(inFontID));
+}
+
+XPLM_API void XPLMGetFontDimensions(XPLMFontID inFontID, int* outCharWidth, int* outCharHeight, int* outDigitsOnly) {
+    RecordCall("XPLMGetFontDimensions", std::to_string(inFontID));
+    // An unknown font has no size.
+    FontMetrics metrics{0, 0, 0};
+    if (inFontID >= 0 && inFontID < static_cast<int>(std::size(kFonts))) metrics = kFonts[inFontID];
+    if (outCharWidth) *outCharWidth = metrics.width;
+    if (outCharHeight) *outCharHeight = metrics.height;
+    if (outDigitsOnly) *outDigitsOnly = metrics.digitsOnly;
+}

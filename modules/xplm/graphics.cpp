@@ -1,0 +1,160 @@
+// XPLMGraphics: the simulator's graphics state, textures, world and local coordinates,
+// text and numbers in its fonts, and font metrics.
+#include "modules/xplm/binding.h"
+#include "modules/xplm/initialisers.h"
+
+#include <XPLMGraphics.h>
+
+#include <new>
+#include <string>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+PyObject* SetGraphicsState(PyObject*, PyObject* args) {
+    int fog = 0, texUnits = 0, lighting = 0, alphaTesting = 0, alphaBlending = 0, depthTesting = 0,
+        depthWriting = 0;
+    if (!PyArg_ParseTuple(args, "iiiiiii:XPLMSetGraphicsState", &fog, &texUnits, &lighting, &alphaTesting,
+                          &alphaBlending, &depthTesting, &depthWriting))
+        return nullptr;
+    XPLMSetGraphicsState(fog, texUnits, lighting, alphaTesting, alphaBlending, depthTesting, depthWriting);
+    // This one has always answered 0.
+    return PyLong_FromLong(0);
+}
+
+PyObject* BindTexture2d(PyObject*, PyObject* args) {
+    int texture = 0, unit = 0;
+    if (!PyArg_ParseTuple(args, "ii:XPLMBindTexture2d", &texture, &unit)) return nullptr;
+    XPLMBindTexture2d(texture, unit);
+    return binding::ReturnOne();
+}
+
+PyObject* GenerateTextureNumbers(PyObject*, PyObject* args) {
+    PyObject* list = nullptr;
+    int count = 0;
+    if (!PyArg_ParseTuple(args, "O!i:XPLMGenerateTextureNumbers", &PyList_Type, &list, &count)) return nullptr;
+    if (count < 0) {
+        PyErr_Format(PyExc_ValueError, "XPLMGenerateTextureNumbers() count must not be negative, not %d", count);
+        return nullptr;
+    }
+    if (count == 0) return binding::ReturnOne();
+    std::vector<int> numbers;
+    try {
+        numbers.assign(static_cast<std::size_t>(count), 0);
+    } catch (const std::bad_alloc&) {
+        return PyErr_NoMemory();
+    }
+    XPLMGenerateTextureNumbers(numbers.data(), count);
+    // Appended after whatever the list holds.
+    for (int number : numbers) {
+        PyRef item = PyRef::Steal(PyLong_FromLong(number));
+        if (!item || PyList_Append(list, item.get()) < 0) return nullptr;
+    }
+    return binding::ReturnOne();
+}
+
+PyObject* GetTexture(PyObject*, PyObject* args) {
+    int texture = 0;
+    if (!PyArg_ParseTuple(args, "i:XPLMGetTexture", &texture)) return nullptr;
+    return PyLong_FromLong(XPLMGetTexture(texture));
+}
+
+PyObject* WorldToLocal(PyObject*, PyObject* args) {
+    double latitude = 0, longitude = 0, altitude = 0;
+    if (!PyArg_ParseTuple(args, "ddd:XPLMWorldToLocal", &latitude, &longitude, &altitude)) return nullptr;
+    double x = 0, y = 0, z = 0;
+    XPLMWorldToLocal(latitude, longitude, altitude, &x, &y, &z);
+    return Py_BuildValue("ddd", x, y, z);
+}
+
+PyObject* LocalToWorld(PyObject*, PyObject* args) {
+    double x = 0, y = 0, z = 0;
+    if (!PyArg_ParseTuple(args, "ddd:XPLMLocalToWorld", &x, &y, &z)) return nullptr;
+    double latitude = 0, longitude = 0, altitude = 0;
+    XPLMLocalToWorld(x, y, z, &latitude, &longitude, &altitude);
+    return Py_BuildValue("ddd", latitude, longitude, altitude);
+}
+
+PyObject* DrawTranslucentDarkBox(PyObject*, PyObject* args) {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    if (!PyArg_ParseTuple(args, "iiii:XPLMDrawTranslucentDarkBox", &left, &top, &right, &bottom)) return nullptr;
+    XPLMDrawTranslucentDarkBox(left, top, right, bottom);
+    return binding::ReturnOne();
+}
+
+// Colours are a "(fff)" group: any sequence of exactly three numbers, or a TypeError.
+PyObject* DrawString(PyObject*, PyObject* args) {
+    float colour[3] = {};
+    int x = 0, y = 0, wrapWidth = 0, font = 0;
+    binding::HostText text;
+    if (!PyArg_ParseTuple(args, "(fff)iiO&ii:XPLMDrawString", &colour[0], &colour[1], &colour[2], &x, &y,
+                          binding::ParseHostText, &text, &wrapWidth, &font))
+        return nullptr;
+    // The host takes a text it may not change; it gets a copy of its own.
+    std::string characters(text.text);
+    XPLMDrawString(colour, x, y, characters.data(), wrapWidth == 0 ? nullptr : &wrapWidth, font);
+    return binding::ReturnOne();
+}
+
+PyObject* DrawNumber(PyObject*, PyObject* args) {
+    float colour[3] = {};
+    int x = 0, y = 0, digits = 0, decimals = 0, showSign = 0, font = 0;
+    double value = 0;
+    if (!PyArg_ParseTuple(args, "(fff)iidiiii:XPLMDrawNumber", &colour[0], &colour[1], &colour[2], &x, &y, &value,
+                          &digits, &decimals, &showSign, &font))
+        return nullptr;
+    XPLMDrawNumber(colour, x, y, value, digits, decimals, showSign, font);
+    return binding::ReturnOne();
+}
+
+PyObject* GetFontDimensions(PyObject*, PyObject* args) {
+    int font = 0;
+    PyObject *widthList = nullptr, *heightList = nullptr, *digitsOnlyList = nullptr;
+    if (!PyArg_ParseTuple(args, "iOOO:XPLMGetFontDimensions", &font, &widthList, &heightList, &digitsOnlyList))
+        return nullptr;
+    for (PyObject* list : {widthList, heightList, digitsOnlyList})
+        if (!binding::CheckResultList(list, "XPLMGetFontDimensions")) return nullptr;
+    int width = 0, height = 0, digitsOnly = 0;
+    XPLMGetFontDimensions(font, widthList == Py_None ? nullptr : &width, heightList == Py_None ? nullptr : &height,
+                          digitsOnlyList == Py_None ? nullptr : &digitsOnly);
+    if (!binding::StoreResult(widthList, PyRef::Steal(PyLong_FromLong(width))) ||
+        !binding::StoreResult(heightList, PyRef::Steal(PyLong_FromLong(height))) ||
+        !binding::StoreResult(digitsOnlyList, PyRef::Steal(PyLong_FromLong(digitsOnly))))
+        return nullptr;
+    return binding::ReturnOne();
+}
+
+PyMethodDef kMethods[] = {
+    {"XPLMSetGraphicsState", SetGraphicsState, METH_VARARGS, "Set Graphics State."},
+    {"XPLMBindTexture2d", BindTexture2d, METH_VARARGS, "Bind Texture."},
+    {"XPLMGenerateTextureNumbers", GenerateTextureNumbers, METH_VARARGS, "Generate Texture Numbers."},
+    {"XPLMGetTexture", GetTexture, METH_VARARGS, "Get Texture."},
+    {"XPLMWorldToLocal", WorldToLocal, METH_VARARGS, "Convert World to Local Coordinates."},
+    {"XPLMLocalToWorld", LocalToWorld, METH_VARARGS, "Convert Local to World Coordinates."},
+    {"XPLMDrawTranslucentDarkBox", DrawTranslucentDarkBox, METH_VARARGS, "Draw Translucent Dark Box."},
+    {"XPLMDrawString", DrawString, METH_VARARGS, "Draw String."},
+    {"XPLMDrawNumber", DrawNumber, METH_VARARGS, "Draw Number."},
+    {"XPLMGetFontDimensions", GetFontDimensions, METH_VARARGS, "Get Font Dimensions."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+#define K(name) {#name, name}
+
+PyObject* InitXPLMGraphics() {
+    return binding::CreateModule("XPLMGraphics", kMethods, {
+        K(xplm_Tex_GeneralInterface), K(xplm_Tex_AircraftPaint), K(xplm_Tex_AircraftLiteMap),
+
+        K(xplmFont_Basic), K(xplmFont_Menus), K(xplmFont_Metal), K(xplmFont_Led), K(xplmFont_LedWide),
+        K(xplmFont_PanelHUD), K(xplmFont_PanelEFIS), K(xplmFont_PanelGPS), K(xplmFont_RadiosGA),
+        K(xplmFont_RadiosBC), K(xplmFont_RadiosHM), K(xplmFont_RadiosGANarrow), K(xplmFont_RadiosBCNarrow),
+        K(xplmFont_RadiosHMNarrow), K(xplmFont_Timer), K(xplmFont_FullRound), K(xplmFont_SmallRound),
+        K(xplmFont_Menus_Localized),
+    });
+}
+
+#undef K
+
+}  // namespace korvane

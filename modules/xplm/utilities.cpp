@@ -1,0 +1,245 @@
+// XPLMUtilities: speech, command keys and buttons, paths and folder listings,
+// versions, language and the simulator's log.
+#include "modules/xplm/binding.h"
+#include "modules/xplm/initialisers.h"
+
+#include <XPLMUtilities.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+// The path functions' buffer, twice the 512 bytes the SDK asks for.
+constexpr std::size_t kPathBufferSize = 1024;
+
+PyObject* SpeakString(PyObject*, PyObject* args) {
+    binding::HostText text;
+    if (!PyArg_ParseTuple(args, "O&:XPLMSpeakString", binding::ParseHostText, &text)) return nullptr;
+    XPLMSpeakString(text.text);
+    return binding::ReturnOne();
+}
+
+template <void (*Send)(int)>
+PyObject* SendCommand(PyObject* args, const char* format) {
+    int command = 0;
+    if (!PyArg_ParseTuple(args, format, &command)) return nullptr;
+    Send(command);
+    return binding::ReturnOne();
+}
+
+PyObject* CommandKeyStroke(PyObject*, PyObject* args) {
+    return SendCommand<XPLMCommandKeyStroke>(args, "i:XPLMCommandKeyStroke");
+}
+PyObject* CommandButtonPress(PyObject*, PyObject* args) {
+    return SendCommand<XPLMCommandButtonPress>(args, "i:XPLMCommandButtonPress");
+}
+PyObject* CommandButtonRelease(PyObject*, PyObject* args) {
+    return SendCommand<XPLMCommandButtonRelease>(args, "i:XPLMCommandButtonRelease");
+}
+
+PyObject* GetVirtualKeyDescription(PyObject*, PyObject* args) {
+    unsigned char key = 0;
+    if (!PyArg_ParseTuple(args, "b:XPLMGetVirtualKeyDescription", &key)) return nullptr;
+    const char* description = XPLMGetVirtualKeyDescription(static_cast<char>(key));
+    if (!description) Py_RETURN_NONE;
+    return binding::TextFromHost(description);
+}
+
+PyObject* ReloadScenery(PyObject*, PyObject*) {
+    XPLMReloadScenery();
+    return binding::ReturnOne();
+}
+
+template <void (*Get)(char*)>
+PyObject* GetPath() {
+    std::array<char, kPathBufferSize> path{};
+    Get(path.data());
+    path.back() = '\0';  // a host that fills the whole buffer still gives a terminated text
+    return binding::TextFromHost(path.data());
+}
+
+PyObject* GetSystemPath(PyObject*, PyObject*) { return GetPath<XPLMGetSystemPath>(); }
+PyObject* GetPrefsPath(PyObject*, PyObject*) { return GetPath<XPLMGetPrefsPath>(); }
+
+PyObject* GetDirectorySeparator(PyObject*, PyObject*) {
+    const char* separator = XPLMGetDirectorySeparator();
+    return binding::TextFromHost(separator ? separator : "");
+}
+
+PyObject* ExtractFileAndPath(PyObject*, PyObject* args) {
+    binding::HostText fullPath;
+    if (!PyArg_ParseTuple(args, "O&:XPLMExtractFileAndPath", binding::ParseHostText, &fullPath)) return nullptr;
+    // The host splits its argument in place: it gets a copy, sized to the path, so the
+    // script's string stays as it was.
+    std::string copy(fullPath.text);
+    const char* file = XPLMExtractFileAndPath(copy.data());
+    // Only a name inside the copy is read; a host that answers otherwise gives no name.
+    const char* begin = copy.c_str();
+    if (!file || file < begin || file > begin + copy.size()) file = begin + copy.size();
+    PyRef fileName = PyRef::Steal(binding::TextFromHost(file));
+    PyRef folder = PyRef::Steal(binding::TextFromHost(begin));
+    if (!fileName || !folder) return nullptr;
+    return PyTuple_Pack(2, fileName.get(), folder.get());
+}
+
+// A count or index from a script that the host takes as an int.
+bool CheckIntRange(const char* what, long value) {
+    if (value >= 0 && value <= INT_MAX) return true;
+    PyErr_Format(PyExc_ValueError, "XPLMGetDirectoryContents() %s must be from 0 to %d, not %ld", what, INT_MAX,
+                 value);
+    return false;
+}
+
+PyObject* GetDirectoryContents(PyObject*, PyObject* args) {
+    binding::HostText path;
+    long firstReturn = 0, bufferSize = 0, indexCount = 0;
+    PyObject *names = nullptr, *indices = nullptr, *total = nullptr, *returned = nullptr;
+    if (!PyArg_ParseTuple(args, "O&lOlOlOO:XPLMGetDirectoryContents", binding::ParseHostText, &path, &firstReturn,
+                          &names, &bufferSize, &indices, &indexCount, &total, &returned))
+        return nullptr;
+    for (PyObject* list : {names, indices, total, returned})
+        if (!binding::CheckResultList(list, "XPLMGetDirectoryContents")) return nullptr;
+    if (!CheckIntRange("firstReturn", firstReturn) || !CheckIntRange("bufferSize", bufferSize) ||
+        !CheckIntRange("indexCount", indexCount))
+        return nullptr;
+
+    std::vector<char> nameBuffer;
+    std::vector<char*> pointers;
+    try {
+        // One spare zero byte, so the buffer reads as a text whatever the host wrote.
+        nameBuffer.assign(static_cast<std::size_t>(bufferSize) + 1, '\0');
+        pointers.assign(static_cast<std::size_t>(std::max(indexCount, 1L)), nullptr);
+    } catch (const std::bad_alloc&) {
+        return PyErr_NoMemory();
+    }
+    int totalFiles = 0, returnedFiles = 0;
+    int result = XPLMGetDirectoryContents(path.text, static_cast<int>(firstReturn), nameBuffer.data(),
+                                          static_cast<int>(bufferSize), pointers.data(), static_cast<int>(indexCount),
+                                          total == Py_None ? nullptr : &totalFiles, &returnedFiles);
+    nameBuffer.back() = '\0';
+
+    if (names != Py_None) {
+        PyRef first = PyRef::Steal(binding::TextFromHost(nameBuffer.data()));
+        if (!first || PyList_Append(names, first.get()) < 0) return nullptr;
+    }
+    if (indices != Py_None) {
+        // Only names the host wrote into the buffer are read, however many it reports.
+        const char* begin = nameBuffer.data();
+        const char* end = begin + nameBuffer.size() - 1;
+        int count = std::clamp(returnedFiles, 0, static_cast<int>(indexCount));
+        for (int i = 0; i < count; ++i) {
+            const char* name = pointers[static_cast<std::size_t>(i)];
+            if (!name || name < begin || name > end) continue;
+            PyRef item = PyRef::Steal(binding::TextFromHost(name));
+            if (!item || PyList_Append(indices, item.get()) < 0) return nullptr;
+        }
+    }
+    if (!binding::StoreResult(total, PyRef::Steal(PyLong_FromLong(totalFiles))) ||
+        !binding::StoreResult(returned, PyRef::Steal(PyLong_FromLong(returnedFiles))))
+        return nullptr;
+    return Py_BuildValue("(i)", result);
+}
+
+PyObject* Initialized(PyObject*, PyObject*) { return PyLong_FromLong(XPLMInitialized()); }
+
+PyObject* GetVersions(PyObject*, PyObject*) {
+    int simulator = 0, sdk = 0;
+    XPLMHostApplicationID host = xplm_Host_Unknown;
+    XPLMGetVersions(&simulator, &sdk, &host);
+    return Py_BuildValue("iii", simulator, sdk, host);
+}
+
+PyObject* GetLanguage(PyObject*, PyObject*) { return PyLong_FromLong(XPLMGetLanguage()); }
+
+PyObject* DebugString(PyObject*, PyObject* args) {
+    binding::HostText text;
+    if (!PyArg_ParseTuple(args, "O&:XPLMDebugString", binding::ParseHostText, &text)) return nullptr;
+    XPLMDebugString(text.text);
+    return binding::ReturnOne();
+}
+
+PyMethodDef kMethods[] = {
+    {"XPLMSpeakString", SpeakString, METH_VARARGS, "Speak and Display String."},
+    {"XPLMCommandKeyStroke", CommandKeyStroke, METH_VARARGS, "Send a Command Key."},
+    {"XPLMCommandButtonPress", CommandButtonPress, METH_VARARGS, "Send a Command Button Press."},
+    {"XPLMCommandButtonRelease", CommandButtonRelease, METH_VARARGS, "Send a Command Button Release."},
+    {"XPLMGetVirtualKeyDescription", GetVirtualKeyDescription, METH_VARARGS, "Get Virtual Key Description."},
+    {"XPLMReloadScenery", ReloadScenery, METH_VARARGS, "Reload the Scenery."},
+    {"XPLMGetSystemPath", GetSystemPath, METH_VARARGS, "Get the XPlane System Path."},
+    {"XPLMGetPrefsPath", GetPrefsPath, METH_VARARGS, "Get the Xplane Pref Path."},
+    {"XPLMGetDirectorySeparator", GetDirectorySeparator, METH_VARARGS, "Get the OS Directory Separator."},
+    {"XPLMExtractFileAndPath", ExtractFileAndPath, METH_VARARGS, "Extract File and Path."},
+    {"XPLMGetDirectoryContents", GetDirectoryContents, METH_VARARGS, "Get the Directory Contents."},
+    {"XPLMInitialized", Initialized, METH_VARARGS, "Is XPLM Initialized Properly."},
+    {"XPLMGetVersions", GetVersions, METH_VARARGS, "Get Xplane and XPLM Versions."},
+    {"XPLMGetLanguage", GetLanguage, METH_VARARGS, "Get Language."},
+    {"XPLMDebugString", DebugString, METH_VARARGS, "Write Debug String to Error.out."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+#define K(name) {#name, name}
+
+PyObject* InitXPLMUtilities() {
+    return binding::CreateModule("XPLMUtilities", kMethods, {
+        K(xplm_key_pause), K(xplm_key_revthrust), K(xplm_key_jettison), K(xplm_key_brakesreg),
+        K(xplm_key_brakesmax), K(xplm_key_gear), K(xplm_key_timedn), K(xplm_key_timeup), K(xplm_key_fadec),
+        K(xplm_key_otto_dis), K(xplm_key_otto_atr), K(xplm_key_otto_asi), K(xplm_key_otto_hdg),
+        K(xplm_key_otto_gps), K(xplm_key_otto_lev), K(xplm_key_otto_hnav), K(xplm_key_otto_alt),
+        K(xplm_key_otto_vvi), K(xplm_key_otto_vnav), K(xplm_key_otto_nav1), K(xplm_key_otto_nav2),
+        K(xplm_key_targ_dn), K(xplm_key_targ_up), K(xplm_key_hdgdn), K(xplm_key_hdgup), K(xplm_key_barodn),
+        K(xplm_key_baroup), K(xplm_key_obs1dn), K(xplm_key_obs1up), K(xplm_key_obs2dn), K(xplm_key_obs2up),
+        K(xplm_key_com1_1), K(xplm_key_com1_2), K(xplm_key_com1_3), K(xplm_key_com1_4), K(xplm_key_nav1_1),
+        K(xplm_key_nav1_2), K(xplm_key_nav1_3), K(xplm_key_nav1_4), K(xplm_key_com2_1), K(xplm_key_com2_2),
+        K(xplm_key_com2_3), K(xplm_key_com2_4), K(xplm_key_nav2_1), K(xplm_key_nav2_2), K(xplm_key_nav2_3),
+        K(xplm_key_nav2_4), K(xplm_key_adf_1), K(xplm_key_adf_2), K(xplm_key_adf_3), K(xplm_key_adf_4),
+        K(xplm_key_adf_5), K(xplm_key_adf_6), K(xplm_key_transpon_1), K(xplm_key_transpon_2),
+        K(xplm_key_transpon_3), K(xplm_key_transpon_4), K(xplm_key_transpon_5), K(xplm_key_transpon_6),
+        K(xplm_key_transpon_7), K(xplm_key_transpon_8), K(xplm_key_flapsup), K(xplm_key_flapsdn),
+        K(xplm_key_cheatoff), K(xplm_key_cheaton), K(xplm_key_sbrkoff), K(xplm_key_sbrkon), K(xplm_key_ailtrimL),
+        K(xplm_key_ailtrimR), K(xplm_key_rudtrimL), K(xplm_key_rudtrimR), K(xplm_key_elvtrimD),
+        K(xplm_key_elvtrimU), K(xplm_key_forward), K(xplm_key_down), K(xplm_key_left), K(xplm_key_right),
+        K(xplm_key_back), K(xplm_key_tower), K(xplm_key_runway), K(xplm_key_chase), K(xplm_key_free1),
+        K(xplm_key_free2), K(xplm_key_spot), K(xplm_key_fullscrn1), K(xplm_key_fullscrn2), K(xplm_key_tanspan),
+        K(xplm_key_smoke), K(xplm_key_map), K(xplm_key_zoomin), K(xplm_key_zoomout), K(xplm_key_cycledump),
+        K(xplm_key_replay), K(xplm_key_tranID), K(xplm_key_max),
+
+        K(xplm_joy_nothing), K(xplm_joy_start_all), K(xplm_joy_start_0), K(xplm_joy_start_1), K(xplm_joy_start_2),
+        K(xplm_joy_start_3), K(xplm_joy_start_4), K(xplm_joy_start_5), K(xplm_joy_start_6), K(xplm_joy_start_7),
+        K(xplm_joy_throt_up), K(xplm_joy_throt_dn), K(xplm_joy_prop_up), K(xplm_joy_prop_dn), K(xplm_joy_mixt_up),
+        K(xplm_joy_mixt_dn), K(xplm_joy_carb_tog), K(xplm_joy_carb_on), K(xplm_joy_carb_off), K(xplm_joy_trev),
+        K(xplm_joy_trm_up), K(xplm_joy_trm_dn), K(xplm_joy_rot_trm_up), K(xplm_joy_rot_trm_dn),
+        K(xplm_joy_rud_lft), K(xplm_joy_rud_cntr), K(xplm_joy_rud_rgt), K(xplm_joy_ail_lft), K(xplm_joy_ail_cntr),
+        K(xplm_joy_ail_rgt), K(xplm_joy_B_rud_lft), K(xplm_joy_B_rud_rgt), K(xplm_joy_look_up),
+        K(xplm_joy_look_dn), K(xplm_joy_look_lft), K(xplm_joy_look_rgt), K(xplm_joy_glance_l),
+        K(xplm_joy_glance_r), K(xplm_joy_v_fnh), K(xplm_joy_v_fwh), K(xplm_joy_v_tra), K(xplm_joy_v_twr),
+        K(xplm_joy_v_run), K(xplm_joy_v_cha), K(xplm_joy_v_fr1), K(xplm_joy_v_fr2), K(xplm_joy_v_spo),
+        K(xplm_joy_flapsup), K(xplm_joy_flapsdn), K(xplm_joy_vctswpfwd), K(xplm_joy_vctswpaft),
+        K(xplm_joy_gear_tog), K(xplm_joy_gear_up), K(xplm_joy_gear_down), K(xplm_joy_lft_brake),
+        K(xplm_joy_rgt_brake), K(xplm_joy_brakesREG), K(xplm_joy_brakesMAX), K(xplm_joy_speedbrake),
+        K(xplm_joy_ott_dis), K(xplm_joy_ott_atr), K(xplm_joy_ott_asi), K(xplm_joy_ott_hdg), K(xplm_joy_ott_alt),
+        K(xplm_joy_ott_vvi), K(xplm_joy_tim_start), K(xplm_joy_tim_reset), K(xplm_joy_ecam_up),
+        K(xplm_joy_ecam_dn), K(xplm_joy_fadec), K(xplm_joy_yaw_damp), K(xplm_joy_art_stab), K(xplm_joy_chute),
+        K(xplm_joy_JATO), K(xplm_joy_arrest), K(xplm_joy_jettison), K(xplm_joy_fuel_dump), K(xplm_joy_puffsmoke),
+        K(xplm_joy_prerotate), K(xplm_joy_UL_prerot), K(xplm_joy_UL_collec), K(xplm_joy_TOGA),
+        K(xplm_joy_shutdown), K(xplm_joy_con_atc), K(xplm_joy_fail_now), K(xplm_joy_pause), K(xplm_joy_rock_up),
+        K(xplm_joy_rock_dn), K(xplm_joy_rock_lft), K(xplm_joy_rock_rgt), K(xplm_joy_rock_for),
+        K(xplm_joy_rock_aft), K(xplm_joy_idle_hilo), K(xplm_joy_lanlights), K(xplm_joy_max),
+        K(xplm_Host_Unknown), K(xplm_Host_XPlane), K(xplm_Host_PlaneMaker), K(xplm_Host_WorldMaker),
+        K(xplm_Host_Briefer), K(xplm_Host_PartMaker), K(xplm_Host_YoungsMod), K(xplm_Host_XAuto),
+
+        K(xplm_Language_Unknown), K(xplm_Language_English), K(xplm_Language_French), K(xplm_Language_German),
+        K(xplm_Language_Italian), K(xplm_Language_Spanish), K(xplm_Language_Korean),
+    });
+}
+
+#undef K
+
+}  // namespace korvane
