@@ -3,27 +3,19 @@
 #include "core/reporting.h"
 
 #include <Python.h>
-#include <pthread.h>
 
 #include <cstdlib>
 #include <string>
 
 namespace korvane {
+namespace host_call_detail {
+
+State state;
+
 namespace {
 
-// How the host's thread holds the lock between host calls.
-enum class Lock { None, Held, Parked };
-
-// All of this belongs to the host's thread; a script's own thread that reaches a
-// native (through a binding that calls the host) holds the lock already and leaves it be.
-Lock lock = Lock::None;
 PyThreadState* parked = nullptr;
 PyInterpreterState* interpreter = nullptr;
-pthread_t hostThread{};
-bool hostThreadKnown = false;
-int depth = 0;
-
-bool OnHostThread() { return !hostThreadKnown || pthread_equal(pthread_self(), hostThread); }
 
 bool OtherThreadsExist() {
     PyThreadState* head = PyInterpreterState_ThreadHead(interpreter);
@@ -37,7 +29,7 @@ bool OtherThreadsExist() {
 }
 
 void CheckOnEntry(const char* function) {
-    if (lock == Lock::None && Py_IsInitialized() && interpreter) Violation(function, "found the interpreter lock untracked");
+    if (state.lock == Lock::None && interpreter) Violation(function, "found the interpreter lock untracked");
 }
 
 void CheckOnReturn(const char* function) {
@@ -59,38 +51,38 @@ void CheckParked(const char*) {}
 
 }  // namespace
 
-HostCall::HostCall(const char* function) : function_(function), counted_(OnHostThread()) {
-    if (!counted_ || depth++ > 0) return;
-    CheckOnEntry(function_);
-    if (lock == Lock::Parked) {
-        PyEval_RestoreThread(parked);
-        parked = nullptr;
-        lock = Lock::Held;
-    }
+void Reacquire(const char* function) {
+    CheckOnEntry(function);
+    if (state.lock != Lock::Parked) return;
+    PyEval_RestoreThread(parked);
+    parked = nullptr;
+    state.lock = Lock::Held;
 }
 
-HostCall::~HostCall() {
-    if (!counted_ || --depth > 0) return;
-    if (lock != Lock::Held) return;
-    CheckOnReturn(function_);
+void Settle(const char* function) {
+    CheckOnReturn(function);
     if (!OtherThreadsExist()) return;
     parked = PyEval_SaveThread();
-    lock = Lock::Parked;
-    CheckParked(function_);
+    state.lock = Lock::Parked;
+    CheckParked(function);
 }
+
+}  // namespace host_call_detail
+
+using namespace host_call_detail;
 
 void AdoptInterpreterLock() {
     interpreter = PyInterpreterState_Main();
-    hostThread = pthread_self();
-    hostThreadKnown = true;
+    state.hostThread = pthread_self();
+    state.hostThreadKnown = true;
     parked = nullptr;
-    lock = Lock::Held;
+    state.lock = Lock::Held;
 }
 
 void ForgetInterpreterLock() {
     interpreter = nullptr;
     parked = nullptr;
-    lock = Lock::None;
+    state.lock = Lock::None;
 }
 
 }  // namespace korvane

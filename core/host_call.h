@@ -4,18 +4,43 @@
 // own, which make progress only while nobody holds the lock, so the host's thread gives
 // the lock away when control goes back to the host and takes it again for the next
 // call. While the interpreter has no thread but the host's, nobody waits for the lock,
-// so the host's thread keeps it and a per-frame callback pays nothing for it.
+// so the host's thread keeps it and a per-frame callback pays next to nothing for it.
 //
 // Built with KORVANE_CHECKED, every return to the host also verifies that no Python
 // error is pending and that the lock is where it belongs; a violation is logged with
 // the function's name and aborts.
+#include <pthread.h>
 
 namespace korvane {
 
+namespace host_call_detail {
+// How the host's thread holds the lock between host calls.
+enum class Lock { None, Held, Parked };
+struct State {
+    Lock lock = Lock::None;
+    int depth = 0;  // host calls in progress on the host's thread
+    pthread_t hostThread{};
+    bool hostThreadKnown = false;
+};
+extern State state;
+void Reacquire(const char* function);
+void Settle(const char* function);
+}  // namespace host_call_detail
+
 class HostCall {
 public:
-    explicit HostCall(const char* function);
-    ~HostCall();
+    // Inline: it runs around every per-frame callback.
+    explicit HostCall(const char* function) : function_(function) {
+        using namespace host_call_detail;
+        // A script's own thread that reaches a native (through a binding that calls
+        // the host) holds the lock already and leaves it be.
+        counted_ = !state.hostThreadKnown || pthread_equal(pthread_self(), state.hostThread);
+        if (counted_ && state.depth++ == 0) Reacquire(function_);
+    }
+    ~HostCall() {
+        using namespace host_call_detail;
+        if (counted_ && --state.depth == 0 && state.lock == Lock::Held) Settle(function_);
+    }
     HostCall(const HostCall&) = delete;
     HostCall& operator=(const HostCall&) = delete;
 

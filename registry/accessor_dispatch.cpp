@@ -54,7 +54,8 @@ constexpr Slot<int> kSetDatab{CallbackKind::SetDatab, "SetDatab", "Cannot find m
 template <typename Result, typename Call>
 Result Dispatch(const Slot<Result>& slot, void* table, Call call) {
     HostCall hostCall(slot.function);
-    if (!registry || !Py_IsInitialized()) return slot.noOwner;
+    // The registry is emptied before the interpreter stops, so it answers for it too.
+    if (!registry) return slot.noOwner;
     // Only the address is compared: the table may have been freed since the host got it.
     EntryMatch match = registry->FindAccessor(slot.kind, table);
     if (!match.key) return slot.noOwner;

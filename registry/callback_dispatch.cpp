@@ -50,7 +50,8 @@ constexpr Answers<int> kWidget{"UserWidgetCallback", "Cannot find method UserWid
 template <typename Result, typename Lookup, typename Call>
 Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
     HostCall hostCall(answers.function);
-    if (!registry || !Py_IsInitialized()) return answers.noEntry;
+    // The registry is emptied before the interpreter stops, so it answers for it too.
+    if (!registry) return answers.noEntry;
     EntryMatch match = lookup();
     if (!match.key || match.enabled == 0) return answers.noEntry;
     if (!match.callable) {
