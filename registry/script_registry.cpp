@@ -131,9 +131,11 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
     if (!open_) return nullptr;
     ScriptRecord& record = FindOrMakeRecord(key);
     std::vector<CallbackEntry>& list = record.List(kind);
-    for (const CallbackEntry& existing : list)
-        if (SameCallable(existing.callable.get(), entry.callable.get()) && existing.table == entry.table)
-            return &existing;
+    // One handler commonly serves several menus, told apart by their menu refcons.
+    if (kind != CallbackKind::Menu)
+        for (const CallbackEntry& existing : list)
+            if (SameCallable(existing.callable.get(), entry.callable.get()) && existing.table == entry.table)
+                return &existing;
     entry.hostRefcon = refcons_.Issue({&record, kind});
     list.push_back(std::move(entry));
     auto index = static_cast<std::size_t>(kind);
@@ -183,6 +185,23 @@ std::optional<CallbackEntry> ScriptRegistry::RemoveByHandle(CallbackKind kind, P
         std::find_if(list.begin(), list.end(), [&](const CallbackEntry& entry) { return entry.handle == handle; });
     if (found == list.end()) return std::nullopt;
     return TakeEntry(kind, *record, found);
+}
+
+std::optional<CallbackEntry> ScriptRegistry::RemoveByHandleFromAny(CallbackKind kind, void* handle) {
+    for (const auto& record : records_)
+        if (std::optional<CallbackEntry> removed = RemoveByHandle(kind, record->key.get(), handle)) return removed;
+    return std::nullopt;
+}
+
+bool ScriptRegistry::SetEntryHandle(CallbackKind kind, const void* hostRefcon, void* handle) {
+    const RefconTarget* target = refcons_.Find(hostRefcon);
+    if (!target || target->kind != kind) return false;
+    for (CallbackEntry& entry : target->record->List(kind))
+        if (entry.hostRefcon == hostRefcon) {
+            entry.handle = handle;
+            return true;
+        }
+    return false;
 }
 
 std::vector<CallbackEntry> ScriptRegistry::RemoveAll(CallbackKind kind, PyObject* key) {

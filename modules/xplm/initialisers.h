@@ -10,6 +10,7 @@ void InitialiseSdkModules();
 
 PyObject* InitXPLMCamera();
 PyObject* InitXPLMDataAccess();
+PyObject* InitXPLMMenus();
 PyObject* InitXPLMProcessing();
 
 }  // namespace korvane
