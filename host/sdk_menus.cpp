@@ -101,13 +101,13 @@ bool PickMenuPath(const std::string& path) {
     for (std::size_t i = 1; i < names.size(); ++i) {
         Menu* menu = FindMenu(menuId);
         if (!menu) return false;
+        // An item that opens a menu is a step on the way, never picked itself; of
+        // items with the same name the first that fits is taken.
+        bool last = i + 1 == names.size();
         auto item = std::find_if(menu->items.begin(), menu->items.end(), [&](const MenuItem& candidate) {
-            return !candidate.separator && candidate.name == names[i];
+            return !candidate.separator && candidate.name == names[i] && (candidate.submenu == nullptr) == last;
         });
         if (item == menu->items.end() || !item->enabled) return false;
-        bool last = i + 1 == names.size();
-        // An item that opens a menu is not picked itself.
-        if (last == (item->submenu != nullptr)) return false;
         if (!last) {
             menuId = item->submenu;
             continue;
