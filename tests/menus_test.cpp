@@ -153,6 +153,20 @@ TEST_F(MenusTest, EachMenuGetsItsOwnPicksAndGoesExactlyOnce) {
     EXPECT_EQ(sim.Eval("sys.modules['KV_B'].picks"), "[(2, 101)]");
 }
 
+TEST_F(MenusTest, TheExampleTogglesTheCheckOfThePickedItemAndTidiesUp) {
+    const char* example = "KV_MenuExample.py";
+    sim.AddFile(example, testing::ReadFile(std::filesystem::path(KORVANE_EXAMPLES_DIR) / example));
+    Start();
+    EXPECT_TRUE(Pick("Plugins/Menu Example/Radio Panel"));
+    EXPECT_TRUE(Pick("Plugins/Menu Example/Landing Lights"));
+    EXPECT_EQ(Tree(), "Plugins\n  Menu Example\n    Landing Lights [ ]\n    Radio Panel [x]\n");
+    StopPython(0);
+    EXPECT_EQ(Tree(), "Plugins\n");
+    const std::string output = sim.OutputFile();
+    EXPECT_NE(output.find("picked item 1 (menu refcon 40); Radio Panel is now checked\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("picked item 0 (menu refcon 40); Landing Lights is now unchecked\n"), std::string::npos);
+}
+
 TEST_F(MenusTest, IdsTheHostNeverGaveOutAreIgnoredAndBadArgumentsRaise) {
     sim.AddScript("KV_Menu", MenuScript("Tools", 7));
     Start();
