@@ -16,6 +16,7 @@ HeadlessHost::HeadlessHost(std::filesystem::path root) {
     State() = HostState{};
     State().root = std::move(root);
     AddSimulatorDataRefs();
+    AddSimulatorMenus();
 }
 
 HeadlessHost::~HeadlessHost() = default;  // the simulator unloads plug-ins only at exit

@@ -43,6 +43,13 @@ public:
     void RunSeconds(double seconds);
     double FrameSeconds() const { return frameSeconds_; }
 
+    // Menus: the menu bar as the user sees it, and picking an item by its path of
+    // names as shown, '/' between ("Plugins/My Menu/Item"). PickMenu calls the item's
+    // menu handler and is false when no enabled item has that path.
+    std::vector<MenuLine> MenuTree() const { return MenuLines(); }
+    std::string MenuTreeText() const { return FormatMenuLines(MenuLines()); }
+    bool PickMenu(const std::string& path) { return PickMenuPath(path); }
+
     // Everything the plug-in sent to XPLMDebugString.
     const std::string& Log() const { return State().log; }
     // The latest calls (at most kRecordedCallLimit); counts cover every call since the last clear.

@@ -3,12 +3,14 @@
 // One host per process, as there is one simulator.
 #include <XPLMCamera.h>
 #include <XPLMDataAccess.h>
+#include <XPLMMenus.h>
 #include <XPLMProcessing.h>
 #include <XPLMUtilities.h>
 
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -91,6 +93,23 @@ struct CameraControl {
     void* refcon = nullptr;
 };
 
+struct MenuItem {
+    std::string name;  // empty for a separator
+    void* ref = nullptr;
+    bool separator = false;
+    bool enabled = true;
+    XPLMMenuCheck check = xplm_Menu_NoCheck;
+    XPLMMenuID submenu = nullptr;  // the menu this item opens, if any
+};
+
+// A menu; its items are picked through its handler.
+struct Menu {
+    std::string name;
+    XPLMMenuHandler_f handler = nullptr;
+    void* refcon = nullptr;
+    std::vector<MenuItem> items;
+};
+
 struct HostState {
     std::filesystem::path root;  // the simulator folder
     ListingOrder listingOrder = ListingOrder::Sorted;
@@ -118,6 +137,11 @@ struct HostState {
     double localOriginLatitude = 47.4502;
     double localOriginLongitude = -122.3088;
     int nextTextureNumber = 100;  // below it, the simulator's own textures
+    // Menus by ID. IDs are never given out twice, so a destroyed menu's ID stays unknown.
+    std::map<XPLMMenuID, Menu> menus;
+    std::vector<XPLMMenuID> menuBar;  // the plug-ins menu first, then plug-ins' own menus
+    XPLMMenuID pluginsMenu = nullptr;
+    std::uintptr_t menusMade = 0;
 };
 
 HostState& State();
@@ -134,5 +158,27 @@ DataRefRecord& DataRefNamed(const std::string& name);
 void SetScalar(DataRefRecord& record, double value);
 // The simulator's own data references, as a fresh host carries them.
 void AddSimulatorDataRefs();
+// The menu bar of a fresh host: the empty plug-ins menu.
+void AddSimulatorMenus();
+// The menu with that ID; null for an ID the host never gave out or has destroyed.
+Menu* FindMenu(XPLMMenuID id);
+
+// One line of the menu tree as a user would see it.
+struct MenuLine {
+    int depth = 0;          // 0: a menu in the menu bar (or one no longer reachable); 1 on: items
+    std::string name;       // a menu's name, or an item's name as shown
+    bool detached = false;  // a menu that still exists but that no menu shows any more
+    bool separator = false;
+    bool enabled = true;
+    XPLMMenuCheck check = xplm_Menu_NoCheck;
+};
+// The menu bar's menus with their items, each item followed by the items of the menu it
+// opens; then menus that exist but are no longer shown anywhere.
+std::vector<MenuLine> MenuLines();
+// One text line per menu line, indented two spaces per depth, checks as "[x]"/"[ ]".
+std::string FormatMenuLines(const std::vector<MenuLine>& lines);
+// Picks the enabled item at `path` (names as shown, '/' between: "Plugins/My Menu/Item")
+// and calls its menu's handler; false when there is no such item to pick.
+bool PickMenuPath(const std::string& path);
 
 }  // namespace korvane::host

@@ -119,6 +119,14 @@ std::string ConsoleReport(ConsoleCapture& console) {
     return report.str();
 }
 
+// The menus open at the end of the run, one line per menu and item, indented by depth.
+std::string MenuReport(const HeadlessHost& host) {
+    std::vector<korvane::host::MenuLine> lines = host.MenuTree();
+    // A plug-ins menu nobody added to is the simulator's alone.
+    if (lines.size() == 1 && !lines[0].detached) return "(no menus open)\n";
+    return "Open at the end of the run:\n" + korvane::host::FormatMenuLines(lines);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -148,6 +156,8 @@ int main(int argc, char** argv) {
               << "XPluginEnable returned " << enabled << "\n"
               << "Running " << options.seconds << " simulated seconds\n";
     host.RunSeconds(options.seconds);
+    // Taken before stop, which removes whatever scripts left behind.
+    std::string menus = MenuReport(host);
     host.Disable();
     host.Stop();
 
@@ -155,5 +165,6 @@ int main(int argc, char** argv) {
     PrintSection("Korvane log (KorvaneLog.txt)", ReadFile(host.ScriptsFolder() / "KorvaneLog.txt"));
     PrintSection("Script output (KorvaneOutput.txt)", ReadFile(host.ScriptsFolder() / "KorvaneOutput.txt"));
     PrintSection("Console channel", ConsoleReport(console));
+    PrintSection("Menus", menus);
     return started == 1 && enabled == 1 ? 0 : 1;
 }

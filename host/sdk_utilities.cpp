@@ -3,11 +3,14 @@
 
 #include <XPLMUtilities.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <string_view>
 
 using namespace korvane::host;
 
@@ -126,4 +129,13 @@ XPLM_API int XPLMGetDirectoryContents(const char* inDirectoryPath, int inFirstRe
     return static_cast<std::size_t>(std::max(inFirstReturn, 0)) + static_cast<std::size_t>(returned) >= names.size()
                ? 1
                : 0;
+}
+
+// The simulator's own exported functions by name, so that plug-ins can use calls that
+// older simulators lack without failing to load in them.
+XPLM_API void* XPLMFindSymbol(const char* inString) {
+    RecordCall("XPLMFindSymbol", inString ? inString : "");
+    if (!inString) return nullptr;
+    if (!std::string_view(inString).starts_with("XP")) return nullptr;
+    return ::dlsym(RTLD_DEFAULT, inString);
 }

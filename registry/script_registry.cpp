@@ -142,9 +142,11 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
     if (!open_) return nullptr;
     ScriptRecord& record = FindOrMakeRecord(key);
     EntryList& list = record.List(kind);
-    for (const CallbackEntry& existing : list)
-        if (SameCallable(existing.callable.get(), entry.callable.get()) && existing.table == entry.table)
-            return &existing;
+    // One handler commonly serves several menus, told apart by their menu refcons.
+    if (kind != CallbackKind::Menu)
+        for (const CallbackEntry& existing : list)
+            if (SameCallable(existing.callable.get(), entry.callable.get()) && existing.table == entry.table)
+                return &existing;
     CallbackEntry& stored = list.emplace_back(std::move(entry));
     stored.hostRefcon = refcons_.Issue({&record, &stored, kind});
     if (IsAccessorSlot(kind) && stored.table) {
@@ -212,6 +214,19 @@ std::optional<CallbackEntry> ScriptRegistry::RemoveByHandle(CallbackKind kind, P
         std::find_if(list.begin(), list.end(), [&](const CallbackEntry& entry) { return entry.handle == handle; });
     if (found == list.end()) return std::nullopt;
     return TakeEntry(kind, *record, found);
+}
+
+std::optional<CallbackEntry> ScriptRegistry::RemoveByHandleFromAny(CallbackKind kind, void* handle) {
+    for (const auto& record : records_)
+        if (std::optional<CallbackEntry> removed = RemoveByHandle(kind, record->key.get(), handle)) return removed;
+    return std::nullopt;
+}
+
+bool ScriptRegistry::SetEntryHandle(CallbackKind kind, const void* hostRefcon, void* handle) {
+    const RefconTarget* target = refcons_.Find(hostRefcon);
+    if (!target || target->kind != kind) return false;
+    target->entry->handle = handle;
+    return true;
 }
 
 std::vector<CallbackEntry> ScriptRegistry::RemoveAll(CallbackKind kind, PyObject* key) {

@@ -172,7 +172,8 @@ public:
 
     // Registration family. Adds the entry to the key's record (made when missing)
     // and gives it its host refcon; when that record already holds the same callable in
-    // that list, nothing is added. Returns the stored entry (new or the earlier one),
+    // that list, nothing is added (menus excepted: each is its own registration, however
+    // many share a handler). Returns the stored entry (new or the earlier one),
     // valid until the registry next changes, with `added` telling which; null while
     // registrations are closed. Data-accessor entries are duplicates only within their
     // own accessor: one method may serve several data references.
@@ -181,6 +182,13 @@ public:
     std::optional<CallbackEntry> RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable);
     // Removes the key's first entry of the kind with that host handle.
     std::optional<CallbackEntry> RemoveByHandle(CallbackKind kind, PyObject* key, void* handle);
+    // Removes the first entry of the kind with that host handle, whoever holds it: a
+    // host object destroyed by one script must not be destroyed again for another.
+    std::optional<CallbackEntry> RemoveByHandleFromAny(CallbackKind kind, void* handle);
+    // Gives the entry the host knows by `hostRefcon` its host handle, for registrations
+    // whose handle comes from the very call that takes the refcon (menus). False when
+    // the refcon names no entry of the kind.
+    bool SetEntryHandle(CallbackKind kind, const void* hostRefcon, void* handle);
     // Removes every entry of the kind in the key's record (camera, planes, widget objects).
     std::vector<CallbackEntry> RemoveAll(CallbackKind kind, PyObject* key);
     // The key's first entry of the kind whose callable matches (SameCallable); null when none.

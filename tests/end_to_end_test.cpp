@@ -190,6 +190,7 @@ const std::map<std::string, ExampleExpectation>& ExampleExpectations() {
         {"KV_ReadSimData",
          {{"Read Sim Data: N172KV, 2 engines, at 47.4502 -122.3088", "Read Sim Data: throttles 0.50, 0.50",
            "Read Sim Data: throttles 0.60, 0.60"}}},
+        {"KV_MenuExample", {{"Menu Example: added Plugins/Menu Example with 2 items"}}},
         {"KV_ErrorReport",
          {{}, {"Error Report: about to fail on purpose in XPluginEnable", "KeyError: 'altitude'"}, 1}},
     };
@@ -244,6 +245,11 @@ TEST(EndToEnd, EveryExampleRunsBesideTheOthers) {
     EXPECT_NE(run.report.find("[print] Hello from a Python script plug-in\n"), std::string::npos) << run.report;
     EXPECT_NE(run.report.find("XPluginStart returned 1 (Korvane, quindle.projects.korvane, Korvane Plugin)"),
               std::string::npos);
+    // Menus are reported as they stood before stop removed them.
+    EXPECT_NE(run.report.find("\n===== Menus =====\nOpen at the end of the run:\nPlugins\n  Menu Example\n"
+                              "    Landing Lights [x]\n    Radio Panel [ ]\n"),
+              std::string::npos)
+        << run.report;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ PyObject* InitXPLMDefs();
 PyObject* InitXPLMCamera();
 PyObject* InitXPLMDataAccess();
 PyObject* InitXPLMGraphics();
+PyObject* InitXPLMMenus();
 PyObject* InitXPLMProcessing();
 PyObject* InitXPLMUtilities();
 

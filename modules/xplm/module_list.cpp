@@ -12,6 +12,7 @@ constexpr Initialiser kInitialisers[] = {
     InitXPLMCamera,
     InitXPLMDataAccess,
     InitXPLMGraphics,
+    InitXPLMMenus,
     InitXPLMProcessing,
     InitXPLMUtilities,
 };
