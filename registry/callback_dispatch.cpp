@@ -45,7 +45,7 @@ constexpr Answers<int> kWidget{"UserWidgetCallback", "Cannot find method UserWid
 
 // The steps every native callback shares: look the entry up, check its owner, call
 // the callable and fall back to the kind's answers. `lookup` runs only while there
-// is a registry and a live interpreter; `call` builds the arguments, calls and
+// is a registry (it is empty unless the interpreter runs); `call` builds the arguments, calls and
 // converts, and gives nothing (with a Python error set) when any of that failed.
 template <typename Result, typename Lookup, typename Call>
 Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
