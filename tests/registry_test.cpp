@@ -251,5 +251,56 @@ TEST_F(RegistryTest, AccessorTableLivesAsLongAsItsEntries) {
     EXPECT_TRUE(watch.expired());
 }
 
+// The indexes behind the constant-time lookups follow every add and removal: after a
+// long run of both, interleaved across scripts and kinds, each live entry is found by
+// its refcon or table and nothing removed is found.
+TEST_F(RegistryTest, IndexesFollowInterleavedAddsAndRemovals) {
+    struct Live {
+        PyObject* key;
+        PyObject* callable;
+        void* hostRefcon;
+        std::shared_ptr<AccessorTable> table;
+    };
+    std::vector<PyObject*> scripts = {NewObject(), NewObject(), NewObject()};
+    std::vector<Live> live;
+    std::vector<void*> gone;
+    std::vector<std::shared_ptr<AccessorTable>> goneTables;  // kept, so no new table takes their address
+    unsigned seed = 7;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int step = 0; step < 3000; ++step) {
+        if (live.empty() || next() % 3 != 0) {
+            PyObject* key = scripts[next() % scripts.size()];
+            CallbackEntry entry = Entry(NewObject(), step);
+            auto table = std::make_shared<AccessorTable>();
+            bool accessor = next() % 2 == 0;
+            if (accessor) entry.table = table;
+            PyObject* callable = entry.callable.get();
+            void* hostRefcon = registry.AddEntry(accessor ? CallbackKind::GetDataf : CallbackKind::FlightLoop, key,
+                                                 std::move(entry))->hostRefcon;
+            live.push_back({key, callable, hostRefcon, accessor ? table : nullptr});
+        } else {
+            std::size_t victim = next() % live.size();
+            const Live& doomed = live[victim];
+            CallbackKind kind = doomed.table ? CallbackKind::GetDataf : CallbackKind::FlightLoop;
+            ASSERT_TRUE(registry.RemoveByCallable(kind, doomed.key, doomed.callable));
+            gone.push_back(doomed.table ? static_cast<void*>(doomed.table.get()) : doomed.hostRefcon);
+            if (doomed.table) goneTables.push_back(doomed.table);
+            live.erase(live.begin() + static_cast<std::ptrdiff_t>(victim));
+        }
+    }
+    for (const Live& entry : live) {
+        EntryMatch match = entry.table ? registry.FindAccessor(CallbackKind::GetDataf, entry.table.get())
+                                       : registry.FindByHostRefcon(CallbackKind::FlightLoop, entry.hostRefcon);
+        ASSERT_EQ(match.key, entry.key);
+        ASSERT_EQ(match.callable, entry.callable);
+    }
+    for (void* refcon : gone) {
+        EXPECT_EQ(registry.FindByHostRefcon(CallbackKind::FlightLoop, refcon).key, nullptr);
+        EXPECT_EQ(registry.FindAccessor(CallbackKind::GetDataf, refcon).key, nullptr);
+    }
+    EXPECT_EQ(registry.KindCount(CallbackKind::FlightLoop),
+              std::count_if(live.begin(), live.end(), [](const Live& entry) { return !entry.table; }));
+}
+
 }  // namespace
 }  // namespace korvane
