@@ -3,6 +3,7 @@
 // One host per process, as there is one simulator.
 #include <XPLMCamera.h>
 #include <XPLMDataAccess.h>
+#include <XPLMDisplay.h>
 #include <XPLMProcessing.h>
 
 #include <cstdint>
@@ -90,6 +91,40 @@ struct CameraControl {
     void* refcon = nullptr;
 };
 
+// A plug-in window. Its ID is a serial number, never reused, so a destroyed window's
+// ID never reaches a later one.
+struct HostWindow {
+    XPLMWindowID id = nullptr;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool visible = false;
+    XPLMDrawWindow_f draw = nullptr;
+    XPLMHandleKey_f key = nullptr;
+    XPLMHandleMouseClick_f mouse = nullptr;
+    void* refcon = nullptr;
+};
+
+struct DrawRegistration {
+    XPLMDrawCallback_f callback = nullptr;
+    XPLMDrawingPhase phase = 0;
+    int before = 0;
+    void* refcon = nullptr;
+};
+
+struct KeySnifferRegistration {
+    XPLMKeySniffer_f callback = nullptr;
+    int beforeWindows = 0;
+    void* refcon = nullptr;
+};
+
+struct HotKey {
+    XPLMHotKeyID id = nullptr;
+    char virtualKey = 0;
+    XPLMKeyFlags flags = 0;
+    std::string description;
+    XPLMHotKey_f callback = nullptr;
+    void* refcon = nullptr;
+};
+
 struct HostState {
     std::filesystem::path root;  // the simulator folder
     ListingOrder listingOrder = ListingOrder::Sorted;
@@ -107,6 +142,19 @@ struct HostState {
 
     CameraControl camera;  // callback null while nobody controls the camera
     XPLMCameraPosition_t cameraPosition{0, 0, 0, 0, 0, 0, 1.0f};
+
+    int screenWidth = 1024;
+    int screenHeight = 768;
+    int mouseX = 0;
+    int mouseY = 0;
+    std::vector<HostWindow> windows;  // back to front
+    std::uintptr_t lastWindowSerial = 0;
+    XPLMWindowID keyboardFocus = nullptr;
+    XPLMWindowID mouseCapture = nullptr;  // the window that took the last mouse down
+    std::vector<DrawRegistration> drawCallbacks;
+    std::vector<KeySnifferRegistration> keySniffers;
+    std::vector<HotKey> hotKeys;
+    std::uintptr_t lastHotKeySerial = 0;
 };
 
 HostState& State();
@@ -121,6 +169,8 @@ DataRefRecord& DataRefNamed(const std::string& name);
 // Sets a scalar the host holds: one value under every scalar type it serves (an int
 // that is also a float reads the same under both).
 void SetScalar(DataRefRecord& record, double value);
+HostWindow* FindWindow(XPLMWindowID id);
+HotKey* FindHotKey(XPLMHotKeyID id);
 // The simulator's own data references, as a fresh host carries them.
 void AddSimulatorDataRefs();
 

@@ -126,13 +126,20 @@ void ScriptRegistry::LowerCounter(CallbackKind kind) {
     if (index < kCountedKindCount && counters_[index] > 0) --counters_[index];
 }
 
+namespace {
+// A script may serve several windows or hot keys with one callable; each is its own
+// host object that must be found and undone.
+bool OneEntryPerHandle(CallbackKind kind) { return kind == CallbackKind::Window || kind == CallbackKind::HotKey; }
+}  // namespace
+
 const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry, bool* added) {
     if (added) *added = false;
     if (!open_) return nullptr;
     ScriptRecord& record = FindOrMakeRecord(key);
     std::vector<CallbackEntry>& list = record.List(kind);
     for (const CallbackEntry& existing : list)
-        if (SameCallable(existing.callable.get(), entry.callable.get()) && existing.table == entry.table)
+        if (SameCallable(existing.callable.get(), entry.callable.get()) && existing.table == entry.table &&
+            (!OneEntryPerHandle(kind) || existing.handle == entry.handle))
             return &existing;
     entry.hostRefcon = refcons_.Issue({&record, kind});
     list.push_back(std::move(entry));
@@ -195,6 +202,13 @@ std::vector<CallbackEntry> ScriptRegistry::RemoveAll(CallbackKind kind, PyObject
     LowerCounter(kind);
     DropIfUnused(record);
     return removed;
+}
+
+void ScriptRegistry::SetHandle(CallbackKind kind, const void* hostRefcon, void* handle) {
+    const RefconTarget* target = refcons_.Find(hostRefcon);
+    if (!target || target->kind != kind) return;
+    for (CallbackEntry& entry : target->record->List(kind))
+        if (entry.hostRefcon == hostRefcon) entry.handle = handle;
 }
 
 const CallbackEntry* ScriptRegistry::FindEntry(CallbackKind kind, PyObject* key, PyObject* callable) const {

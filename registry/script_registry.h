@@ -171,8 +171,12 @@ public:
     // that list, nothing is added. Returns the stored entry (new or the earlier one),
     // valid until the registry next changes, with `added` telling which; null while
     // registrations are closed. Data-accessor entries are duplicates only within their
-    // own accessor: one method may serve several data references.
+    // own accessor, and window and hot-key entries only for the same handle: one method
+    // may serve several data references, windows or hot keys.
     const CallbackEntry* AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry, bool* added = nullptr);
+    // Gives the entry the host refcon names its host handle, for kinds whose handle the
+    // host hands out only once it has the refcon (hot keys).
+    void SetHandle(CallbackKind kind, const void* hostRefcon, void* handle);
     // Removes the key's first entry of the kind whose callable matches.
     std::optional<CallbackEntry> RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable);
     // Removes the key's first entry of the kind with that host handle.

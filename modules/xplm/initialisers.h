@@ -10,6 +10,7 @@ void InitialiseSdkModules();
 
 PyObject* InitXPLMCamera();
 PyObject* InitXPLMDataAccess();
+PyObject* InitXPLMDisplay();
 PyObject* InitXPLMProcessing();
 
 }  // namespace korvane

@@ -10,6 +10,7 @@ using Initialiser = PyObject* (*)();
 constexpr Initialiser kInitialisers[] = {
     InitXPLMCamera,
     InitXPLMDataAccess,
+    InitXPLMDisplay,
     InitXPLMProcessing,
 };
 }  // namespace
