@@ -6,7 +6,9 @@
 
 #include <XPLMDisplay.h>
 
+#include <cinttypes>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -17,13 +19,19 @@ namespace {
 // told its size, so no script may register a longer one.
 constexpr std::size_t kDescriptionBuffer = 1024;
 
+std::string HandleText(const void* handle) {
+    char text[2 + 2 * sizeof(void*) + 1];
+    std::snprintf(text, sizeof text, "0x%" PRIxPTR, reinterpret_cast<std::uintptr_t>(handle));
+    return text;
+}
+
 void* ScriptRefcon(long refcon) { return reinterpret_cast<void*>(static_cast<std::intptr_t>(refcon)); }
 
 // The simulator trusts window IDs blindly; only windows scripts made through Korvane
 // (and that still exist) reach it.
 bool CheckWindow(void* window) {
     if (registry && registry->FindWindowCallable(WindowField::Draw, window)) return true;
-    PyErr_Format(PyExc_ValueError, "%p is not a window made through XPLMCreateWindow", window);
+    PyErr_Format(PyExc_ValueError, "%s is not a window made through XPLMCreateWindow", HandleText(window).c_str());
     return false;
 }
 
@@ -34,7 +42,7 @@ bool CheckHotKey(void* hotKey) {
         for (int i = 0; i < count; ++i)
             if (XPLMGetNthHotKey(i) == hotKey) return true;
     }
-    PyErr_Format(PyExc_ValueError, "%p is not a hot key the simulator knows", hotKey);
+    PyErr_Format(PyExc_ValueError, "%s is not a hot key the simulator knows", HandleText(hotKey).c_str());
     return false;
 }
 
