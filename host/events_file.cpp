@@ -16,13 +16,21 @@ namespace {
 
 using Action = std::function<void(HeadlessHost&)>;
 
-// A kind's parser: reads the words after the kind and makes the event's action, or
-// says what is wrong.
+// A kind's parser: reads the text after the kind (trimmed, without a trailing
+// comment; a menu path keeps its spaces) and makes the event's action, or says what
+// is wrong.
 struct Parsed {
     Action action;
     std::string error;
 };
-using KindParser = Parsed (*)(const std::vector<std::string>& words);
+using KindParser = Parsed (*)(const std::string& arguments);
+
+std::vector<std::string> Words(const std::string& line) {
+    std::istringstream stream(line);
+    std::vector<std::string> words;
+    for (std::string word; stream >> word;) words.push_back(word);
+    return words;
+}
 
 Parsed Refuse(std::string error) { return {nullptr, std::move(error)}; }
 
@@ -62,11 +70,11 @@ std::optional<XPLMKeyFlags> ParseFlags(const std::string& text) {
 
 // key [char=C] [vkey=N] [flags=NAMES|N]: at least a char or a virtual key. A letter
 // or digit gives its own virtual key; the flags default to a key going down.
-Parsed ParseKey(const std::vector<std::string>& words) {
+Parsed ParseKey(const std::string& arguments) {
     std::optional<char> key;
     std::optional<long> virtualKey;
     XPLMKeyFlags flags = xplm_DownFlag;
-    for (const std::string& word : words) {
+    for (const std::string& word : Words(arguments)) {
         const std::size_t equals = word.find('=');
         const std::string field = word.substr(0, equals);
         const std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
@@ -94,7 +102,8 @@ Parsed ParseKey(const std::vector<std::string>& words) {
 }
 
 // mouse down|drag|up|click X Y
-Parsed ParseMouse(const std::vector<std::string>& words) {
+Parsed ParseMouse(const std::string& arguments) {
+    const std::vector<std::string> words = Words(arguments);
     using Press = void (HeadlessHost::*)(int, int);
     static const std::pair<const char*, Press> kActions[] = {{"down", &HeadlessHost::MouseDown},
                                                              {"drag", &HeadlessHost::MouseDrag},
@@ -125,17 +134,25 @@ std::string KnownKinds() {
     return names;
 }
 
-std::vector<std::string> Words(const std::string& line) {
-    std::istringstream stream(line);
-    std::vector<std::string> words;
-    for (std::string word; stream >> word;) words.push_back(word);
-    return words;
+std::string Trimmed(std::string text) {
+    const auto space = [](unsigned char c) { return std::isspace(c) != 0; };
+    text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), space));
+    text.erase(std::find_if_not(text.rbegin(), text.rend(), space).base(), text.end());
+    return text;
+}
+
+// The line without a comment: one starts at a '#' that begins the line or follows a blank.
+std::string WithoutComment(const std::string& line) {
+    for (std::size_t at = line.find('#'); at != std::string::npos; at = line.find('#', at + 1))
+        if (at == 0 || std::isspace(static_cast<unsigned char>(line[at - 1]))) return line.substr(0, at);
+    return line;
 }
 
 // One line: empty with no error for a blank or comment line.
 std::optional<TimedEvent> ParseLine(const std::string& line, std::string& error) {
-    std::vector<std::string> words = Words(line);
-    if (words.empty() || words[0].starts_with("#")) return std::nullopt;
+    const std::string text = Trimmed(WithoutComment(line));
+    std::vector<std::string> words = Words(text);
+    if (words.empty()) return std::nullopt;
     char* end = nullptr;
     const double time = std::strtod(words[0].c_str(), &end);
     if (*end != '\0' || !std::isfinite(time) || time < 0) {
@@ -151,14 +168,14 @@ std::optional<TimedEvent> ParseLine(const std::string& line, std::string& error)
         error = "unknown event kind '" + words[1] + "' (known: " + KnownKinds() + ")";
         return std::nullopt;
     }
-    Parsed parsed = kind->second(std::vector<std::string>(words.begin() + 2, words.end()));
+    // The arguments: the text after the first two words.
+    std::size_t at = text.find(words[1], words[0].size());
+    Parsed parsed = kind->second(Trimmed(text.substr(at + words[1].size())));
     if (!parsed.action) {
         error = std::move(parsed.error);
         return std::nullopt;
     }
-    std::string text = line;
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-    return TimedEvent{time, std::move(text), std::move(parsed.action)};
+    return TimedEvent{time, text, std::move(parsed.action)};
 }
 
 }  // namespace

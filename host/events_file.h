@@ -1,7 +1,7 @@
 #pragma once
 // Events files: timed user input that korvane-host plays into a run. One event per
 // line, "TIME KIND ARGUMENTS", TIME in simulated seconds from the start of the run;
-// blank lines and lines starting with '#' are skipped.
+// a '#' at the start of a line or after a blank starts a comment; blank lines are skipped.
 //
 //   0.5  key char=a                   a key press (flags default to down)
 //   0.6  key vkey=0x70 flags=ctrl,down

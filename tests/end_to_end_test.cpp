@@ -284,7 +284,7 @@ class Korvane:
         return 1
 )";
     const fs::path events = sim.Scripts() / "input.txt";
-    std::ofstream(events) << "# keys\n0.1 key char=a\n\n0.2 mouse click 5 6\n0.3 key vkey=0x70 flags=ctrl,up\n";
+    std::ofstream(events) << "# keys\n0.1 key char=a  # a\n\n0.2 mouse click 5 6\n0.3 key vkey=0x70 flags=ctrl,up\n";
     HostResult run = sim.Execute({"--root", sim.Scripts().parent_path().string(), "--scripts", sim.Scripts().string(),
                                   "--seconds", "1", "--events", events.string(), "--screen", "800x600"});
     EXPECT_EQ(run.exitCode, 0) << run.report << run.errors;
