@@ -1,5 +1,6 @@
 #include "host/driver.h"
 
+#include "host/display_input.h"
 #include "host/frame_work.h"
 
 #include <dlfcn.h>
@@ -67,6 +68,21 @@ void HeadlessHost::RunFrame() {
 void HeadlessHost::RunSeconds(double seconds) {
     long frames = std::lround(seconds / frameSeconds_);
     for (long i = 0; i < frames; ++i) RunFrame();
+}
+
+void HeadlessHost::SetScreenSize(int width, int height) {
+    State().screenWidth = width;
+    State().screenHeight = height;
+}
+
+void HeadlessHost::PressKey(char key, XPLMKeyFlags flags, char virtualKey) { host::PressKey(key, flags, virtualKey); }
+void HeadlessHost::MouseDown(int x, int y) { host::MouseDown(x, y); }
+void HeadlessHost::MouseDrag(int x, int y) { host::MouseDrag(x, y); }
+void HeadlessHost::MouseUp(int x, int y) { host::MouseUp(x, y); }
+
+void HeadlessHost::MouseClick(int x, int y) {
+    host::MouseDown(x, y);
+    host::MouseUp(x, y);
 }
 
 int HeadlessHost::CountCalls(const std::string& function) const {

@@ -49,6 +49,21 @@ public:
     std::vector<MenuLine> MenuTree() const { return MenuLines(); }
     std::string MenuTreeText() const { return FormatMenuLines(MenuLines()); }
     bool PickMenu(const std::string& path) { return PickMenuPath(path); }
+    // The screen, and input as a user at the simulator gives it (display_input.h).
+    void SetScreenSize(int width, int height);
+    void PressKey(char key, XPLMKeyFlags flags, char virtualKey);
+    void MouseDown(int x, int y);
+    void MouseDrag(int x, int y);
+    void MouseUp(int x, int y);
+    void MouseClick(int x, int y);  // down, then up at the same point
+
+    // What plug-ins registered for drawing and input: windows back to front, the rest
+    // in registration order.
+    const std::vector<HostWindow>& Windows() const { return State().windows; }
+    XPLMWindowID KeyboardFocus() const { return State().keyboardFocus; }
+    const std::vector<DrawRegistration>& DrawCallbacks() const { return State().drawCallbacks; }
+    const std::vector<KeySnifferRegistration>& KeySniffers() const { return State().keySniffers; }
+    const std::vector<HotKey>& HotKeys() const { return State().hotKeys; }
 
     // Everything the plug-in sent to XPLMDebugString.
     const std::string& Log() const { return State().log; }

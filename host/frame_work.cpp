@@ -5,6 +5,7 @@ namespace korvane::host {
 void RunFrameWork() {
     RunFlightLoops();
     RunCameraControl();
+    RunDrawing();
 }
 
 }  // namespace korvane::host

@@ -7,5 +7,7 @@ void RunFrameWork();
 // The pieces of frame work, each served by the SDK file it belongs to.
 void RunFlightLoops();
 void RunCameraControl();
+// Every drawing phase's before and after callbacks, then the visible windows back to front.
+void RunDrawing();
 
 }  // namespace korvane::host

@@ -4,6 +4,7 @@
 #include <XPLMCamera.h>
 #include <XPLMDataAccess.h>
 #include <XPLMMenus.h>
+#include <XPLMDisplay.h>
 #include <XPLMProcessing.h>
 #include <XPLMUtilities.h>
 
@@ -110,6 +111,40 @@ struct Menu {
     std::vector<MenuItem> items;
 };
 
+// A plug-in window. Its ID is a serial number, never reused, so a destroyed window's
+// ID never reaches a later one.
+struct HostWindow {
+    XPLMWindowID id = nullptr;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool visible = false;
+    XPLMDrawWindow_f draw = nullptr;
+    XPLMHandleKey_f key = nullptr;
+    XPLMHandleMouseClick_f mouse = nullptr;
+    void* refcon = nullptr;
+};
+
+struct DrawRegistration {
+    XPLMDrawCallback_f callback = nullptr;
+    XPLMDrawingPhase phase = 0;
+    int before = 0;
+    void* refcon = nullptr;
+};
+
+struct KeySnifferRegistration {
+    XPLMKeySniffer_f callback = nullptr;
+    int beforeWindows = 0;
+    void* refcon = nullptr;
+};
+
+struct HotKey {
+    XPLMHotKeyID id = nullptr;
+    char virtualKey = 0;
+    XPLMKeyFlags flags = 0;
+    std::string description;
+    XPLMHotKey_f callback = nullptr;
+    void* refcon = nullptr;
+};
+
 struct HostState {
     std::filesystem::path root;  // the simulator folder
     ListingOrder listingOrder = ListingOrder::Sorted;
@@ -142,6 +177,18 @@ struct HostState {
     std::vector<XPLMMenuID> menuBar;  // the plug-ins menu first, then plug-ins' own menus
     XPLMMenuID pluginsMenu = nullptr;
     std::uintptr_t menusMade = 0;
+    int screenWidth = 1024;
+    int screenHeight = 768;
+    int mouseX = 0;
+    int mouseY = 0;
+    std::vector<HostWindow> windows;  // back to front
+    std::uintptr_t lastWindowSerial = 0;
+    XPLMWindowID keyboardFocus = nullptr;
+    XPLMWindowID mouseCapture = nullptr;  // the window that took the last mouse down
+    std::vector<DrawRegistration> drawCallbacks;
+    std::vector<KeySnifferRegistration> keySniffers;
+    std::vector<HotKey> hotKeys;
+    std::uintptr_t lastHotKeySerial = 0;
 };
 
 HostState& State();
@@ -156,6 +203,8 @@ DataRefRecord& DataRefNamed(const std::string& name);
 // Sets a scalar the host holds: one value under every scalar type it serves (an int
 // that is also a float reads the same under both).
 void SetScalar(DataRefRecord& record, double value);
+HostWindow* FindWindow(XPLMWindowID id);
+HotKey* FindHotKey(XPLMHotKeyID id);
 // The simulator's own data references, as a fresh host carries them.
 void AddSimulatorDataRefs();
 // The menu bar of a fresh host: the empty plug-ins menu.

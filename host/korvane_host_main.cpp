@@ -2,12 +2,17 @@
 // of simulated seconds and shows what it wrote to its log, its output and the console.
 #include "host/console_capture.h"
 #include "host/driver.h"
+#include "host/events_file.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
 #include <sstream>
 #include <string>
 
@@ -21,16 +26,23 @@ struct Options {
     std::optional<std::filesystem::path> scripts;
     std::filesystem::path plugin = KORVANE_PLUGIN_PATH;
     double seconds = 5.0;
+    std::vector<std::filesystem::path> events;
+    int screenWidth = 1024;
+    int screenHeight = 768;
 };
 
 void PrintUsage() {
     std::cout << "usage: korvane-host [--root DIR] [--scripts DIR] [--seconds N] [--plugin FILE]\n"
+                 "                    [--events FILE]... [--screen WxH]\n"
                  "  --root DIR     use DIR as the simulator folder as it stands\n"
                  "                 (default: a new temporary folder)\n"
                  "  --scripts DIR  copy DIR's files into the scripts folder first\n"
                  "                 (default without --root: the bundled examples)\n"
                  "  --seconds N    simulated seconds to run between enable and disable (default 5)\n"
-                 "  --plugin FILE  the plug-in to load (default: the one built beside this program)\n";
+                 "  --plugin FILE  the plug-in to load (default: the one built beside this program)\n"
+                 "  --events FILE  play the timed keys and mouse events of FILE into the run; the\n"
+                 "                 *.events files in the scripts folder are always played\n"
+                 "  --screen WxH   the screen size in pixels (default 1024x768)\n";
 }
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
@@ -49,6 +61,15 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             options.scripts = value;
         } else if (option == "--plugin") {
             options.plugin = value;
+        } else if (option == "--events") {
+            options.events.push_back(value);
+        } else if (option == "--screen") {
+            char x = 0, rest = 0;
+            if (std::sscanf(value.c_str(), "%d%c%d%c", &options.screenWidth, &x, &options.screenHeight, &rest) != 3 ||
+                x != 'x' || options.screenWidth <= 0 || options.screenHeight <= 0) {
+                std::cerr << "korvane-host: --screen takes WIDTHxHEIGHT in pixels, not '" << value << "'\n";
+                return std::nullopt;
+            }
         } else if (option == "--seconds") {
             char* end = nullptr;
             options.seconds = std::strtod(value.c_str(), &end);
@@ -127,6 +148,60 @@ std::string MenuReport(const HeadlessHost& host) {
     return "Open at the end of the run:\n" + korvane::host::FormatMenuLines(lines);
 }
 
+// The events of every file named and of the *.events files beside the scripts, in
+// time order; false after naming the first malformed line.
+bool GatherEvents(const Options& options, const std::filesystem::path& scriptsFolder,
+                  std::vector<korvane::host::TimedEvent>& events) {
+    std::vector<std::filesystem::path> files = options.events;
+    std::vector<std::filesystem::path> beside;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(scriptsFolder, ignored))
+        if (entry.is_regular_file() && entry.path().extension() == ".events") beside.push_back(entry.path());
+    std::sort(beside.begin(), beside.end());
+    files.insert(files.end(), beside.begin(), beside.end());
+    for (const auto& path : files) {
+        korvane::host::EventsFile file = korvane::host::ReadEventsFile(path);
+        if (!file.error.empty()) {
+            std::cerr << "korvane-host: " << file.error << "\n";
+            return false;
+        }
+        for (auto& event : file.events) events.push_back(std::move(event));
+    }
+    std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) { return a.time < b.time; });
+    return true;
+}
+
+// Runs the frames of `seconds`; each event plays just before the first frame that
+// reaches its time. Gives the number of events left for after the run.
+std::size_t RunWithEvents(HeadlessHost& host, double seconds, const std::vector<korvane::host::TimedEvent>& events) {
+    const long frames = std::lround(seconds / host.FrameSeconds());
+    std::size_t next = 0;
+    for (long frame = 1; frame <= frames; ++frame) {
+        const double frameTime = static_cast<double>(frame) * host.FrameSeconds();
+        for (; next < events.size() && events[next].time <= frameTime + 1e-9; ++next) events[next].play(host);
+        host.RunFrame();
+    }
+    return events.size() - next;
+}
+
+// What the scripts left open in the simulator.
+std::string OpenReport(const HeadlessHost& host) {
+    std::ostringstream report;
+    for (const auto& window : host.Windows()) {
+        report << "window " << korvane::host::PointerText(window.id) << ": left " << window.left << ", top "
+               << window.top << ", right " << window.right << ", bottom " << window.bottom << ", "
+               << (window.visible ? "visible" : "hidden") << ", refcon "
+               << reinterpret_cast<std::intptr_t>(window.refcon)
+               << (host.KeyboardFocus() == window.id ? ", keyboard focus" : "") << "\n";
+    }
+    for (const auto& hotKey : host.HotKeys())
+        report << "hot key " << korvane::host::PointerText(hotKey.id) << ": virtual key "
+               << static_cast<int>(static_cast<unsigned char>(hotKey.virtualKey)) << ", flags " << hotKey.flags
+               << ", \"" << hotKey.description << "\"\n";
+    if (report.str().empty()) report << "(none)\n";
+    return report.str();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,8 +217,12 @@ int main(int argc, char** argv) {
     if (!options.root && !scripts) scripts = KORVANE_EXAMPLES_DIR;
     if (scripts) korvane::host::LayOutScriptsFolder(root, *scripts);
 
+    std::vector<korvane::host::TimedEvent> events;
+    if (!GatherEvents(options, root / "Resources" / "plugins" / "DuvodeZuzedav", events)) return 2;
+
     ConsoleCapture console;
     HeadlessHost host(root);
+    host.SetScreenSize(options.screenWidth, options.screenHeight);
     std::cout << "Simulator folder: " << root.string() << "\n";
     if (!host.Load(options.plugin)) {
         std::cerr << host.Log();
@@ -154,8 +233,11 @@ int main(int argc, char** argv) {
     std::cout << "XPluginStart returned " << started << " (" << host.Identity().name << ", "
               << host.Identity().signature << ", " << host.Identity().description << ")\n"
               << "XPluginEnable returned " << enabled << "\n"
-              << "Running " << options.seconds << " simulated seconds\n";
-    host.RunSeconds(options.seconds);
+              << "Running " << options.seconds << " simulated seconds"
+              << (events.empty() ? "" : " with " + std::to_string(events.size()) + " input events") << "\n";
+    const std::size_t unplayed = RunWithEvents(host, options.seconds, events);
+    if (unplayed > 0) std::cout << unplayed << " input event(s) fall after the end of the run and were not played\n";
+    const std::string leftOpen = OpenReport(host);
     // Taken before stop, which removes whatever scripts left behind.
     std::string menus = MenuReport(host);
     host.Disable();
@@ -166,5 +248,9 @@ int main(int argc, char** argv) {
     PrintSection("Script output (KorvaneOutput.txt)", ReadFile(host.ScriptsFolder() / "KorvaneOutput.txt"));
     PrintSection("Console channel", ConsoleReport(console));
     PrintSection("Menus", menus);
+    std::string open = leftOpen;
+    if (!host.Windows().empty() || !host.HotKeys().empty())
+        open += "Still in the simulator after XPluginStop:\n" + OpenReport(host);
+    PrintSection("Windows and hot keys open at the end of the run", open);
     return started == 1 && enabled == 1 ? 0 : 1;
 }

@@ -135,6 +135,9 @@ std::size_t SidePosition(CallbackKind slot) {
 bool IsWriterSlot(CallbackKind slot) {
     return (static_cast<int>(slot) - static_cast<int>(CallbackKind::GetDatai)) % 2 == 1;
 }
+// A script may serve several windows or hot keys with one callable; each is its own
+// host object that must be found and undone.
+bool OneEntryPerHandle(CallbackKind kind) { return kind == CallbackKind::Window || kind == CallbackKind::HotKey; }
 }  // namespace
 
 const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry, bool* added) {
@@ -145,7 +148,8 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
     // One handler commonly serves several menus, told apart by their menu refcons.
     if (kind != CallbackKind::Menu)
         for (const CallbackEntry& existing : list)
-            if (SameCallable(existing.callable.get(), entry.callable.get()) && existing.table == entry.table)
+            if (SameCallable(existing.callable.get(), entry.callable.get()) && existing.table == entry.table &&
+                (!OneEntryPerHandle(kind) || existing.handle == entry.handle))
                 return &existing;
     CallbackEntry& stored = list.emplace_back(std::move(entry));
     stored.hostRefcon = refcons_.Issue({&record, &stored, kind});

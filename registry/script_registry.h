@@ -176,7 +176,8 @@ public:
     // many share a handler). Returns the stored entry (new or the earlier one),
     // valid until the registry next changes, with `added` telling which; null while
     // registrations are closed. Data-accessor entries are duplicates only within their
-    // own accessor: one method may serve several data references.
+    // own accessor, and window and hot-key entries only for the same handle: one method
+    // may serve several data references, windows or hot keys.
     const CallbackEntry* AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry, bool* added = nullptr);
     // Removes the key's first entry of the kind whose callable matches.
     std::optional<CallbackEntry> RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable);
@@ -186,8 +187,8 @@ public:
     // host object destroyed by one script must not be destroyed again for another.
     std::optional<CallbackEntry> RemoveByHandleFromAny(CallbackKind kind, void* handle);
     // Gives the entry the host knows by `hostRefcon` its host handle, for registrations
-    // whose handle comes from the very call that takes the refcon (menus). False when
-    // the refcon names no entry of the kind.
+    // whose handle comes from the very call that takes the refcon (menus, hot keys).
+    // False when the refcon names no entry of the kind.
     bool SetEntryHandle(CallbackKind kind, const void* hostRefcon, void* handle);
     // Removes every entry of the kind in the key's record (camera, planes, widget objects).
     std::vector<CallbackEntry> RemoveAll(CallbackKind kind, PyObject* key);

@@ -191,6 +191,16 @@ const std::map<std::string, ExampleExpectation>& ExampleExpectations() {
          {{"Read Sim Data: N172KV, 2 engines, at 47.4502 -122.3088", "Read Sim Data: throttles 0.50, 0.50",
            "Read Sim Data: throttles 0.60, 0.60"}}},
         {"KV_MenuExample", {{"Menu Example: added Plugins/Menu Example with 2 items"}}},
+        // Their events files lie beside them and play into the run.
+        {"KV_Window",
+         {{"Window: created on a 1024 x 768 screen", "Window draw: first frame, refcon 7",
+           "Window mouse: down at (150, 300), refcon 7", "Window mouse: drag at (160, 290), refcon 7",
+           "Window mouse: up at (170, 280), refcon 7", "Window key: char 'k', flags 8, virtual key 75, refcon 7",
+           "Window key: char 'V' with shift, flags 9, virtual key 86, refcon 7", "Window key: focus lost",
+           "Window: hidden", "Window: drawn 30 times"}}},
+        {"KV_HotKey",
+         {{"Hot key: virtual key 119, flags 8, 'Korvane example: say hello'", "Hot key: hello (press 2, refcon 42)",
+           "Hot key: pressed 2 times"}}},
         {"KV_ErrorReport",
          {{}, {"Error Report: about to fail on purpose in XPluginEnable", "KeyError: 'altitude'"}, 1}},
     };
@@ -250,6 +260,53 @@ TEST(EndToEnd, EveryExampleRunsBesideTheOthers) {
                               "    Landing Lights [x]\n    Radio Panel [ ]\n"),
               std::string::npos)
         << run.report;
+    // What was open when the run ended; the scripts' own stops closed it all.
+    EXPECT_NE(run.report.find("window 0x515700000001: left 100, top 400, right 400, bottom 200, hidden, refcon 7\n"
+                              "hot key 0x4b4800000001: virtual key 119, flags 8, \"Korvane example: say hello\"\n"),
+              std::string::npos)
+        << run.report;
+    EXPECT_EQ(run.report.find("after XPluginStop"), std::string::npos) << run.report;
+}
+
+TEST(EndToEnd, EventsFilesAreCheckedBeforeTheRunAndPlayedOnTime) {
+    HostRun sim;
+    std::ofstream(sim.Scripts() / "KV_Keys.py") << R"(
+import XPLMDisplay as D
+class Korvane:
+    def XPluginStart(self):
+        D.XPLMRegisterKeySniffer(self, self.Sniff, 1, 3)
+        w, h = [], []
+        D.XPLMGetScreenSize(w, h)
+        print('screen %d %d' % (w[0], h[0]))
+        return 'Keys', 'kv.e2e.keys', 'prints keys'
+    def XPluginEnable(self):
+        return 1
+    def XPluginStop(self):
+        D.XPLMUnregisterKeySniffer(self, self.Sniff, 1, 3)
+    def Sniff(self, char, flags, vkey, refcon):
+        x, y = [], []
+        D.XPLMGetMouseLocation(x, y)
+        print('key %d %d %d at %d %d' % (char, flags, vkey, x[0], y[0]))
+        return 1
+)";
+    const fs::path events = sim.Scripts() / "input.txt";
+    std::ofstream(events) << "# keys\n0.1 key char=a  # a\n\n0.2 mouse click 5 6\n0.3 key vkey=0x70 flags=ctrl,up\n";
+    HostResult run = sim.Execute({"--root", sim.Scripts().parent_path().string(), "--scripts", sim.Scripts().string(),
+                                  "--seconds", "1", "--events", events.string(), "--screen", "800x600"});
+    EXPECT_EQ(run.exitCode, 0) << run.report << run.errors;
+    EXPECT_NE(sim.OutputFile().find("screen 800 600\n"), std::string::npos) << sim.OutputFile();
+    EXPECT_NE(sim.OutputFile().find("key 97 8 65 at 0 0\nkey 0 20 112 at 5 6\n"), std::string::npos)
+        << sim.OutputFile();
+
+    // Each malformed line is refused, with its number, before anything runs.
+    for (const char* bad : {"0.1 key\n", "later key char=a\n", "0.1 keys char=a\n", "0.1 key vkey=300\n",
+                            "0.1 key char=a flags=hyper\n", "0.1 mouse down 1\n", "0.1 mouse hover 1 2\n"}) {
+        std::ofstream(events) << "0.0 key char=a\n" << bad;
+        HostResult refused = sim.Execute({"--root", sim.Scripts().parent_path().string(), "--events", events.string()});
+        EXPECT_NE(refused.exitCode, 0) << bad;
+        EXPECT_NE(refused.errors.find(events.string() + ":2: "), std::string::npos) << bad << refused.errors;
+        EXPECT_EQ(refused.report.find("XPluginStart"), std::string::npos) << bad;
+    }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ constexpr Initialiser kInitialisers[] = {
     InitXPLMDefs,
     InitXPLMCamera,
     InitXPLMDataAccess,
+    InitXPLMDisplay,
     InitXPLMGraphics,
     InitXPLMMenus,
     InitXPLMProcessing,

@@ -1,0 +1,18 @@
+#pragma once
+// Input as the simulator delivers it to plug-ins: key presses to key sniffers, the
+// focused window and hot keys; mouse clicks to the window under the mouse.
+#include <XPLMDisplay.h>
+
+namespace korvane::host {
+
+// Before-windows sniffers, then the focused window (which takes the key), then the
+// after-windows sniffers and the hot keys whose key and flags match. A sniffer that
+// returns 0 consumes the key.
+void PressKey(char key, XPLMKeyFlags flags, char virtualKey);
+// A down goes to the topmost visible window under the point; drag and up follow the
+// window that took the down. The mouse location follows every event.
+void MouseDown(int x, int y);
+void MouseDrag(int x, int y);
+void MouseUp(int x, int y);
+
+}  // namespace korvane::host

@@ -1,0 +1,207 @@
+#include "host/events_file.h"
+
+#include <XPLMDefs.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+namespace korvane::host {
+namespace {
+
+using Action = std::function<void(HeadlessHost&)>;
+
+// A kind's parser: reads the text after the kind (trimmed, without a trailing
+// comment; a menu path keeps its spaces) and makes the event's action, or says what
+// is wrong.
+struct Parsed {
+    Action action;
+    std::string error;
+};
+using KindParser = Parsed (*)(const std::string& arguments);
+
+std::vector<std::string> Words(const std::string& line) {
+    std::istringstream stream(line);
+    std::vector<std::string> words;
+    for (std::string word; stream >> word;) words.push_back(word);
+    return words;
+}
+
+Parsed Refuse(std::string error) { return {nullptr, std::move(error)}; }
+
+std::optional<long> ParseInteger(const std::string& text) {
+    long value = 0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    int base = 10;
+    if (text.starts_with("0x") || text.starts_with("0X")) {
+        first += 2;
+        base = 16;
+    }
+    if (first == last && base == 16) return std::nullopt;
+    auto [end, error] = std::from_chars(first, last, value, base);
+    if (error != std::errc{} || end != last) return std::nullopt;
+    return value;
+}
+
+std::optional<XPLMKeyFlags> ParseFlags(const std::string& text) {
+    static const std::pair<const char*, XPLMKeyFlags> kNames[] = {
+        {"shift", xplm_ShiftFlag}, {"alt", xplm_OptionAltFlag}, {"option", xplm_OptionAltFlag},
+        {"ctrl", xplm_ControlFlag}, {"control", xplm_ControlFlag}, {"down", xplm_DownFlag}, {"up", xplm_UpFlag}};
+    if (std::optional<long> number = ParseInteger(text)) {
+        if (*number < 0 || *number > 0xFF) return std::nullopt;
+        return static_cast<XPLMKeyFlags>(*number);
+    }
+    XPLMKeyFlags flags = 0;
+    std::istringstream names(text);
+    std::string name;
+    while (std::getline(names, name, ',')) {
+        auto known = std::find_if(std::begin(kNames), std::end(kNames), [&](const auto& n) { return name == n.first; });
+        if (known == std::end(kNames)) return std::nullopt;
+        flags |= known->second;
+    }
+    return flags;
+}
+
+// key [char=C] [vkey=N] [flags=NAMES|N]: at least a char or a virtual key. A letter
+// or digit gives its own virtual key; the flags default to a key going down.
+Parsed ParseKey(const std::string& arguments) {
+    std::optional<char> key;
+    std::optional<long> virtualKey;
+    XPLMKeyFlags flags = xplm_DownFlag;
+    for (const std::string& word : Words(arguments)) {
+        const std::size_t equals = word.find('=');
+        const std::string field = word.substr(0, equals);
+        const std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
+        if (field == "char" && value.size() == 1) {
+            key = value[0];
+        } else if (field == "vkey") {
+            virtualKey = ParseInteger(value);
+            if (!virtualKey || *virtualKey < 0 || *virtualKey > 0xFF)
+                return Refuse("vkey takes a number from 0 to 255 (decimal or 0x hex), not '" + value + "'");
+        } else if (field == "flags") {
+            std::optional<XPLMKeyFlags> parsed = ParseFlags(value);
+            if (!parsed) return Refuse("flags takes shift, alt, ctrl, down, up joined by commas, or a number; not '" +
+                                       value + "'");
+            flags = *parsed;
+        } else {
+            return Refuse("a key takes char=C (one character), vkey=N and flags=...; not '" + word + "'");
+        }
+    }
+    if (!virtualKey && key && std::isalnum(static_cast<unsigned char>(*key)))
+        virtualKey = std::toupper(static_cast<unsigned char>(*key));
+    if (!key && !virtualKey) return Refuse("a key needs char=C or vkey=N");
+    const char c = key.value_or('\0');
+    const char vk = static_cast<char>(virtualKey.value_or(0));
+    return {[c, flags, vk](HeadlessHost& host) { host.PressKey(c, flags, vk); }, {}};
+}
+
+// mouse down|drag|up|click X Y
+Parsed ParseMouse(const std::string& arguments) {
+    const std::vector<std::string> words = Words(arguments);
+    using Press = void (HeadlessHost::*)(int, int);
+    static const std::pair<const char*, Press> kActions[] = {{"down", &HeadlessHost::MouseDown},
+                                                             {"drag", &HeadlessHost::MouseDrag},
+                                                             {"up", &HeadlessHost::MouseUp},
+                                                             {"click", &HeadlessHost::MouseClick}};
+    if (words.size() != 3) return Refuse("a mouse event is 'mouse down|drag|up|click X Y'");
+    auto action = std::find_if(std::begin(kActions), std::end(kActions),
+                               [&](const auto& a) { return words[0] == a.first; });
+    if (action == std::end(kActions)) return Refuse("a mouse event is down, drag, up or click, not '" + words[0] + "'");
+    std::optional<long> x = ParseInteger(words[1]);
+    std::optional<long> y = ParseInteger(words[2]);
+    auto inRange = [](const std::optional<long>& v) { return v && std::abs(*v) <= 1000000; };
+    if (!inRange(x) || !inRange(y)) return Refuse("a mouse event needs whole-number coordinates X Y");
+    const Press press = action->second;
+    const int px = static_cast<int>(*x), py = static_cast<int>(*y);
+    return {[press, px, py](HeadlessHost& host) { (host.*press)(px, py); }, {}};
+}
+
+// The event kinds; a new kind is one parser above and one line here.
+const std::pair<const char*, KindParser> kKinds[] = {
+    {"key", ParseKey},
+    {"mouse", ParseMouse},
+};
+
+std::string KnownKinds() {
+    std::string names;
+    for (const auto& kind : kKinds) names += (names.empty() ? "" : ", ") + std::string(kind.first);
+    return names;
+}
+
+std::string Trimmed(std::string text) {
+    const auto space = [](unsigned char c) { return std::isspace(c) != 0; };
+    text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), space));
+    text.erase(std::find_if_not(text.rbegin(), text.rend(), space).base(), text.end());
+    return text;
+}
+
+// The line without a comment: one starts at a '#' that begins the line or follows a blank.
+std::string WithoutComment(const std::string& line) {
+    for (std::size_t at = line.find('#'); at != std::string::npos; at = line.find('#', at + 1))
+        if (at == 0 || std::isspace(static_cast<unsigned char>(line[at - 1]))) return line.substr(0, at);
+    return line;
+}
+
+// One line: empty with no error for a blank or comment line.
+std::optional<TimedEvent> ParseLine(const std::string& line, std::string& error) {
+    const std::string text = Trimmed(WithoutComment(line));
+    std::vector<std::string> words = Words(text);
+    if (words.empty()) return std::nullopt;
+    char* end = nullptr;
+    const double time = std::strtod(words[0].c_str(), &end);
+    if (*end != '\0' || !std::isfinite(time) || time < 0) {
+        error = "a line starts with a time in seconds, not '" + words[0] + "'";
+        return std::nullopt;
+    }
+    if (words.size() < 2) {
+        error = "an event needs a kind after its time (" + KnownKinds() + ")";
+        return std::nullopt;
+    }
+    auto kind = std::find_if(std::begin(kKinds), std::end(kKinds), [&](const auto& k) { return words[1] == k.first; });
+    if (kind == std::end(kKinds)) {
+        error = "unknown event kind '" + words[1] + "' (known: " + KnownKinds() + ")";
+        return std::nullopt;
+    }
+    // The arguments: the text after the first two words.
+    std::size_t at = text.find(words[1], words[0].size());
+    Parsed parsed = kind->second(Trimmed(text.substr(at + words[1].size())));
+    if (!parsed.action) {
+        error = std::move(parsed.error);
+        return std::nullopt;
+    }
+    return TimedEvent{time, text, std::move(parsed.action)};
+}
+
+}  // namespace
+
+EventsFile ParseEvents(std::istream& input, const std::string& name) {
+    EventsFile file;
+    std::string line;
+    for (int number = 1; std::getline(input, line); ++number) {
+        std::string error;
+        std::optional<TimedEvent> event = ParseLine(line, error);
+        if (!error.empty()) {
+            file.events.clear();
+            file.error = name + ":" + std::to_string(number) + ": " + error;
+            return file;
+        }
+        if (event) file.events.push_back(std::move(*event));
+    }
+    std::stable_sort(file.events.begin(), file.events.end(),
+                     [](const TimedEvent& a, const TimedEvent& b) { return a.time < b.time; });
+    return file;
+}
+
+EventsFile ReadEventsFile(const std::filesystem::path& path) {
+    std::ifstream input(path);
+    if (!input) return {{}, path.string() + ": cannot be read"};
+    return ParseEvents(input, path.string());
+}
+
+}  // namespace korvane::host

@@ -1,0 +1,37 @@
+#pragma once
+// Events files: timed user input that korvane-host plays into a run. One event per
+// line, "TIME KIND ARGUMENTS", TIME in simulated seconds from the start of the run;
+// a '#' at the start of a line or after a blank starts a comment; blank lines are skipped.
+//
+//   0.5  key char=a                   a key press (flags default to down)
+//   0.6  key vkey=0x70 flags=ctrl,down
+//   1.0  mouse down 120 300           also drag, up, and click (down then up)
+//
+// Each kind has its own parser function in events_file.cpp; a new kind (menu picks
+// by path, say) is one more function and one more line in its table.
+#include "host/driver.h"
+
+#include <filesystem>
+#include <functional>
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace korvane::host {
+
+struct TimedEvent {
+    double time = 0;
+    std::string text;  // the line as written, for reports
+    std::function<void(HeadlessHost&)> play;
+};
+
+struct EventsFile {
+    std::vector<TimedEvent> events;  // in time order; equal times keep file order
+    std::string error;               // "NAME:LINE: what is wrong"; empty when every line is sound
+};
+
+// Reads every line; the first malformed line makes the whole file refused.
+EventsFile ParseEvents(std::istream& input, const std::string& name);
+EventsFile ReadEventsFile(const std::filesystem::path& path);
+
+}  // namespace korvane::host

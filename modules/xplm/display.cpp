@@ -1,0 +1,418 @@
+// XPLMDisplay: draw callbacks, key sniffers, windows, hot keys, the screen and the mouse.
+#include "core/core_state.h"
+#include "modules/xplm/binding.h"
+#include "modules/xplm/initialisers.h"
+#include "registry/callback_dispatch.h"
+
+#include <XPLMDisplay.h>
+
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace korvane {
+namespace {
+
+// The host writes a hot key's description into a buffer of this size without being
+// told its size, so no script may register a longer one.
+constexpr std::size_t kDescriptionBuffer = 1024;
+
+std::string HandleText(const void* handle) {
+    char text[2 + 2 * sizeof(void*) + 1];
+    std::snprintf(text, sizeof text, "0x%" PRIxPTR, reinterpret_cast<std::uintptr_t>(handle));
+    return text;
+}
+
+void* ScriptRefcon(long refcon) { return reinterpret_cast<void*>(static_cast<std::intptr_t>(refcon)); }
+
+// The simulator trusts window IDs blindly; only windows scripts made through Korvane
+// (and that still exist) reach it.
+bool CheckWindow(void* window) {
+    if (registry && registry->FindWindowCallable(WindowField::Draw, window)) return true;
+    PyErr_Format(PyExc_ValueError, "%s is not a window made through XPLMCreateWindow", HandleText(window).c_str());
+    return false;
+}
+
+// Hot key IDs may name any plug-in's hot key; the host lists them all.
+bool CheckHotKey(void* hotKey) {
+    if (hotKey) {
+        int count = XPLMCountHotKeys();
+        for (int i = 0; i < count; ++i)
+            if (XPLMGetNthHotKey(i) == hotKey) return true;
+    }
+    PyErr_Format(PyExc_ValueError, "%s is not a hot key the simulator knows", HandleText(hotKey).c_str());
+    return false;
+}
+
+// Stores an int result into a result list (a no-op for None).
+bool StoreInt(PyObject* list, long value) { return binding::StoreResult(list, PyRef::Steal(PyLong_FromLong(value))); }
+
+bool CheckResultLists(std::initializer_list<PyObject*> lists, const char* function) {
+    for (PyObject* list : lists)
+        if (!binding::CheckResultList(list, function)) return false;
+    return true;
+}
+
+// Draw callbacks and key sniffers: one host registration per entry, undone with the
+// refcon and the phase (or side) it was made with, whatever an unregistration passes.
+PyObject* RegisterDrawCallback(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    PyObject* callable = nullptr;
+    int phase = 0, wantsBefore = 0;
+    long refcon = 0;
+    if (!PyArg_ParseTuple(args, "OOiil:XPLMRegisterDrawCallback", &self, &callable, &phase, &wantsBefore, &refcon))
+        return nullptr;
+    CallbackEntry entry;
+    entry.callable = PyRef::Borrow(callable);
+    entry.refcon = refcon;
+    entry.releaseHost = [phase, wantsBefore](const CallbackEntry& e) {
+        XPLMUnregisterDrawCallback(dispatch::DrawCallback, phase, wantsBefore, e.hostRefcon);
+    };
+    bool added = false;
+    const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::Draw, self, std::move(entry), &added);
+    if (!stored) return nullptr;
+    if (!added) return PyLong_FromLong(1);  // the script's earlier registration stands
+    void* hostRefcon = stored->hostRefcon;
+    int result = XPLMRegisterDrawCallback(dispatch::DrawCallback, phase, wantsBefore, hostRefcon);
+    // A refused registration leaves no entry that would pretend otherwise.
+    if (!result && registry) registry->RemoveByCallable(CallbackKind::Draw, self, callable);
+    return PyLong_FromLong(result);
+}
+
+// 1 when the script's registration was found and undone, 0 when it had none.
+PyObject* Unregister(CallbackKind kind, PyObject* self, PyObject* callable) {
+    std::optional<CallbackEntry> removed = binding::UnregisterByCallable(kind, self, callable);
+    if (!removed) return PyLong_FromLong(0);
+    removed->ReleaseHost();
+    return PyLong_FromLong(1);
+}
+
+PyObject* UnregisterDrawCallback(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    PyObject* callable = nullptr;
+    int phase = 0, wantsBefore = 0;
+    long refcon = 0;
+    if (!PyArg_ParseTuple(args, "OOiil:XPLMUnregisterDrawCallback", &self, &callable, &phase, &wantsBefore, &refcon))
+        return nullptr;
+    return Unregister(CallbackKind::Draw, self, callable);
+}
+
+PyObject* RegisterKeySniffer(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    PyObject* callable = nullptr;
+    int beforeWindows = 0;
+    long refcon = 0;
+    if (!PyArg_ParseTuple(args, "OOil:XPLMRegisterKeySniffer", &self, &callable, &beforeWindows, &refcon))
+        return nullptr;
+    CallbackEntry entry;
+    entry.callable = PyRef::Borrow(callable);
+    entry.refcon = refcon;
+    entry.releaseHost = [beforeWindows](const CallbackEntry& e) {
+        XPLMUnregisterKeySniffer(dispatch::KeySnifferCallback, beforeWindows, e.hostRefcon);
+    };
+    bool added = false;
+    const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::KeySniffer, self, std::move(entry), &added);
+    if (!stored) return nullptr;
+    if (!added) return PyLong_FromLong(1);
+    void* hostRefcon = stored->hostRefcon;
+    int result = XPLMRegisterKeySniffer(dispatch::KeySnifferCallback, beforeWindows, hostRefcon);
+    if (!result && registry) registry->RemoveByCallable(CallbackKind::KeySniffer, self, callable);
+    return PyLong_FromLong(result);
+}
+
+PyObject* UnregisterKeySniffer(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    PyObject* callable = nullptr;
+    int beforeWindows = 0;
+    long refcon = 0;
+    if (!PyArg_ParseTuple(args, "OOil:XPLMUnregisterKeySniffer", &self, &callable, &beforeWindows, &refcon))
+        return nullptr;
+    return Unregister(CallbackKind::KeySniffer, self, callable);
+}
+
+PyObject* GetScreenSize(PyObject*, PyObject* args) {
+    PyObject *width = nullptr, *height = nullptr;
+    if (!PyArg_ParseTuple(args, "OO:XPLMGetScreenSize", &width, &height)) return nullptr;
+    if (!CheckResultLists({width, height}, "XPLMGetScreenSize")) return nullptr;
+    int w = 0, h = 0;
+    XPLMGetScreenSize(width == Py_None ? nullptr : &w, height == Py_None ? nullptr : &h);
+    if (!StoreInt(width, w) || !StoreInt(height, h)) return nullptr;
+    return binding::ReturnOne();
+}
+
+PyObject* GetMouseLocation(PyObject*, PyObject* args) {
+    PyObject *xList = nullptr, *yList = nullptr;
+    if (!PyArg_ParseTuple(args, "OO:XPLMGetMouseLocation", &xList, &yList)) return nullptr;
+    if (!CheckResultLists({xList, yList}, "XPLMGetMouseLocation")) return nullptr;
+    int x = 0, y = 0;
+    XPLMGetMouseLocation(xList == Py_None ? nullptr : &x, yList == Py_None ? nullptr : &y);
+    if (!StoreInt(xList, x) || !StoreInt(yList, y)) return nullptr;
+    return binding::ReturnOne();
+}
+
+PyObject* CreateWindow(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    int left = 0, top = 0, right = 0, bottom = 0, visible = 0;
+    PyObject *draw = nullptr, *key = nullptr, *mouse = nullptr;
+    long refcon = 0;
+    if (!PyArg_ParseTuple(args, "OiiiiiOOOl:XPLMCreateWindow", &self, &left, &top, &right, &bottom, &visible, &draw,
+                          &key, &mouse, &refcon))
+        return nullptr;
+    if (!binding::CheckRegistrationsOpen()) return nullptr;
+    // Window callbacks are found by window ID, so the host window can carry the
+    // script's own refcon, which its callables then receive.
+    XPLMWindowID window = XPLMCreateWindow(left, top, right, bottom, visible, dispatch::DrawWindowCallback,
+                                           dispatch::KeyCallback, dispatch::MouseClickCallback, ScriptRefcon(refcon));
+    if (!window) Py_RETURN_NONE;
+    CallbackEntry entry;
+    entry.callable = PyRef::Borrow(draw);
+    entry.keyCallable = PyRef::Borrow(key);
+    entry.mouseCallable = PyRef::Borrow(mouse);
+    entry.refcon = refcon;
+    entry.handle = window;
+    entry.releaseHost = [](const CallbackEntry& e) { XPLMDestroyWindow(e.handle); };
+    if (!binding::RegisterEntry(CallbackKind::Window, self, std::move(entry))) {
+        XPLMDestroyWindow(window);
+        return nullptr;
+    }
+    return binding::HandleToPython(window);
+}
+
+// Only the script's own windows are destroyed; any other ID is left alone.
+PyObject* DestroyWindow(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    void* window = nullptr;
+    if (!PyArg_ParseTuple(args, "OO&:XPLMDestroyWindow", &self, binding::ParseHandle, &window)) return nullptr;
+    if (registry)
+        if (std::optional<CallbackEntry> removed = registry->RemoveByHandle(CallbackKind::Window, self, window))
+            removed->ReleaseHost();
+    return binding::ReturnOne();
+}
+
+PyObject* GetWindowGeometry(PyObject*, PyObject* args) {
+    void* window = nullptr;
+    PyObject *left = nullptr, *top = nullptr, *right = nullptr, *bottom = nullptr;
+    if (!PyArg_ParseTuple(args, "O&OOOO:XPLMGetWindowGeometry", binding::ParseHandle, &window, &left, &top, &right,
+                          &bottom))
+        return nullptr;
+    if (!CheckResultLists({left, top, right, bottom}, "XPLMGetWindowGeometry") || !CheckWindow(window))
+        return nullptr;
+    int l = 0, t = 0, r = 0, b = 0;
+    XPLMGetWindowGeometry(window, left == Py_None ? nullptr : &l, top == Py_None ? nullptr : &t,
+                          right == Py_None ? nullptr : &r, bottom == Py_None ? nullptr : &b);
+    if (!StoreInt(left, l) || !StoreInt(top, t) || !StoreInt(right, r) || !StoreInt(bottom, b)) return nullptr;
+    return binding::ReturnOne();
+}
+
+PyObject* SetWindowGeometry(PyObject*, PyObject* args) {
+    void* window = nullptr;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    if (!PyArg_ParseTuple(args, "O&iiii:XPLMSetWindowGeometry", binding::ParseHandle, &window, &left, &top, &right,
+                          &bottom))
+        return nullptr;
+    if (!CheckWindow(window)) return nullptr;
+    XPLMSetWindowGeometry(window, left, top, right, bottom);
+    return binding::ReturnOne();
+}
+
+// Parses a window ID alone and checks it.
+bool ParseWindow(PyObject* args, const char* format, void** window) {
+    return PyArg_ParseTuple(args, format, binding::ParseHandle, window) && CheckWindow(*window);
+}
+
+PyObject* GetWindowIsVisible(PyObject*, PyObject* args) {
+    void* window = nullptr;
+    if (!ParseWindow(args, "O&:XPLMGetWindowIsVisible", &window)) return nullptr;
+    return PyLong_FromLong(XPLMGetWindowIsVisible(window));
+}
+
+PyObject* SetWindowIsVisible(PyObject*, PyObject* args) {
+    void* window = nullptr;
+    int visible = 0;
+    if (!PyArg_ParseTuple(args, "O&i:XPLMSetWindowIsVisible", binding::ParseHandle, &window, &visible)) return nullptr;
+    if (!CheckWindow(window)) return nullptr;
+    XPLMSetWindowIsVisible(window, visible);
+    return binding::ReturnOne();
+}
+
+PyObject* GetWindowRefCon(PyObject*, PyObject* args) {
+    void* window = nullptr;
+    if (!ParseWindow(args, "O&:XPLMGetWindowRefCon", &window)) return nullptr;
+    return PyLong_FromLong(static_cast<long>(reinterpret_cast<std::intptr_t>(XPLMGetWindowRefCon(window))));
+}
+
+PyObject* SetWindowRefCon(PyObject*, PyObject* args) {
+    void* window = nullptr;
+    long refcon = 0;
+    if (!PyArg_ParseTuple(args, "O&l:XPLMSetWindowRefCon", binding::ParseHandle, &window, &refcon)) return nullptr;
+    if (!CheckWindow(window)) return nullptr;
+    XPLMSetWindowRefCon(window, ScriptRefcon(refcon));
+    return binding::ReturnOne();
+}
+
+PyObject* TakeKeyboardFocus(PyObject*, PyObject* args) {
+    void* window = nullptr;
+    if (!PyArg_ParseTuple(args, "O&:XPLMTakeKeyboardFocus", binding::ParseHandle, &window)) return nullptr;
+    // 0 gives the focus back to the simulator.
+    if (window && !CheckWindow(window)) return nullptr;
+    XPLMTakeKeyboardFocus(window);
+    return binding::ReturnOne();
+}
+
+PyObject* BringWindowToFront(PyObject*, PyObject* args) {
+    void* window = nullptr;
+    if (!ParseWindow(args, "O&:XPLMBringWindowToFront", &window)) return nullptr;
+    XPLMBringWindowToFront(window);
+    return binding::ReturnOne();
+}
+
+PyObject* IsWindowInFront(PyObject*, PyObject* args) {
+    void* window = nullptr;
+    if (!ParseWindow(args, "O&:XPLMIsWindowInFront", &window)) return nullptr;
+    return PyLong_FromLong(XPLMIsWindowInFront(window));
+}
+
+PyObject* RegisterHotKey(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    unsigned char virtualKey = 0;
+    int flags = 0;
+    PyObject* descriptionObject = nullptr;
+    PyObject* callable = nullptr;
+    long refcon = 0;
+    if (!PyArg_ParseTuple(args, "ObiOOl:XPLMRegisterHotKey", &self, &virtualKey, &flags, &descriptionObject,
+                          &callable, &refcon))
+        return nullptr;
+    PyRef holder;
+    std::optional<std::string_view> text = binding::TextToHost(descriptionObject, holder);
+    if (!text) return nullptr;
+    if (text->find('\0') != std::string_view::npos || text->size() >= kDescriptionBuffer) {
+        PyErr_Format(PyExc_ValueError, "a hot key description must be shorter than %d bytes and hold no NUL",
+                     static_cast<int>(kDescriptionBuffer));
+        return nullptr;
+    }
+    const std::string description(*text);
+    CallbackEntry entry;
+    entry.callable = PyRef::Borrow(callable);
+    entry.refcon = refcon;
+    entry.releaseHost = [](const CallbackEntry& e) {
+        if (e.handle) XPLMUnregisterHotKey(e.handle);
+    };
+    bool added = false;
+    const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::HotKey, self, std::move(entry), &added);
+    if (!stored) return nullptr;
+    if (!added) return binding::HandleOrNone(stored->handle);
+    void* hostRefcon = stored->hostRefcon;
+    XPLMHotKeyID hotKey = XPLMRegisterHotKey(static_cast<char>(virtualKey), flags, description.c_str(),
+                                             dispatch::HotKeyCallback, hostRefcon);
+    if (!registry) return binding::HandleOrNone(hotKey);
+    if (hotKey)
+        registry->SetEntryHandle(CallbackKind::HotKey, hostRefcon, hotKey);
+    else  // refused: the entry without a hot key goes (it is the only one without a handle)
+        registry->RemoveByHandle(CallbackKind::HotKey, self, nullptr);
+    return binding::HandleOrNone(hotKey);
+}
+
+// Only the script's own hot keys are unregistered; any other ID is left alone.
+PyObject* UnregisterHotKey(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    void* hotKey = nullptr;
+    if (!PyArg_ParseTuple(args, "OO&:XPLMUnregisterHotKey", &self, binding::ParseHandle, &hotKey)) return nullptr;
+    if (registry && hotKey)
+        if (std::optional<CallbackEntry> removed = registry->RemoveByHandle(CallbackKind::HotKey, self, hotKey))
+            removed->ReleaseHost();
+    return binding::ReturnOne();
+}
+
+PyObject* CountHotKeys(PyObject*, PyObject*) { return PyLong_FromLong(XPLMCountHotKeys()); }
+
+PyObject* GetNthHotKey(PyObject*, PyObject* args) {
+    int index = 0;
+    if (!PyArg_ParseTuple(args, "i:XPLMGetNthHotKey", &index)) return nullptr;
+    return binding::HandleOrNone(XPLMGetNthHotKey(index));
+}
+
+PyObject* GetHotKeyInfo(PyObject*, PyObject* args) {
+    void* hotKey = nullptr;
+    PyObject *keyList = nullptr, *flagsList = nullptr, *descriptionList = nullptr, *pluginList = nullptr;
+    if (!PyArg_ParseTuple(args, "O&OOOO:XPLMGetHotKeyInfo", binding::ParseHandle, &hotKey, &keyList, &flagsList,
+                          &descriptionList, &pluginList))
+        return nullptr;
+    if (!CheckResultLists({keyList, flagsList, descriptionList, pluginList}, "XPLMGetHotKeyInfo") ||
+        !CheckHotKey(hotKey))
+        return nullptr;
+    char virtualKey = 0;
+    XPLMKeyFlags flags = 0;
+    char description[kDescriptionBuffer] = {};
+    XPLMPluginID plugin = 0;
+    XPLMGetHotKeyInfo(hotKey, keyList == Py_None ? nullptr : &virtualKey, flagsList == Py_None ? nullptr : &flags,
+                      descriptionList == Py_None ? nullptr : description, pluginList == Py_None ? nullptr : &plugin);
+    description[kDescriptionBuffer - 1] = '\0';
+    if (!StoreInt(keyList, static_cast<signed char>(virtualKey)) || !StoreInt(flagsList, flags) ||
+        !binding::StoreResult(descriptionList, PyRef::Steal(binding::TextFromHost(description))) ||
+        !StoreInt(pluginList, plugin))
+        return nullptr;
+    return binding::ReturnOne();
+}
+
+PyObject* SetHotKeyCombination(PyObject*, PyObject* args) {
+    void* hotKey = nullptr;
+    unsigned char virtualKey = 0;
+    int flags = 0;
+    if (!PyArg_ParseTuple(args, "O&bi:XPLMSetHotKeyCombination", binding::ParseHandle, &hotKey, &virtualKey, &flags))
+        return nullptr;
+    if (!CheckHotKey(hotKey)) return nullptr;
+    XPLMSetHotKeyCombination(hotKey, static_cast<char>(virtualKey), flags);
+    return binding::ReturnOne();
+}
+
+PyMethodDef kMethods[] = {
+    {"XPLMRegisterDrawCallback", RegisterDrawCallback, METH_VARARGS, "Registers a Draw Call Back."},
+    {"XPLMUnregisterDrawCallback", UnregisterDrawCallback, METH_VARARGS, "Unregisters a Draw Call Back."},
+    {"XPLMRegisterKeySniffer", RegisterKeySniffer, METH_VARARGS, "Registers a Key Sniffer."},
+    {"XPLMUnregisterKeySniffer", UnregisterKeySniffer, METH_VARARGS, "Unregisters a Key Sniffer."},
+    {"XPLMGetScreenSize", GetScreenSize, METH_VARARGS, "Get Screen Size."},
+    {"XPLMGetMouseLocation", GetMouseLocation, METH_VARARGS, "Get Mouse Location."},
+    {"XPLMCreateWindow", CreateWindow, METH_VARARGS, "Creates a window."},
+    {"XPLMDestroyWindow", DestroyWindow, METH_VARARGS, "Destroys a window."},
+    {"XPLMGetWindowGeometry", GetWindowGeometry, METH_VARARGS, "Get window geometry."},
+    {"XPLMSetWindowGeometry", SetWindowGeometry, METH_VARARGS, "Set window geometry."},
+    {"XPLMGetWindowIsVisible", GetWindowIsVisible, METH_VARARGS, "Get Window is Visible."},
+    {"XPLMSetWindowIsVisible", SetWindowIsVisible, METH_VARARGS, "Set Window is Visible."},
+    {"XPLMGetWindowRefCon", GetWindowRefCon, METH_VARARGS, "Get the Window RefCon."},
+    {"XPLMSetWindowRefCon", SetWindowRefCon, METH_VARARGS, "Set the Window RefCon."},
+    {"XPLMTakeKeyboardFocus", TakeKeyboardFocus, METH_VARARGS, "Take the Keyboard Focus."},
+    {"XPLMBringWindowToFront", BringWindowToFront, METH_VARARGS, "Bring Window to Front."},
+    {"XPLMIsWindowInFront", IsWindowInFront, METH_VARARGS, "Is the Window in Front."},
+    {"XPLMRegisterHotKey", RegisterHotKey, METH_VARARGS, "Register Hot Key."},
+    {"XPLMUnregisterHotKey", UnregisterHotKey, METH_VARARGS, "Unregister Hot Key."},
+    {"XPLMCountHotKeys", CountHotKeys, METH_VARARGS, "Count the Hot Keys."},
+    {"XPLMGetNthHotKey", GetNthHotKey, METH_VARARGS, "Get Nth Hot Key."},
+    {"XPLMGetHotKeyInfo", GetHotKeyInfo, METH_VARARGS, "Get Hot Key Info."},
+    {"XPLMSetHotKeyCombination", SetHotKeyCombination, METH_VARARGS, "Set the Hot Key Combination."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+PyObject* InitXPLMDisplay() {
+    return binding::CreateModule("XPLMDisplay", kMethods,
+                                 {{"xplm_Phase_FirstScene", xplm_Phase_FirstScene},
+                                  {"xplm_Phase_Terrain", xplm_Phase_Terrain},
+                                  {"xplm_Phase_Airports", xplm_Phase_Airports},
+                                  {"xplm_Phase_Vectors", xplm_Phase_Vectors},
+                                  {"xplm_Phase_Objects", xplm_Phase_Objects},
+                                  {"xplm_Phase_Airplanes", xplm_Phase_Airplanes},
+                                  {"xplm_Phase_LastScene", xplm_Phase_LastScene},
+                                  {"xplm_Phase_FirstCockpit", xplm_Phase_FirstCockpit},
+                                  {"xplm_Phase_Panel", xplm_Phase_Panel},
+                                  {"xplm_Phase_Gauges", xplm_Phase_Gauges},
+                                  {"xplm_Phase_Window", xplm_Phase_Window},
+                                  {"xplm_Phase_LastCockpit", xplm_Phase_LastCockpit},
+                                  {"xplm_MouseDown", xplm_MouseDown},
+                                  {"xplm_MouseDrag", xplm_MouseDrag},
+                                  {"xplm_MouseUp", xplm_MouseUp}});
+}
+
+}  // namespace korvane
