@@ -1,6 +1,7 @@
 #include "host/events_file.h"
 
 #include <XPLMDefs.h>
+#include <XPLMUtilities.h>
 
 #include <algorithm>
 #include <cctype>
@@ -122,10 +123,23 @@ Parsed ParseMouse(const std::string& arguments) {
     return {[press, px, py](HeadlessHost& host) { (host.*press)(px, py); }, {}};
 }
 
+// menu PATH: a pick of the menu item at that path of names as shown, '/' between
+// ("Plugins/My Menu/Item"); names may hold blanks.
+Parsed ParseMenu(const std::string& arguments) {
+    if (arguments.empty() || arguments.find('/') == std::string::npos)
+        return Refuse("a menu event is 'menu PATH', names from the menu bar down with '/' between");
+    return {[path = arguments](HeadlessHost& host) {
+                // As a user would see: nothing happens; the simulator's log says why.
+                if (!host.PickMenu(path)) XPLMDebugString(("Menu pick: no enabled item at " + path + "\n").c_str());
+            },
+            {}};
+}
+
 // The event kinds; a new kind is one parser above and one line here.
 const std::pair<const char*, KindParser> kKinds[] = {
     {"key", ParseKey},
     {"mouse", ParseMouse},
+    {"menu", ParseMenu},
 };
 
 std::string KnownKinds() {

@@ -6,9 +6,10 @@
 //   0.5  key char=a                   a key press (flags default to down)
 //   0.6  key vkey=0x70 flags=ctrl,down
 //   1.0  mouse down 120 300           also drag, up, and click (down then up)
+//   2.0  menu Plugins/My Menu/Item    a pick of the item at that path of names
 //
-// Each kind has its own parser function in events_file.cpp; a new kind (menu picks
-// by path, say) is one more function and one more line in its table.
+// Each kind has its own parser function in events_file.cpp; a new kind is one more
+// function and one more line in its table.
 #include "host/driver.h"
 
 #include <filesystem>

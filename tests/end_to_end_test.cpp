@@ -190,7 +190,11 @@ const std::map<std::string, ExampleExpectation>& ExampleExpectations() {
         {"KV_ReadSimData",
          {{"Read Sim Data: N172KV, 2 engines, at 47.4502 -122.3088", "Read Sim Data: throttles 0.50, 0.50",
            "Read Sim Data: throttles 0.60, 0.60"}}},
-        {"KV_MenuExample", {{"Menu Example: added Plugins/Menu Example with 2 items"}}},
+        {"KV_MenuExample",
+         {{"Menu Example: added Plugins/Menu Example with 2 items",
+           "Menu Example: picked item 0 (menu refcon 40); Landing Lights is now unchecked",
+           "Menu Example: picked item 1 (menu refcon 40); Radio Panel is now checked",
+           "Menu Example: picked item 0 (menu refcon 40); Landing Lights is now checked"}}},
         // Their events files lie beside them and play into the run.
         {"KV_Window",
          {{"Window: created on a 1024 x 768 screen", "Window draw: first frame, refcon 7",
@@ -257,7 +261,7 @@ TEST(EndToEnd, EveryExampleRunsBesideTheOthers) {
               std::string::npos);
     // Menus are reported as they stood before stop removed them.
     EXPECT_NE(run.report.find("\n===== Menus =====\nOpen at the end of the run:\nPlugins\n  Menu Example\n"
-                              "    Landing Lights [x]\n    Radio Panel [ ]\n"),
+                              "    Landing Lights [x]\n    Radio Panel [x]\n"),
               std::string::npos)
         << run.report;
     // What was open when the run ended; the scripts' own stops closed it all.
@@ -300,7 +304,8 @@ class Korvane:
 
     // Each malformed line is refused, with its number, before anything runs.
     for (const char* bad : {"0.1 key\n", "later key char=a\n", "0.1 keys char=a\n", "0.1 key vkey=300\n",
-                            "0.1 key char=a flags=hyper\n", "0.1 mouse down 1\n", "0.1 mouse hover 1 2\n"}) {
+                            "0.1 key char=a flags=hyper\n", "0.1 mouse down 1\n", "0.1 mouse hover 1 2\n",
+                            "0.1 menu\n", "0.1 menu Plugins\n"}) {
         std::ofstream(events) << "0.0 key char=a\n" << bad;
         HostResult refused = sim.Execute({"--root", sim.Scripts().parent_path().string(), "--events", events.string()});
         EXPECT_NE(refused.exitCode, 0) << bad;
