@@ -79,9 +79,9 @@ TEST_F(MenusTest, ScriptMenuShowsInTheTreeAndPicksReachItsHandler) {
     EXPECT_EQ(Tree(), "Plugins\n  Tools\n    Alpha\n    Beta\n    Gamma\n");
     EXPECT_EQ(sim.Eval("(A.me.item, A.me.indices, A.me.menu > 2**32)"), "(0, [0, 1, 2], True)");
     // The host knows the menu by its entry's own refcon, not by the callable.
-    const CallbackEntry* entry = registry->FindEntry(
-        CallbackKind::Menu, registry->ScriptAt(0),
-        reinterpret_cast<PyObject*>(std::stoull(sim.Eval("id(A.me.Picked)"))));
+    sim.Exec("picked = A.me.Picked");  // kept, so its address stays its own
+    const CallbackEntry* entry = registry->FindEntry(CallbackKind::Menu, registry->ScriptAt(0),
+                                                     reinterpret_cast<PyObject*>(std::stoull(sim.Eval("id(picked)"))));
     ASSERT_NE(entry, nullptr);
     EXPECT_TRUE(Details("XPLMCreateMenu").at(0).ends_with(" item=0 refcon=" + host::PointerText(entry->hostRefcon)));
 
