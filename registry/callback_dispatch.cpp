@@ -82,10 +82,6 @@ EntryMatch OwnedBy(PyObject* key, PyObject* callable) {
     return {key, callable, 0, record ? record->enabled : 0};
 }
 
-EntryMatch FindWindowEntry(WindowField field, XPLMWindowID window) {
-    PyObject* callable = registry->FindWindowCallable(field, window);
-    return OwnedBy(registry->FindWindowOwner(field, callable), callable);
-}
 
 auto ByHostRefcon(CallbackKind kind, void* refcon) {
     return [=] { return registry->FindByHostRefcon(kind, refcon); };
@@ -145,13 +141,13 @@ std::optional<int> CallCameraControl(PyObject* callable, long refcon, XPLMCamera
 
 void DrawWindowCallback(XPLMWindowID window, void* refcon) {
     Dispatch(
-        kDrawWindow, [=] { return FindWindowEntry(WindowField::Draw, window); },
+        kDrawWindow, [=] { return registry->FindWindow(WindowField::Draw, window); },
         [=](PyObject* callable, long) { return Ignore(CallWith(callable, Handle(window), Int(RefconValue(refcon)))); });
 }
 
 void KeyCallback(XPLMWindowID window, char key, XPLMKeyFlags flags, char virtualKey, void* refcon, int losingFocus) {
     Dispatch(
-        kKey, [=] { return FindWindowEntry(WindowField::Key, window); },
+        kKey, [=] { return registry->FindWindow(WindowField::Key, window); },
         [=](PyObject* callable, long) {
             return Ignore(CallWith(callable, Handle(window), Int(SignedKey(key)), Int(flags), Int(SignedKey(virtualKey)),
                                    Int(RefconValue(refcon)), Int(losingFocus)));
@@ -160,7 +156,7 @@ void KeyCallback(XPLMWindowID window, char key, XPLMKeyFlags flags, char virtual
 
 int MouseClickCallback(XPLMWindowID window, int x, int y, XPLMMouseStatus status, void* refcon) {
     return Dispatch(
-        kMouseClick, [=] { return FindWindowEntry(WindowField::MouseClick, window); },
+        kMouseClick, [=] { return registry->FindWindow(WindowField::MouseClick, window); },
         [=](PyObject* callable, long) {
             return Convert<int>(
                 CallWith(callable, Handle(window), Int(x), Int(y), Int(status), Int(RefconValue(refcon))));

@@ -94,6 +94,7 @@ std::vector<std::unique_ptr<ScriptRecord>> ScriptRegistry::TakeRecords() {
     scripts_.clear();
     byKey_.Clear();
     accessorSides_.Clear();
+    windows_.Clear();
     refcons_.RevokeAll();
     return taken;
 }
@@ -161,6 +162,7 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
         }
         side->entries[SidePosition(kind)] = &stored;
     }
+    if (kind == CallbackKind::Window && stored.handle) windows_.Set(stored.handle, {&record, &stored});
     auto index = static_cast<std::size_t>(kind);
     if (index < kCountedKindCount) ++counters_[index];
     if (added) *added = true;
@@ -169,6 +171,10 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
 
 void ScriptRegistry::Unindex(CallbackKind kind, const CallbackEntry& entry) {
     refcons_.Revoke(entry.hostRefcon);
+    if (kind == CallbackKind::Window) {
+        const EntryPlace* place = windows_.Find(entry.handle);
+        if (place && place->entry == &entry) windows_.Erase(entry.handle);
+    }
     if (!IsAccessorSlot(kind) || !entry.table) return;
     AccessorSide* side = accessorSides_.Find(entry.table.get());
     if (!side || side->entries[SidePosition(kind)] != &entry) return;
@@ -229,6 +235,11 @@ std::optional<CallbackEntry> ScriptRegistry::RemoveByHandleFromAny(CallbackKind 
 bool ScriptRegistry::SetEntryHandle(CallbackKind kind, const void* hostRefcon, void* handle) {
     const RefconTarget* target = refcons_.Find(hostRefcon);
     if (!target || target->kind != kind) return false;
+    if (kind == CallbackKind::Window) {  // the window index follows the ID
+        const EntryPlace* place = windows_.Find(target->entry->handle);
+        if (place && place->entry == target->entry) windows_.Erase(target->entry->handle);
+        windows_.Set(handle, {target->record, target->entry});
+    }
     target->entry->handle = handle;
     return true;
 }
@@ -296,23 +307,10 @@ PyObject* WindowCallable(const CallbackEntry& entry, WindowField field) {
 }
 }  // namespace
 
-PyObject* ScriptRegistry::FindWindowCallable(WindowField field, void* windowId) const {
-    PyObject* found = nullptr;
-    for (const auto& record : records_)
-        for (const CallbackEntry& entry : record->List(CallbackKind::Window))
-            if (entry.handle == windowId) found = WindowCallable(entry, field);
-    return found;
-}
-
-PyObject* ScriptRegistry::FindWindowOwner(WindowField field, PyObject* callable) const {
-    PyObject* owner = nullptr;
-    for (const auto& record : records_)
-        for (const CallbackEntry& entry : record->List(CallbackKind::Window))
-            if (WindowCallable(entry, field) == callable) {
-                owner = record->key.get();
-                break;
-            }
-    return owner;
+EntryMatch ScriptRegistry::FindWindow(WindowField field, void* windowId) const {
+    const EntryPlace* place = windows_.Find(windowId);
+    if (!place) return {};
+    return {place->record->key.get(), WindowCallable(*place->entry, field), 0, place->record->enabled};
 }
 
 PyObject* ScriptRegistry::FindWidgetOwner(void* widget) const {

@@ -203,8 +203,9 @@ public:
     // By the refcon the host was given, and by an accessor's table: constant time.
     EntryMatch FindByHostRefcon(CallbackKind kind, const void* hostRefcon) const;
     EntryMatch FindAccessor(CallbackKind slot, const void* table) const;
-    PyObject* FindWindowCallable(WindowField field, void* windowId) const;
-    PyObject* FindWindowOwner(WindowField field, PyObject* callable) const;
+    // A window's entry by its window ID: its owner and the callable of the field.
+    EntryMatch FindWindow(WindowField field, void* windowId) const;
+    PyObject* FindWindowCallable(WindowField field, void* windowId) const { return FindWindow(field, windowId).callable; }
     PyObject* FindWidgetOwner(void* widget) const;
     PyObject* FindWidgetCallable(void* widget, PyObject* key) const;
     // Borrowed; the interpreter's None when the widget has no object.
@@ -217,6 +218,10 @@ private:
         CallbackKind kind = CallbackKind::Window;
     };
     // The entries of one accessor side, in the side's slot order, and their record.
+    struct EntryPlace {
+        ScriptRecord* record = nullptr;
+        CallbackEntry* entry = nullptr;
+    };
     struct AccessorSide {
         ScriptRecord* record = nullptr;
         bool writers = false;
@@ -238,6 +243,7 @@ private:
     PointerIndex<ScriptRecord*> byKey_;
     HostRefcons<RefconTarget> refcons_;
     PointerIndex<AccessorSide> accessorSides_;
+    PointerIndex<EntryPlace> windows_;  // by window ID
     std::array<int, kCountedKindCount> counters_{};
     std::uint64_t nextSerial_ = 1;
     bool open_ = true;

@@ -217,7 +217,8 @@ TEST_F(RegistryTest, WindowAndWidgetLookups) {
     registry.AddEntry(CallbackKind::Window, script, std::move(entry));
     EXPECT_EQ(registry.FindWindowCallable(WindowField::Key, window), key);
     EXPECT_EQ(registry.FindWindowCallable(WindowField::MouseClick, window), nullptr);
-    EXPECT_EQ(registry.FindWindowOwner(WindowField::Draw, draw), script);
+    EXPECT_EQ(registry.FindWindow(WindowField::Draw, window).key, script);
+    EXPECT_EQ(registry.FindWindow(WindowField::Draw, window).callable, draw);
 
     void* widget = reinterpret_cast<void*>(0x99);
     PyObject* handler = NewObject();
