@@ -15,12 +15,6 @@ State state;
 namespace {
 
 PyThreadState* parked = nullptr;
-PyInterpreterState* interpreter = nullptr;
-
-bool OtherThreadsExist() {
-    PyThreadState* head = PyInterpreterState_ThreadHead(interpreter);
-    return head && PyThreadState_Next(head);
-}
 
 #ifdef KORVANE_CHECKED
 [[noreturn]] void Violation(const char* function, const char* what) {
@@ -29,7 +23,7 @@ bool OtherThreadsExist() {
 }
 
 void CheckOnEntry(const char* function) {
-    if (state.lock == Lock::None && interpreter) Violation(function, "found the interpreter lock untracked");
+    if (state.lock == Lock::None && state.interpreter) Violation(function, "found the interpreter lock untracked");
 }
 
 void CheckOnReturn(const char* function) {
@@ -72,7 +66,8 @@ void Settle(const char* function) {
 using namespace host_call_detail;
 
 void AdoptInterpreterLock() {
-    interpreter = PyInterpreterState_Main();
+    state.interpreter = PyInterpreterState_Main();
+    state.hostThreadState = PyThreadState_Get();
     state.hostThread = pthread_self();
     state.hostThreadKnown = true;
     parked = nullptr;
@@ -80,7 +75,8 @@ void AdoptInterpreterLock() {
 }
 
 void ForgetInterpreterLock() {
-    interpreter = nullptr;
+    state.interpreter = nullptr;
+    state.hostThreadState = nullptr;
     parked = nullptr;
     state.lock = Lock::None;
 }

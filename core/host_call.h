@@ -9,6 +9,7 @@
 // Built with KORVANE_CHECKED, every return to the host also verifies that no Python
 // error is pending and that the lock is where it belongs; a violation is logged with
 // the function's name and aborts.
+#include <Python.h>
 #include <pthread.h>
 
 namespace korvane {
@@ -21,10 +22,16 @@ struct State {
     int depth = 0;  // host calls in progress on the host's thread
     pthread_t hostThread{};
     bool hostThreadKnown = false;
+    PyInterpreterState* interpreter = nullptr;
+    PyThreadState* hostThreadState = nullptr;
 };
 extern State state;
 void Reacquire(const char* function);
 void Settle(const char* function);
+
+// New thread states go to the head of the interpreter's list, so while the host's
+// thread state heads it, no other thread exists to wait for the lock.
+inline bool OtherThreadsExist() { return PyInterpreterState_ThreadHead(state.interpreter) != state.hostThreadState; }
 }  // namespace host_call_detail
 
 class HostCall {
@@ -39,7 +46,12 @@ public:
     }
     ~HostCall() {
         using namespace host_call_detail;
-        if (counted_ && --state.depth == 0 && state.lock == Lock::Held) Settle(function_);
+        if (!counted_ || --state.depth > 0 || state.lock != Lock::Held) return;
+#ifdef KORVANE_CHECKED
+        Settle(function_);
+#else
+        if (OtherThreadsExist()) Settle(function_);
+#endif
     }
     HostCall(const HostCall&) = delete;
     HostCall& operator=(const HostCall&) = delete;

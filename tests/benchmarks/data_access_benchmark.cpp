@@ -29,6 +29,7 @@ using namespace korvane::dispatch;
 // references that read as an int, a float and a float array, as KV_ scripts do.
 const char* kScript = R"(
 from XPLMDataAccess import *
+from XPLMDisplay import *
 from XPLMProcessing import *
 
 class Script:
@@ -45,6 +46,10 @@ class Script:
 class Helper:
     def loop(self, sinceCall, sinceLoop, counter, refcon):
         return -1.0
+    def draw(self, phase, before, refcon):
+        return 1
+    def sniff(self, key, flags, virtualKey, refcon):
+        return 1
 
 script = Script()
 helpers = []
@@ -55,6 +60,8 @@ def register(count, prefix):
         helper = Helper()
         helpers.append(helper)
         XPLMRegisterFlightLoopCallback(script, helper.loop, -1.0, i)
+        XPLMRegisterDrawCallback(script, helper.draw, xplm_Phase_Gauges, 0, i)
+        XPLMRegisterKeySniffer(script, helper.sniff, 0, i)
         refs.append(XPLMRegisterDataAccessor(script, prefix + str(i), xplmType_Int | xplmType_Float | xplmType_FloatArray,
                                              0, script.geti, None, script.getf, None, None, None, None, None,
                                              script.getvf, None, None, None, i, 0))
@@ -103,6 +110,8 @@ bool MeasureAt(int count, std::vector<Row>& rows) {
     // The registrations of earlier rounds go, as at a stop; this round's are all new.
     korvane::registry->ClearScripts();
     korvane::host::State().flightLoops.clear();
+    korvane::host::State().drawCallbacks.clear();
+    korvane::host::State().keySniffers.clear();
     PyRef refs = Evaluate("register(" + std::to_string(count) + ", 'korvane/benchmark/" + std::to_string(count) + "/')");
     if (!refs || PyList_Size(refs.get()) != count) {
         PyErr_Print();
@@ -113,6 +122,8 @@ bool MeasureAt(int count, std::vector<Row>& rows) {
     PyObject* helpers = PyDict_GetItemString(Globals(), "helpers");
     PyObject* helper = PyList_GetItem(helpers, PyList_Size(helpers) - count + chosen);
     PyRef loopMethod = PyRef::Steal(PyObject_GetAttrString(helper, "loop"));
+    PyRef drawMethod = PyRef::Steal(PyObject_GetAttrString(helper, "draw"));
+    PyRef sniffMethod = PyRef::Steal(PyObject_GetAttrString(helper, "sniff"));
     PyObject* script = PyDict_GetItemString(Globals(), "script");
     PyRef getiMethod = PyRef::Steal(PyObject_GetAttrString(script, "geti"));
     PyRef getfMethod = PyRef::Steal(PyObject_GetAttrString(script, "getf"));
@@ -120,6 +131,9 @@ bool MeasureAt(int count, std::vector<Row>& rows) {
     XPLMDataRef ref = nullptr;
     if (!korvane::binding::ParseHandle(PyList_GetItem(refs.get(), chosen), &ref)) return false;
     const korvane::host::FlightLoop loop = korvane::host::State().flightLoops.at(static_cast<std::size_t>(chosen));
+    const korvane::host::DrawRegistration draw = korvane::host::State().drawCallbacks.at(static_cast<std::size_t>(chosen));
+    const korvane::host::KeySnifferRegistration sniffer =
+        korvane::host::State().keySniffers.at(static_cast<std::size_t>(chosen));
 
     PyRef getDataf = Evaluate("XPLMGetDataf");
     PyRef simulatorHandle = PyRef::Steal(korvane::binding::HandleToPython(XPLMFindDataRef("sim/time/zulu_time_sec")));
@@ -137,17 +151,23 @@ bool MeasureAt(int count, std::vector<Row>& rows) {
     rows[0].figures.push_back(Measure(
         [&] { sink = loop.callback(0.05f, 0.05f, 1, loop.refcon); },
         [&] { sink = Convert<float>(CallWith(loopMethod.get(), Float(0.05f), Float(0.05f), Int(1), Int(chosen))).value_or(0); }));
-    rows[1].figures.push_back(Measure([&] { sink = accessors.getInt(accessors.readRefcon); },
+    rows[1].figures.push_back(Measure(
+        [&] { sink = draw.callback(draw.phase, draw.before, draw.refcon); },
+        [&] { sink = Convert<int>(CallWith(drawMethod.get(), Int(draw.phase), Int(draw.before), Int(chosen))).value_or(0); }));
+    rows[2].figures.push_back(Measure(
+        [&] { sink = sniffer.callback('a', 8, 'A', sniffer.refcon); },
+        [&] { sink = Convert<int>(CallWith(sniffMethod.get(), Int('a'), Int(8), Int('A'), Int(chosen))).value_or(0); }));
+    rows[3].figures.push_back(Measure([&] { sink = accessors.getInt(accessors.readRefcon); },
                                       [&] { sink = Convert<int>(callOnce(getiMethod.get(), Int(chosen))).value_or(0); }));
-    rows[2].figures.push_back(Measure([&] { sink = accessors.getFloat(accessors.readRefcon); },
+    rows[4].figures.push_back(Measure([&] { sink = accessors.getFloat(accessors.readRefcon); },
                                       [&] { sink = Convert<float>(callOnce(getfMethod.get(), Int(chosen))).value_or(0); }));
-    rows[3].figures.push_back(Measure(
+    rows[5].figures.push_back(Measure(
         [&] { sink = accessors.getFloats(accessors.readRefcon, floats.data(), 0, 8); },
         [&] {
             sink = Convert<int>(CallWith(getvfMethod.get(), Int(chosen), PyRef::Steal(PyList_New(0)), Int(0), Int(8)))
                        .value_or(0);
         }));
-    rows[4].figures.push_back(
+    rows[6].figures.push_back(
         Measure([&] { sink = callOnce(getDataf.get(), PyRef::Borrow(simulatorHandle.get())) ? 1 : 0; }, [] {}));
     return !PyErr_Occurred();
 }
@@ -157,6 +177,8 @@ int Run() {
     if (!defined) return 1;
     std::vector<Row> rows = {
         {"host calls a flight loop", true, {}},
+        {"host calls a draw callback", true, {}},
+        {"host calls a key sniffer", true, {}},
         {"host reads an int accessor", true, {}},
         {"host reads a float accessor", true, {}},
         {"host reads a float array accessor (8)", true, {}},
@@ -196,7 +218,8 @@ int main() {
     // The host's thread holds the interpreter lock between calls, as after a start.
     korvane::AdoptInterpreterLock();
     korvane::registry = std::make_unique<korvane::ScriptRegistry>();
-    int status = korvane::InitXPLMDataAccess() && korvane::InitXPLMProcessing() ? Run() : 1;
+    int status =
+        korvane::InitXPLMDataAccess() && korvane::InitXPLMDisplay() && korvane::InitXPLMProcessing() ? Run() : 1;
     if (PyErr_Occurred()) PyErr_Print();
     korvane::registry->ClearScripts();  // its references go while the interpreter runs
     Py_FinalizeEx();
