@@ -65,6 +65,11 @@ public:
     const std::vector<KeySnifferRegistration>& KeySniffers() const { return State().keySniffers; }
     const std::vector<HotKey>& HotKeys() const { return State().hotKeys; }
 
+    // Navigation: the database (index = XPLMNavRef) and the GPS's direct-to destination,
+    // which it flies to while the flight plan's destination entry is empty.
+    const std::vector<Navaid>& Navaids() const { return State().navaids; }
+    void SetGpsDirectTo(XPLMNavRef ref) { State().directToDestination = ref; }
+
     // Everything the plug-in sent to XPLMDebugString.
     const std::string& Log() const { return State().log; }
     // The latest calls (at most kRecordedCallLimit); counts cover every call since the last clear.

@@ -4,10 +4,12 @@
 #include <XPLMCamera.h>
 #include <XPLMDataAccess.h>
 #include <XPLMMenus.h>
+#include <XPLMNavigation.h>
 #include <XPLMDisplay.h>
 #include <XPLMProcessing.h>
 #include <XPLMUtilities.h>
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -145,6 +147,27 @@ struct HotKey {
     void* refcon = nullptr;
 };
 
+// One navaid of the navigation database; its index there is its XPLMNavRef.
+struct Navaid {
+    XPLMNavType type = xplm_Nav_Unknown;
+    std::string id;
+    float latitude = 0, longitude = 0;
+    float height = 0;    // metres above sea level
+    int frequency = 0;   // NDBs in kHz, other radios in 10 kHz units, 0 for none
+    float heading = 0;   // VORs: slaved variation; ILS parts: the approach's true course
+    std::string name;
+    char reg = 1;        // in the scenery region loaded now
+};
+
+// One FMS entry: empty (type unknown), a navaid, or a latitude and longitude.
+struct FmsEntry {
+    XPLMNavType type = xplm_Nav_Unknown;
+    XPLMNavRef ref = XPLM_NAV_NOT_FOUND;
+    int altitude = 0;  // feet
+    float latitude = 0, longitude = 0;
+};
+inline constexpr int kFmsEntryCount = 100;
+
 struct HostState {
     std::filesystem::path root;  // the simulator folder
     ListingOrder listingOrder = ListingOrder::Sorted;
@@ -189,6 +212,11 @@ struct HostState {
     std::vector<KeySnifferRegistration> keySniffers;
     std::vector<HotKey> hotKeys;
     std::uintptr_t lastHotKeySerial = 0;
+    std::vector<Navaid> navaids;  // ordered by type, as the simulator keeps them
+    std::array<FmsEntry, kFmsEntryCount> flightPlan{};
+    int displayedFmsEntry = 0;
+    int destinationFmsEntry = 0;
+    XPLMNavRef directToDestination = XPLM_NAV_NOT_FOUND;  // the GPS's own when the flight plan is empty
 };
 
 HostState& State();
@@ -207,6 +235,14 @@ HostWindow* FindWindow(XPLMWindowID id);
 HotKey* FindHotKey(XPLMHotKeyID id);
 // The simulator's own data references, as a fresh host carries them.
 void AddSimulatorDataRefs();
+// Replaces the navigation database with the one in `file` (navigation_database.txt's
+// format); false with the reason in `error` when the file cannot be read, the lines
+// that cannot be read are skipped and named there.
+bool LoadNavigationDatabase(const std::filesystem::path& file, std::string* error = nullptr);
+// The database shipped with the host (KSEA and around), empty with a note on standard
+// error when it cannot be found.
+void AddSimulatorNavigationDatabase();
+const Navaid* FindNavaid(XPLMNavRef ref);
 // The menu bar of a fresh host: the empty plug-ins menu.
 void AddSimulatorMenus();
 // The menu with that ID; null for an ID the host never gave out or has destroyed.
