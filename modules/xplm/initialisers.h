@@ -13,6 +13,7 @@ PyObject* InitXPLMCamera();
 PyObject* InitXPLMDataAccess();
 PyObject* InitXPLMGraphics();
 PyObject* InitXPLMMenus();
+PyObject* InitXPLMNavigation();
 PyObject* InitXPLMDisplay();
 PyObject* InitXPLMProcessing();
 PyObject* InitXPLMUtilities();

@@ -14,6 +14,7 @@ constexpr Initialiser kInitialisers[] = {
     InitXPLMDisplay,
     InitXPLMGraphics,
     InitXPLMMenus,
+    InitXPLMNavigation,
     InitXPLMProcessing,
     InitXPLMUtilities,
 };
