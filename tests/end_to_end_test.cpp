@@ -207,6 +207,18 @@ const std::map<std::string, ExampleExpectation>& ExampleExpectations() {
            "Hot key: pressed 2 times"}}},
         {"KV_ErrorReport",
          {{}, {"Error Report: about to fail on purpose in XPluginEnable", "KeyError: 'altitude'"}, 1}},
+        {"KV_NavAids",
+         {{"Nav Aids: aircraft at 47.4502 -122.3088", "Nav Aids: nearest airport KSEA (Seattle-Tacoma Intl) 0.1 nm",
+           "Nav Aids: nearest VOR SEA (SEATTLE VORTAC) 0.9 nm, 116.80 MHz",
+           "Nav Aids: nearest NDB BF (NOLLA LOM-NDB) 8.7 nm, 362 kHz",
+           "Nav Aids: nearest ILS ISEA (KSEA 34R ILS-cat-I) 0.9 nm, 110.30 MHz",
+           "Nav Aids: nearest fix FOURT (FOURT) 4.1 nm", "Nav Aids: flight plan of 5 entries, flying to entry 1",
+           "Nav Aids: 0 airport KSEA    433 ft at 47.4490 -122.3093",
+           "Nav Aids: 1 VOR     SEA    3000 ft at 47.4354 -122.3097",
+           "Nav Aids: 2 lat/lon -      5000 ft at 47.6500 -122.4500",
+           "Nav Aids: 3 fix     GLASR  4000 ft at 47.7600 -122.3200",
+           "Nav Aids: 4 airport KPAE    606 ft at 47.9063 -122.2816", "Nav Aids: GPS destination VOR SEA",
+           "Nav Aids: flight plan cleared, 0 entries"}}},
     };
     return expectations;
 }
