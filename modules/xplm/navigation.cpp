@@ -32,11 +32,11 @@ bool FitsInt(const char* function, const char* what, long value, int* out) {
 
 PyObject* GetFirstNavAid(PyObject*, PyObject*) { return PyLong_FromLong(XPLMGetFirstNavAid()); }
 
-template <XPLMNavRef (*Find)(int)>
+template <XPLMNavRef (*Call)(int)>
 PyObject* ForwardInt(PyObject* args, const char* format) {
     int value = 0;
     if (!PyArg_ParseTuple(args, format, &value)) return nullptr;
-    return PyLong_FromLong(Find(value));
+    return PyLong_FromLong(Call(value));
 }
 
 PyObject* GetNextNavAid(PyObject*, PyObject* args) {
