@@ -108,16 +108,20 @@ TEST_F(NavigationTest, FlightPlanEntriesAreSetReadBackAndClearedWithinTheFms) {
                    " XPLMGetGPSDestination() == sea, XPLMClearFMSEntry(99), XPLMCountFMSEntries()]"),
               "[1, 100, 4, True, 1, 1]");
 
-    // Indices outside the FMS and navaids it cannot hold (ILS parts, unknown refs) are ignored,
-    // and an entry beyond the FMS reads as empty.
-    EXPECT_EQ(Eval("[XPLMSetFMSEntryInfo(100, sea, 1), XPLMSetFMSEntryInfo(-1, sea, 1), XPLMSetFMSEntryInfo(1, ils, 1),"
-                   " XPLMSetFMSEntryInfo(2, 12345, 1), XPLMSetFMSEntryLatLon(100, 1.0, 2.0, 3),"
-                   " XPLMSetDestinationFMSEntry(-1), XPLMSetDisplayedFMSEntry(100), XPLMClearFMSEntry(-7)]"),
-              "[1, 1, 1, 1, 1, 1, 1, 1]");
-    EXPECT_EQ(sim.Host().CountCalls("XPLMSetFMSEntryInfo"), 6);
-    EXPECT_EQ(Eval("[XPLMCountFMSEntries(), XPLMGetDestinationFMSEntry(), XPLMGetDisplayedFMSEntry(), entry(100),"
-                   " entry(-2147483648)]"),
-              "[1, 3, 99, [0, '', -1, 0, 0.0, 0.0], [0, '', -1, 0, 0.0, 0.0]]");
+    // Navaids the FMS cannot hold (ILS parts, unknown refs) are ignored by the host;
+    // indices outside the FMS are refused before the host hears of them.
+    EXPECT_EQ(Eval("[XPLMSetFMSEntryInfo(1, ils, 1), XPLMSetFMSEntryInfo(2, 12345, 1)]"), "[1, 1]");
+    sim.Host().ClearCalls();
+    sim.Exec("def refused(call):\n    try:\n        call()\n        return 'ok'\n"
+             "    except ValueError:\n        return 'ValueError'");
+    EXPECT_EQ(Eval("[refused(lambda: XPLMSetFMSEntryInfo(100, sea, 1)), refused(lambda: XPLMSetFMSEntryInfo(-1, sea, 1)),"
+                   " refused(lambda: XPLMSetFMSEntryLatLon(100, 1.0, 2.0, 3)), refused(lambda: XPLMSetDestinationFMSEntry(-1)),"
+                   " refused(lambda: XPLMSetDisplayedFMSEntry(100)), refused(lambda: XPLMClearFMSEntry(-7)),"
+                   " refused(lambda: entry(100)), refused(lambda: entry(-2147483648))]"),
+              "['ValueError', 'ValueError', 'ValueError', 'ValueError', 'ValueError', 'ValueError', 'ValueError',"
+              " 'ValueError']");
+    EXPECT_TRUE(sim.Host().Calls().empty());
+    EXPECT_EQ(Eval("[XPLMCountFMSEntries(), XPLMGetDestinationFMSEntry(), XPLMGetDisplayedFMSEntry()]"), "[1, 3, 99]");
 }
 
 TEST_F(NavigationTest, BadArgumentsRaiseBeforeAnyHostCall) {

@@ -30,6 +30,20 @@ bool FitsInt(const char* function, const char* what, long value, int* out) {
     return true;
 }
 
+// The FMS holds this many entries; an index outside them is refused before the host
+// hears of it, as every index a script gives is.
+constexpr long kFmsEntries = 100;
+
+bool FmsIndex(const char* function, long value, int* out) {
+    if (value < 0 || value >= kFmsEntries) {
+        PyErr_Format(PyExc_ValueError, "%s() index %ld is outside the flight plan's entries 0 to %ld", function, value,
+                     kFmsEntries - 1);
+        return false;
+    }
+    *out = static_cast<int>(value);
+    return true;
+}
+
 PyObject* GetFirstNavAid(PyObject*, PyObject*) { return PyLong_FromLong(XPLMGetFirstNavAid()); }
 
 template <XPLMNavRef (*Call)(int)>
@@ -137,7 +151,7 @@ template <void (*Set)(int)>
 PyObject* SetEntry(PyObject* args, const char* format, const char* function) {
     long value = 0;
     int index = 0;
-    if (!PyArg_ParseTuple(args, format, &value) || !FitsInt(function, "index", value, &index)) return nullptr;
+    if (!PyArg_ParseTuple(args, format, &value) || !FmsIndex(function, value, &index)) return nullptr;
     Set(index);
     return binding::ReturnOne();
 }
@@ -161,7 +175,7 @@ PyObject* GetFMSEntryInfo(PyObject*, PyObject* args) {
     for (PyObject* list : {typeList, idList, refList, altitudeList, latList, lonList})
         if (!binding::CheckResultList(list, "XPLMGetFMSEntryInfo")) return nullptr;
     int index = 0;
-    if (!FitsInt("XPLMGetFMSEntryInfo", "index", indexValue, &index)) return nullptr;
+    if (!FmsIndex("XPLMGetFMSEntryInfo", indexValue, &index)) return nullptr;
 
     XPLMNavType type = xplm_Nav_Unknown;
     TextBuffer id{};
@@ -185,7 +199,7 @@ PyObject* SetFMSEntryInfo(PyObject*, PyObject* args) {
     long indexValue = 0, altitudeValue = 0;
     int ref = 0, index = 0, altitude = 0;
     if (!PyArg_ParseTuple(args, "lil:XPLMSetFMSEntryInfo", &indexValue, &ref, &altitudeValue) ||
-        !FitsInt("XPLMSetFMSEntryInfo", "index", indexValue, &index) ||
+        !FmsIndex("XPLMSetFMSEntryInfo", indexValue, &index) ||
         !FitsInt("XPLMSetFMSEntryInfo", "altitude", altitudeValue, &altitude))
         return nullptr;
     XPLMSetFMSEntryInfo(index, ref, altitude);
@@ -197,7 +211,7 @@ PyObject* SetFMSEntryLatLon(PyObject*, PyObject* args) {
     float lat = 0, lon = 0;
     int index = 0, altitude = 0;
     if (!PyArg_ParseTuple(args, "lffl:XPLMSetFMSEntryLatLon", &indexValue, &lat, &lon, &altitudeValue) ||
-        !FitsInt("XPLMSetFMSEntryLatLon", "index", indexValue, &index) ||
+        !FmsIndex("XPLMSetFMSEntryLatLon", indexValue, &index) ||
         !FitsInt("XPLMSetFMSEntryLatLon", "altitude", altitudeValue, &altitude))
         return nullptr;
     XPLMSetFMSEntryLatLon(index, lat, lon, altitude);
