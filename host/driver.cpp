@@ -18,6 +18,7 @@ HeadlessHost::HeadlessHost(std::filesystem::path root) {
     State().root = std::move(root);
     AddSimulatorDataRefs();
     AddSimulatorMenus();
+    AddSimulatorAircraft();
 }
 
 HeadlessHost::~HeadlessHost() = default;  // the simulator unloads plug-ins only at exit

@@ -16,6 +16,7 @@ constexpr Initialiser kInitialisers[] = {
     InitXPLMMenus,
     InitXPLMProcessing,
     InitXPLMUtilities,
+    InitXPLMPlanes,
 };
 }  // namespace
 
