@@ -43,7 +43,7 @@ std::string Number(double value) {
 
 XPLM_API void XPLMSetUsersAircraft(const char* inAircraftPath) {
     RecordCall("XPLMSetUsersAircraft", inAircraftPath);
-    SetModel(State().aircraft.at(0), inAircraftPath);
+    if (Aircraft* user = AircraftAt(XPLM_USER_AIRCRAFT)) SetModel(*user, inAircraftPath);
 }
 
 XPLM_API void XPLMPlaceUserAtAirport(const char* inAirportCode) {
