@@ -3,6 +3,7 @@
 #include <XPLMDataAccess.h>
 
 #include <cstdint>
+#include <iterator>
 
 namespace korvane {
 namespace {
@@ -35,7 +36,11 @@ void IgnoreChange(void*) {}
 
 void* RefconAt(std::intptr_t index) { return reinterpret_cast<void*>(index); }
 
+static_assert(std::size(kCameraReferences) == kCameraReferenceCount);
+
 }  // namespace
+
+const char* CameraReferenceName(int index) { return kCameraReferences[index].name; }
 
 void ShareCameraReferences() {
     std::intptr_t index = 0;

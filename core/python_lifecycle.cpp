@@ -4,12 +4,14 @@
 #include "core/camera_sharing.h"
 #include "core/core_state.h"
 #include "core/host_call.h"
+#include "core/python_errors.h"
 #include "core/registration_cleanup.h"
 #include "core/reporting.h"
 #include "core/script_calls.h"
 #include "core/script_listing.h"
 #include "core/script_threads.h"
 #include "core/scripts_folder.h"
+#include "modules/services/quindle_vc_utilities.h"
 #include "modules/xplm/initialisers.h"
 #include "platform/platform.h"
 
@@ -111,6 +113,7 @@ void StartPython(int enableScripts) {
     InitialiseSdkModules();
     RunBootstrap(interpreterPath);
     // The remote camera module's initialiser runs here, once output is captured.
+    if (!InitQuindleVCUtilities()) PrintPythonError();
 
     if (!platform::FolderExists(listingPath)) {
         ReportMissingScriptsFolder(listingPath);

@@ -19,6 +19,7 @@ HeadlessHost::HeadlessHost(std::filesystem::path root) {
     AddSimulatorDataRefs();
     AddSimulatorMenus();
     AddSimulatorNavigationDatabase();
+    AddSimulatorAircraft();
 }
 
 HeadlessHost::~HeadlessHost() = default;  // the simulator unloads plug-ins only at exit

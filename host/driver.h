@@ -69,6 +69,17 @@ public:
     // which it flies to while the flight plan's destination entry is empty.
     const std::vector<Navaid>& Navaids() const { return State().navaids; }
     void SetGpsDirectTo(XPLMNavRef ref) { State().directToDestination = ref; }
+    // The aircraft, the user's first. Another plug-in may hold the planes: while it does,
+    // the loaded plug-in's requests wait, and letting go answers each of them once.
+    const std::vector<Aircraft>& AircraftList() const { return State().aircraft; }
+    XPLMPluginID PlanesHolder() const { return State().planesHolder; }
+    const std::vector<PlanesRequest>& PlanesRequests() const { return State().planesRequests; }
+    void HoldPlanesByOtherPlugin(XPLMPluginID plugin) { HoldPlanesForOtherPlugin(plugin); }
+    void ReleasePlanesByOtherPlugin() { ReleasePlanesOfOtherPlugin(); }
+    const std::vector<AircraftDraw>& AircraftDraws() const { return State().aircraftDraws; }
+    // The virtual camera plug-in the scripts' camera commands are meant for (a stand-in).
+    void LoadVirtualCameraPlugin() { LoadVirtualCamera(); }
+    const VirtualCamera& VirtualCameraPlugin() const { return State().virtualCamera; }
 
     // Everything the plug-in sent to XPLMDebugString.
     const std::string& Log() const { return State().log; }

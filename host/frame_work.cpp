@@ -4,6 +4,7 @@ namespace korvane::host {
 
 void RunFrameWork() {
     RunFlightLoops();
+    RunVirtualCamera();
     RunCameraControl();
     RunDrawing();
 }

@@ -6,6 +6,8 @@ void RunFrameWork();
 
 // The pieces of frame work, each served by the SDK file it belongs to.
 void RunFlightLoops();
+// The virtual camera stand-in's own flight loop: it reads the shared values.
+void RunVirtualCamera();
 void RunCameraControl();
 // Every drawing phase's before and after callbacks, then the visible windows back to front.
 void RunDrawing();

@@ -5,6 +5,7 @@
 #include <XPLMDataAccess.h>
 #include <XPLMMenus.h>
 #include <XPLMNavigation.h>
+#include <XPLMPlanes.h>
 #include <XPLMDisplay.h>
 #include <XPLMProcessing.h>
 #include <XPLMUtilities.h>
@@ -168,6 +169,56 @@ struct FmsEntry {
 };
 inline constexpr int kFmsEntryCount = 100;
 
+// The plug-in ID the host gives the plug-in it loads.
+inline constexpr XPLMPluginID kLoadedPluginId = 1;
+// How many aircraft the simulator has, the user's (index 0) included.
+inline constexpr int kAircraftSlots = 20;
+
+// One aircraft: its model and where it is.
+struct Aircraft {
+    std::string fileName;
+    std::string path;
+    double x = 0, y = 0, z = 0;
+    float pitch = 0, roll = 0, heading = 0;
+    bool aiDisabled = false;
+};
+
+// A plug-in's request for the planes, answered when their holder lets them go.
+struct PlanesRequest {
+    XPLMPlanesAvailable_f callback = nullptr;
+    void* refcon = nullptr;
+};
+
+// One XPLMDrawAircraft call as the host received it.
+struct AircraftDraw {
+    int index = 0;
+    float x = 0, y = 0, z = 0, pitch = 0, roll = 0, yaw = 0;
+    int fullDraw = 0;
+    XPLMPlaneDrawState_t state{};
+};
+
+// The remote camera plug-in's view of the fourteen shared values.
+struct VirtualCameraView {
+    int cameraIndex = 0;
+    int cameraTypeIndex = 0;
+    float xOffset = 0, yOffset = 0, zOffset = 0;
+    float headingOffset = 0, pitchOffset = 0, rollOffset = 0;
+    float zoomRatio = 0;
+    int lookAtAircraft = 0;
+};
+
+// A stand-in for the separate virtual camera plug-in: once loaded it reads the shared
+// values every frame and carries out (and clears) the commands written to it.
+struct VirtualCamera {
+    bool loaded = false;
+    int acquires = 0;
+    int releases = 0;
+    int sets = 0;
+    bool holdsCamera = false;
+    VirtualCameraView seen;     // as read in the latest frame
+    VirtualCameraView applied;  // as read when the latest set command arrived
+};
+
 struct HostState {
     std::filesystem::path root;  // the simulator folder
     ListingOrder listingOrder = ListingOrder::Sorted;
@@ -217,6 +268,13 @@ struct HostState {
     int displayedFmsEntry = 0;
     int destinationFmsEntry = 0;
     XPLMNavRef directToDestination = XPLM_NAV_NOT_FOUND;  // the GPS's own when the flight plan is empty
+    std::vector<Aircraft> aircraft;  // kAircraftSlots of them, the user's first
+    int activeAircraft = 1;
+    std::string userAirport;
+    XPLMPluginID planesHolder = XPLM_NO_PLUGIN_ID;
+    std::vector<PlanesRequest> planesRequests;  // the loaded plug-in's, waiting for the planes
+    std::vector<AircraftDraw> aircraftDraws;
+    VirtualCamera virtualCamera;
 };
 
 HostState& State();
@@ -243,6 +301,14 @@ bool LoadNavigationDatabase(const std::filesystem::path& file, std::string* erro
 // error when it cannot be found.
 void AddSimulatorNavigationDatabase();
 const Navaid* FindNavaid(XPLMNavRef ref);
+// The aircraft of a fresh host: the user's and nineteen others, spread around the airport.
+void AddSimulatorAircraft();
+// Another plug-in takes the planes; when it lets them go, every waiting request of the
+// loaded plug-in is answered once.
+void HoldPlanesForOtherPlugin(XPLMPluginID plugin);
+void ReleasePlanesOfOtherPlugin();
+// Loads the virtual camera stand-in: it shares the fourteen values and reports ready.
+void LoadVirtualCamera();
 // The menu bar of a fresh host: the empty plug-ins menu.
 void AddSimulatorMenus();
 // The menu with that ID; null for an ID the host never gave out or has destroyed.

@@ -198,7 +198,23 @@ std::string OpenReport(const HeadlessHost& host) {
         report << "hot key " << korvane::host::PointerText(hotKey.id) << ": virtual key "
                << static_cast<int>(static_cast<unsigned char>(hotKey.virtualKey)) << ", flags " << hotKey.flags
                << ", \"" << hotKey.description << "\"\n";
+    if (host.PlanesHolder() == korvane::host::kLoadedPluginId) report << "the other aircraft (acquired planes)\n";
     if (report.str().empty()) report << "(none)\n";
+    return report.str();
+}
+
+// What the virtual camera plug-in received from scripts; empty when nothing.
+std::string VirtualCameraReport(const HeadlessHost& host) {
+    const korvane::host::VirtualCamera& camera = host.VirtualCameraPlugin();
+    if (camera.acquires + camera.sets + camera.releases == 0) return {};
+    const korvane::host::VirtualCameraView& view = camera.applied;
+    std::ostringstream report;
+    report << "commands: " << camera.acquires << " acquire, " << camera.sets << " set, " << camera.releases
+           << " release; " << (camera.holdsCamera ? "holds" : "does not hold") << " the camera\n"
+           << "last set: camera " << view.cameraIndex << ", type " << view.cameraTypeIndex << ", offsets "
+           << view.xOffset << " " << view.yOffset << " " << view.zOffset << ", heading " << view.headingOffset
+           << ", pitch " << view.pitchOffset << ", roll " << view.rollOffset << ", zoom " << view.zoomRatio
+           << ", looking at aircraft " << view.lookAtAircraft << "\n";
     return report.str();
 }
 
@@ -223,6 +239,8 @@ int main(int argc, char** argv) {
     ConsoleCapture console;
     HeadlessHost host(root);
     host.SetScreenSize(options.screenWidth, options.screenHeight);
+    // Scripts' camera commands go to it, as to the camera plug-in in the simulator.
+    host.LoadVirtualCameraPlugin();
     std::cout << "Simulator folder: " << root.string() << "\n";
     if (!host.Load(options.plugin)) {
         std::cerr << host.Log();
@@ -252,5 +270,6 @@ int main(int argc, char** argv) {
     if (!host.Windows().empty() || !host.HotKeys().empty())
         open += "Still in the simulator after XPluginStop:\n" + OpenReport(host);
     PrintSection("Windows and hot keys open at the end of the run", open);
+    if (std::string camera = VirtualCameraReport(host); !camera.empty()) PrintSection("Virtual camera plug-in", camera);
     return started == 1 && enabled == 1 ? 0 : 1;
 }

@@ -17,5 +17,6 @@ PyObject* InitXPLMNavigation();
 PyObject* InitXPLMDisplay();
 PyObject* InitXPLMProcessing();
 PyObject* InitXPLMUtilities();
+PyObject* InitXPLMPlanes();
 
 }  // namespace korvane

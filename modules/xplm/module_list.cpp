@@ -17,6 +17,7 @@ constexpr Initialiser kInitialisers[] = {
     InitXPLMNavigation,
     InitXPLMProcessing,
     InitXPLMUtilities,
+    InitXPLMPlanes,
 };
 }  // namespace
 
