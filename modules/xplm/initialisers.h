@@ -16,5 +16,6 @@ PyObject* InitXPLMMenus();
 PyObject* InitXPLMDisplay();
 PyObject* InitXPLMProcessing();
 PyObject* InitXPLMUtilities();
+PyObject* InitXPLMPlugin();
 
 }  // namespace korvane

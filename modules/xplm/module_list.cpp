@@ -1,6 +1,7 @@
 #include "modules/xplm/initialisers.h"
 
 #include "core/python_errors.h"
+#include "modules/services/script_messaging.h"
 
 namespace korvane {
 
@@ -16,6 +17,8 @@ constexpr Initialiser kInitialisers[] = {
     InitXPLMMenus,
     InitXPLMProcessing,
     InitXPLMUtilities,
+    InitXPLMPlugin,
+    InitZeduvoRoriroDedodevod,
 };
 }  // namespace
 
