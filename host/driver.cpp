@@ -18,6 +18,7 @@ HeadlessHost::HeadlessHost(std::filesystem::path root) {
     State().root = std::move(root);
     AddSimulatorDataRefs();
     AddSimulatorMenus();
+    AddSimulatorPlugins();
 }
 
 HeadlessHost::~HeadlessHost() = default;  // the simulator unloads plug-ins only at exit
@@ -42,6 +43,19 @@ bool HeadlessHost::Load(const std::filesystem::path& plugin) {
         State().log += "Plug-in lacks one of the five entry points\n";
         return false;
     }
+    pluginPath_ = plugin;
+    HostState& state = State();
+    state.loadedEntries = {enable_, disable_, receiveMessage_};
+    if (!FindPlugin(state.loadedPluginId)) {
+        // Loaded after the others; a reload keeps its place and ID.
+        PluginRecord record;
+        record.id = state.plugins.empty() ? 1 : state.plugins.back().id + 1;
+        state.plugins.push_back(record);
+        state.loadedPluginId = record.id;
+    }
+    PluginRecord& record = *FindPlugin(state.loadedPluginId);
+    record.path = plugin.string();
+    record.enabled = false;
     return true;
 }
 
@@ -50,11 +64,27 @@ int HeadlessHost::Start() {
     std::array<char, 256> name{}, signature{}, description{};
     int result = start_(name.data(), signature.data(), description.data());
     identity_ = {name.data(), signature.data(), description.data()};
+    if (PluginRecord* record = FindPlugin(State().loadedPluginId)) {
+        record->name = identity_.name;
+        record->signature = identity_.signature;
+        record->description = identity_.description;
+    }
     return result;
 }
 
-int HeadlessHost::Enable() { return enable_(); }
-void HeadlessHost::Disable() { disable_(); }
+int HeadlessHost::Enable() {
+    // Marked first: the plug-in may ask about itself while it enables.
+    PluginRecord* record = FindPlugin(State().loadedPluginId);
+    if (record) record->enabled = true;
+    int result = enable_();
+    if ((record = FindPlugin(State().loadedPluginId))) record->enabled = result != 0;
+    return result;
+}
+
+void HeadlessHost::Disable() {
+    if (PluginRecord* record = FindPlugin(State().loadedPluginId)) record->enabled = false;
+    disable_();
+}
 void HeadlessHost::Stop() { stop_(); }
 void HeadlessHost::SendMessage(int sender, int message, void* parameter) { receiveMessage_(sender, message, parameter); }
 
@@ -63,6 +93,33 @@ void HeadlessHost::RunFrame() {
     state.elapsedTime += frameSeconds_;
     ++state.cycle;
     RunFrameWork();
+    if (state.reloadRequested) ReloadPlugin();
+}
+
+void HeadlessHost::ReloadPlugin() {
+    State().reloadRequested = false;
+    if (!library_) return;  // nothing loaded to reload
+    const PluginRecord* record = FindPlugin(State().loadedPluginId);
+    if (record && record->enabled) Disable();
+    Stop();
+    State().loadedEntries = {};
+    ::dlclose(library_);
+    library_ = nullptr;
+    ++reloads_;
+    if (!Load(pluginPath_)) return;
+    if (Start() == 1) Enable();
+}
+
+void HeadlessHost::ReadMessageParameters(XPLMPluginID plugin, ParameterView view, std::size_t bytes) {
+    if (PluginRecord* record = FindPlugin(plugin)) {
+        record->view = view;
+        record->viewBytes = bytes;
+    }
+}
+
+std::vector<ReceivedMessage> HeadlessHost::MessagesTo(XPLMPluginID plugin) const {
+    const PluginRecord* record = FindPlugin(plugin);
+    return record ? record->received : std::vector<ReceivedMessage>{};
 }
 
 void HeadlessHost::RunSeconds(double seconds) {

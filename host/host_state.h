@@ -5,6 +5,7 @@
 #include <XPLMDataAccess.h>
 #include <XPLMMenus.h>
 #include <XPLMDisplay.h>
+#include <XPLMPlugin.h>
 #include <XPLMProcessing.h>
 #include <XPLMUtilities.h>
 
@@ -145,6 +146,39 @@ struct HotKey {
     void* refcon = nullptr;
 };
 
+// How a plug-in of the table reads the parameter of a message it receives: the
+// pointer value only, the zero-terminated text it points to, or a number of bytes.
+enum class ParameterView { Pointer, Text, Bytes };
+
+struct ReceivedMessage {
+    XPLMPluginID sender = XPLM_NO_PLUGIN_ID;
+    int message = 0;
+    std::uintptr_t parameter = 0;
+    std::string data;  // what the parameter pointed to, read as the plug-in's view asks
+};
+
+// A plug-in the simulator has loaded. The loaded plug-in (Korvane) is reached through
+// its entry points; the others only record the messages sent to them.
+struct PluginRecord {
+    XPLMPluginID id = XPLM_NO_PLUGIN_ID;
+    std::string name;
+    std::string path;
+    std::string signature;
+    std::string description;
+    bool enabled = true;
+    ParameterView view = ParameterView::Pointer;
+    std::size_t viewBytes = 0;  // for ParameterView::Bytes
+    std::vector<ReceivedMessage> received;
+};
+
+// The loaded plug-in's entry points, for the SDK calls that reach it; null while it is
+// not loaded.
+struct LoadedPluginEntries {
+    int (*enable)() = nullptr;
+    void (*disable)() = nullptr;
+    void (*receiveMessage)(XPLMPluginID, int, void*) = nullptr;
+};
+
 struct HostState {
     std::filesystem::path root;  // the simulator folder
     ListingOrder listingOrder = ListingOrder::Sorted;
@@ -189,6 +223,12 @@ struct HostState {
     std::vector<KeySnifferRegistration> keySniffers;
     std::vector<HotKey> hotKeys;
     std::uintptr_t lastHotKeySerial = 0;
+    // The plug-in table in load order; the loaded plug-in is known by loadedPluginId.
+    std::vector<PluginRecord> plugins;
+    XPLMPluginID loadedPluginId = XPLM_NO_PLUGIN_ID;
+    LoadedPluginEntries loadedEntries;
+    // Asked for by XPLMReloadPlugins; done once the frame's callbacks have returned.
+    bool reloadRequested = false;
 };
 
 HostState& State();
@@ -209,6 +249,10 @@ HotKey* FindHotKey(XPLMHotKeyID id);
 void AddSimulatorDataRefs();
 // The menu bar of a fresh host: the empty plug-ins menu.
 void AddSimulatorMenus();
+// The other plug-ins of a fresh simulator.
+void AddSimulatorPlugins();
+// The table's plug-in with that ID; null for an unknown ID.
+PluginRecord* FindPlugin(XPLMPluginID id);
 // The menu with that ID; null for an ID the host never gave out or has destroyed.
 Menu* FindMenu(XPLMMenuID id);
 
