@@ -103,6 +103,12 @@ void HeadlessHost::ReloadPlugin() {
     if (record && record->enabled) Disable();
     Stop();
     State().loadedEntries = {};
+    // The simulator forgets whatever an unloaded plug-in left registered: nothing may
+    // call into code that is gone.
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<const void*>(start_), &info))
+        if (int left = DropRegistrationsInto(info.dli_fbase); left > 0)
+            State().log += "Korvane left " + std::to_string(left) + " callback(s) registered at unload; removed\n";
     ::dlclose(library_);
     library_ = nullptr;
     ++reloads_;

@@ -249,6 +249,9 @@ HotKey* FindHotKey(XPLMHotKeyID id);
 void AddSimulatorDataRefs();
 // The menu bar of a fresh host: the empty plug-ins menu.
 void AddSimulatorMenus();
+// Removes every registration whose function lies in the library at `libraryBase`, as
+// the simulator does when it unloads a plug-in; returns how many there were.
+int DropRegistrationsInto(const void* libraryBase);
 // The other plug-ins of a fresh simulator.
 void AddSimulatorPlugins();
 // The table's plug-in with that ID; null for an unknown ID.

@@ -4,7 +4,11 @@
 
 #include <XPLMPlugin.h>
 
+#include <dlfcn.h>
+
+#include <algorithm>
 #include <cstring>
+#include <vector>
 #include <string>
 
 namespace korvane::host {
@@ -140,3 +144,55 @@ XPLM_API void XPLMSendMessageToPlugin(XPLMPluginID inPlugin, int inMessage, void
     for (XPLMPluginID id : ids)
         if (PluginRecord* plugin = FindPlugin(id)) Deliver(*plugin, sender, inMessage, inParam);
 }
+
+namespace korvane::host {
+
+namespace {
+template <typename Function>
+bool LiesIn(Function function, const void* libraryBase) {
+    Dl_info info{};
+    return function && ::dladdr(reinterpret_cast<const void*>(function), &info) && info.dli_fbase == libraryBase;
+}
+
+template <typename Items, typename Test>
+int EraseWhere(Items& items, Test test) {
+    auto before = items.size();
+    std::erase_if(items, test);
+    return static_cast<int>(before - items.size());
+}
+}  // namespace
+
+int DropRegistrationsInto(const void* libraryBase) {
+    HostState& state = State();
+    auto in = [&](auto function) { return LiesIn(function, libraryBase); };
+    int dropped = EraseWhere(state.flightLoops, [&](const FlightLoop& loop) { return in(loop.callback); });
+    dropped += EraseWhere(state.drawCallbacks, [&](const DrawRegistration& draw) { return in(draw.callback); });
+    dropped += EraseWhere(state.keySniffers, [&](const KeySnifferRegistration& sniffer) { return in(sniffer.callback); });
+    dropped += EraseWhere(state.hotKeys, [&](const HotKey& key) { return in(key.callback); });
+    dropped += EraseWhere(state.windows, [&](const HostWindow& window) {
+        return in(window.draw) || in(window.key) || in(window.mouse);
+    });
+    if (in(state.camera.callback)) {
+        state.camera = {};
+        ++dropped;
+    }
+    for (auto& [id, menu] : state.menus)
+        if (in(menu.handler)) {
+            menu.handler = nullptr;
+            ++dropped;
+        }
+    for (const auto& record : state.dataRefs) {
+        dropped += EraseWhere(record->sharers, [&](const Sharer& sharer) { return in(sharer.notify); });
+        const Accessors& a = record->accessors;
+        if (record->published && (in(a.getInt) || in(a.getFloat) || in(a.getDouble) || in(a.getInts) ||
+                                  in(a.getFloats) || in(a.getBytes) || in(a.setInt) || in(a.setFloat) ||
+                                  in(a.setDouble) || in(a.setInts) || in(a.setFloats) || in(a.setBytes))) {
+            record->published = false;
+            record->accessors = {};
+            ++dropped;
+        }
+    }
+    return dropped;
+}
+
+}  // namespace korvane::host

@@ -189,7 +189,9 @@ TEST(PluginModule, ReloadFromAFlightLoopRestartsThePluginAfterTheFrame) {
     sim.Host().RunFrame();  // the loop asks, returns, and the frame ends with the reload
     EXPECT_EQ(sim.Host().Reloads(), 1);
     EXPECT_EQ(sim.Eval("__import__('KV_Reloader').frames"), "0");
-    EXPECT_EQ(host::LiveFlightLoops().size(), 1u);  // the old interpreter's loop is gone
+    // The old interpreter's loop is gone, removed by Korvane itself before the unload.
+    EXPECT_EQ(host::LiveFlightLoops().size(), 1u);
+    EXPECT_EQ(sim.Host().Log().find("at unload"), std::string::npos) << sim.Host().Log();
     sim.Host().RunSeconds(0.5);
     EXPECT_EQ(sim.Eval("__import__('KV_Reloader').frames"), "10");
     EXPECT_EQ(sim.Host().Reloads(), 1);
