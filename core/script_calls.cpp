@@ -109,4 +109,9 @@ int CallScriptReceiveMessage(PyObject* script, int sender, long message, long pa
                               [&] { return Py_BuildValue("(ill)", sender, message, parameter); });
 }
 
+int CallScriptReceiveMessage(PyObject* script, PyObject* sender, long message, long parameter) {
+    return CallIgnoringResult(script, "XPluginReceiveMessage",
+                              [&] { return Py_BuildValue("(Oll)", sender, message, parameter); });
+}
+
 }  // namespace korvane

@@ -17,5 +17,7 @@ int CallScriptStop(PyObject* script);
 int CallScriptEnable(PyObject* script);
 int CallScriptDisable(PyObject* script);
 int CallScriptReceiveMessage(PyObject* script, int sender, long message, long parameter);
+// A message from another script: the sender is named by the Python value `sender`.
+int CallScriptReceiveMessage(PyObject* script, PyObject* sender, long message, long parameter);
 
 }  // namespace korvane

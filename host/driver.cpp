@@ -20,6 +20,7 @@ HeadlessHost::HeadlessHost(std::filesystem::path root) {
     AddSimulatorMenus();
     AddSimulatorNavigationDatabase();
     AddSimulatorAircraft();
+    AddSimulatorPlugins();
 }
 
 HeadlessHost::~HeadlessHost() = default;  // the simulator unloads plug-ins only at exit
@@ -44,6 +45,12 @@ bool HeadlessHost::Load(const std::filesystem::path& plugin) {
         State().log += "Plug-in lacks one of the five entry points\n";
         return false;
     }
+    pluginPath_ = plugin;
+    HostState& state = State();
+    state.loadedEntries = {enable_, disable_, receiveMessage_};
+    PluginRecord& record = *FindPlugin(state.loadedPluginId);
+    record.path = plugin.string();
+    record.enabled = false;
     return true;
 }
 
@@ -52,11 +59,27 @@ int HeadlessHost::Start() {
     std::array<char, 256> name{}, signature{}, description{};
     int result = start_(name.data(), signature.data(), description.data());
     identity_ = {name.data(), signature.data(), description.data()};
+    if (PluginRecord* record = FindPlugin(State().loadedPluginId)) {
+        record->name = identity_.name;
+        record->signature = identity_.signature;
+        record->description = identity_.description;
+    }
     return result;
 }
 
-int HeadlessHost::Enable() { return enable_(); }
-void HeadlessHost::Disable() { disable_(); }
+int HeadlessHost::Enable() {
+    // Marked first: the plug-in may ask about itself while it enables.
+    PluginRecord* record = FindPlugin(State().loadedPluginId);
+    if (record) record->enabled = true;
+    int result = enable_();
+    if ((record = FindPlugin(State().loadedPluginId))) record->enabled = result != 0;
+    return result;
+}
+
+void HeadlessHost::Disable() {
+    if (PluginRecord* record = FindPlugin(State().loadedPluginId)) record->enabled = false;
+    disable_();
+}
 void HeadlessHost::Stop() { stop_(); }
 void HeadlessHost::SendMessage(int sender, int message, void* parameter) { receiveMessage_(sender, message, parameter); }
 
@@ -65,6 +88,39 @@ void HeadlessHost::RunFrame() {
     state.elapsedTime += frameSeconds_;
     ++state.cycle;
     RunFrameWork();
+    if (state.reloadRequested) ReloadPlugin();
+}
+
+void HeadlessHost::ReloadPlugin() {
+    State().reloadRequested = false;
+    if (!library_) return;  // nothing loaded to reload
+    const PluginRecord* record = FindPlugin(State().loadedPluginId);
+    if (record && record->enabled) Disable();
+    Stop();
+    State().loadedEntries = {};
+    // The simulator forgets whatever an unloaded plug-in left registered: nothing may
+    // call into code that is gone.
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<const void*>(start_), &info))
+        if (int left = DropRegistrationsInto(info.dli_fbase); left > 0)
+            State().log += "Korvane left " + std::to_string(left) + " callback(s) registered at unload; removed\n";
+    ::dlclose(library_);
+    library_ = nullptr;
+    ++reloads_;
+    if (!Load(pluginPath_)) return;
+    if (Start() == 1) Enable();
+}
+
+void HeadlessHost::ReadMessageParameters(XPLMPluginID plugin, ParameterView view, std::size_t bytes) {
+    if (PluginRecord* record = FindPlugin(plugin)) {
+        record->view = view;
+        record->viewBytes = bytes;
+    }
+}
+
+std::vector<ReceivedMessage> HeadlessHost::MessagesTo(XPLMPluginID plugin) const {
+    const PluginRecord* record = FindPlugin(plugin);
+    return record ? record->received : std::vector<ReceivedMessage>{};
 }
 
 void HeadlessHost::RunSeconds(double seconds) {

@@ -38,6 +38,17 @@ public:
     void SendMessage(int sender, int message, void* parameter);
     const PluginIdentity& Identity() const { return identity_; }
 
+    // The simulator's plug-in table: the loaded plug-in and the others, which record
+    // the messages sent to them. `view` says how a plug-in reads a message's parameter.
+    const std::vector<PluginRecord>& Plugins() const { return State().plugins; }
+    XPLMPluginID LoadedPluginId() const { return State().loadedPluginId; }
+    void ReadMessageParameters(XPLMPluginID plugin, ParameterView view, std::size_t bytes = 0);
+    // What the table's plug-in got; empty for an unknown ID.
+    std::vector<ReceivedMessage> MessagesTo(XPLMPluginID plugin) const;
+    // XPLMReloadPlugins takes effect at the end of the frame it was asked in: the
+    // plug-in is disabled, stopped, unloaded, loaded, started and enabled again.
+    int Reloads() const { return reloads_; }
+
     // Advances simulated time by one frame and runs what is due in it.
     void RunFrame();
     void RunSeconds(double seconds);
@@ -89,7 +100,11 @@ public:
     void ClearCalls();
 
 private:
+    void ReloadPlugin();
+
     void* library_ = nullptr;
+    std::filesystem::path pluginPath_;
+    int reloads_ = 0;
     PluginIdentity identity_;
     double frameSeconds_ = 1.0 / 20.0;
     int (*start_)(char*, char*, char*) = nullptr;

@@ -7,6 +7,7 @@
 #include <XPLMNavigation.h>
 #include <XPLMPlanes.h>
 #include <XPLMDisplay.h>
+#include <XPLMPlugin.h>
 #include <XPLMProcessing.h>
 #include <XPLMUtilities.h>
 
@@ -169,8 +170,6 @@ struct FmsEntry {
 };
 inline constexpr int kFmsEntryCount = 100;
 
-// The plug-in ID the host gives the plug-in it loads.
-inline constexpr XPLMPluginID kLoadedPluginId = 1;
 // How many aircraft the simulator has, the user's (index 0) included.
 inline constexpr int kAircraftSlots = 20;
 
@@ -217,6 +216,39 @@ struct VirtualCamera {
     bool holdsCamera = false;
     VirtualCameraView seen;     // as read in the latest frame
     VirtualCameraView applied;  // as read when the latest set command arrived
+};
+
+// How a plug-in of the table reads the parameter of a message it receives: the
+// pointer value only, the zero-terminated text it points to, or a number of bytes.
+enum class ParameterView { Pointer, Text, Bytes };
+
+struct ReceivedMessage {
+    XPLMPluginID sender = XPLM_NO_PLUGIN_ID;
+    int message = 0;
+    std::uintptr_t parameter = 0;
+    std::string data;  // what the parameter pointed to, read as the plug-in's view asks
+};
+
+// A plug-in the simulator has loaded. The loaded plug-in (Korvane) is reached through
+// its entry points; the others only record the messages sent to them.
+struct PluginRecord {
+    XPLMPluginID id = XPLM_NO_PLUGIN_ID;
+    std::string name;
+    std::string path;
+    std::string signature;
+    std::string description;
+    bool enabled = true;
+    ParameterView view = ParameterView::Pointer;
+    std::size_t viewBytes = 0;  // for ParameterView::Bytes
+    std::vector<ReceivedMessage> received;
+};
+
+// The loaded plug-in's entry points, for the SDK calls that reach it; null while it is
+// not loaded.
+struct LoadedPluginEntries {
+    int (*enable)() = nullptr;
+    void (*disable)() = nullptr;
+    void (*receiveMessage)(XPLMPluginID, int, void*) = nullptr;
 };
 
 struct HostState {
@@ -275,6 +307,12 @@ struct HostState {
     std::vector<PlanesRequest> planesRequests;  // the loaded plug-in's, waiting for the planes
     std::vector<AircraftDraw> aircraftDraws;
     VirtualCamera virtualCamera;
+    // The plug-in table in load order; the loaded plug-in is known by loadedPluginId.
+    std::vector<PluginRecord> plugins;
+    XPLMPluginID loadedPluginId = XPLM_NO_PLUGIN_ID;
+    LoadedPluginEntries loadedEntries;
+    // Asked for by XPLMReloadPlugins; done once the frame's callbacks have returned.
+    bool reloadRequested = false;
 };
 
 HostState& State();
@@ -311,6 +349,13 @@ void ReleasePlanesOfOtherPlugin();
 void LoadVirtualCamera();
 // The menu bar of a fresh host: the empty plug-ins menu.
 void AddSimulatorMenus();
+// Removes every registration whose function lies in the library at `libraryBase`, as
+// the simulator does when it unloads a plug-in; returns how many there were.
+int DropRegistrationsInto(const void* libraryBase);
+// The other plug-ins of a fresh simulator.
+void AddSimulatorPlugins();
+// The table's plug-in with that ID; null for an unknown ID.
+PluginRecord* FindPlugin(XPLMPluginID id);
 // The menu with that ID; null for an ID the host never gave out or has destroyed.
 Menu* FindMenu(XPLMMenuID id);
 

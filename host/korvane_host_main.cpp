@@ -198,7 +198,7 @@ std::string OpenReport(const HeadlessHost& host) {
         report << "hot key " << korvane::host::PointerText(hotKey.id) << ": virtual key "
                << static_cast<int>(static_cast<unsigned char>(hotKey.virtualKey)) << ", flags " << hotKey.flags
                << ", \"" << hotKey.description << "\"\n";
-    if (host.PlanesHolder() == korvane::host::kLoadedPluginId) report << "the other aircraft (acquired planes)\n";
+    if (host.PlanesHolder() == korvane::host::State().loadedPluginId) report << "the other aircraft (acquired planes)\n";
     if (report.str().empty()) report << "(none)\n";
     return report.str();
 }

@@ -74,7 +74,7 @@ XPLM_API int XPLMAcquirePlanes(char** inAircraft, XPLMPlanesAvailable_f inCallba
     for (std::size_t i = 0; i < models.size(); ++i) detail += (i ? "," : "") + models[i];
     RecordCall("XPLMAcquirePlanes", detail + "] refcon=" + PointerText(inRefcon));
     HostState& state = State();
-    if (state.planesHolder != XPLM_NO_PLUGIN_ID && state.planesHolder != kLoadedPluginId) {
+    if (state.planesHolder != XPLM_NO_PLUGIN_ID && state.planesHolder != state.loadedPluginId) {
         // Answered once, when the holder lets go.
         PlanesRequest request{inCallback, inRefcon};
         bool waiting = std::any_of(state.planesRequests.begin(), state.planesRequests.end(),
@@ -82,7 +82,7 @@ XPLM_API int XPLMAcquirePlanes(char** inAircraft, XPLMPlanesAvailable_f inCallba
         if (!waiting && inCallback) state.planesRequests.push_back(request);
         return 0;
     }
-    state.planesHolder = kLoadedPluginId;
+    state.planesHolder = state.loadedPluginId;
     for (std::size_t i = 0; i < models.size() && i + 1 < state.aircraft.size(); ++i)
         SetModel(state.aircraft[i + 1], models[i]);
     return 1;
@@ -92,21 +92,21 @@ XPLM_API int XPLMAcquirePlanes(char** inAircraft, XPLMPlanesAvailable_f inCallba
 XPLM_API void XPLMReleasePlanes(void) {
     RecordCall("XPLMReleasePlanes");
     HostState& state = State();
-    if (state.planesHolder == kLoadedPluginId) state.planesHolder = XPLM_NO_PLUGIN_ID;
+    if (state.planesHolder == state.loadedPluginId) state.planesHolder = XPLM_NO_PLUGIN_ID;
     state.planesRequests.clear();
 }
 
 XPLM_API void XPLMSetActiveAircraftCount(int inCount) {
     RecordCall("XPLMSetActiveAircraftCount", std::to_string(inCount));
     HostState& state = State();
-    if (state.planesHolder != kLoadedPluginId) return;
+    if (state.planesHolder != state.loadedPluginId) return;
     state.activeAircraft = std::clamp(inCount, 1, static_cast<int>(state.aircraft.size()));
 }
 
 XPLM_API void XPLMSetAircraftModel(int inIndex, const char* inAircraftPath) {
     RecordCall("XPLMSetAircraftModel", std::to_string(inIndex) + " " + inAircraftPath);
     // The user's aircraft changes through XPLMSetUsersAircraft only.
-    if (State().planesHolder != kLoadedPluginId || inIndex == XPLM_USER_AIRCRAFT) return;
+    if (State().planesHolder != State().loadedPluginId || inIndex == XPLM_USER_AIRCRAFT) return;
     if (Aircraft* aircraft = AircraftAt(inIndex)) SetModel(*aircraft, inAircraftPath);
 }
 
@@ -156,7 +156,7 @@ void HoldPlanesForOtherPlugin(XPLMPluginID plugin) { State().planesHolder = plug
 
 void ReleasePlanesOfOtherPlugin() {
     HostState& state = State();
-    if (state.planesHolder == XPLM_NO_PLUGIN_ID || state.planesHolder == kLoadedPluginId) return;
+    if (state.planesHolder == XPLM_NO_PLUGIN_ID || state.planesHolder == state.loadedPluginId) return;
     state.planesHolder = XPLM_NO_PLUGIN_ID;
     // A callback may ask for the planes again (and get them) or release, so the list is taken first.
     std::vector<PlanesRequest> requests;

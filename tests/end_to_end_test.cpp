@@ -205,6 +205,8 @@ const std::map<std::string, ExampleExpectation>& ExampleExpectations() {
         {"KV_HotKey",
          {{"Hot key: virtual key 119, flags 8, 'Korvane example: say hello'", "Hot key: hello (press 2, refcon 42)",
            "Hot key: pressed 2 times"}}},
+        {"KV_Ping",
+         {{"Ping: sending 1001 with 7 to Pong", "Pong: 1001 with 7 from Ping; answering", "Ping: answer 1002 with 42"}}},
         {"KV_ErrorReport",
          {{}, {"Error Report: about to fail on purpose in XPluginEnable", "KeyError: 'altitude'"}, 1}},
         {"KV_NavAids",

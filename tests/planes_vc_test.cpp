@@ -100,12 +100,12 @@ TEST_F(PlanesTest, RefusedPlanesReachTheCallableOnceWhenTheirHolderLetsGo) {
     // Now free, they are granted, and the models load in list order after the user's.
     EXPECT_EQ(sim.Eval("PL.XPLMAcquirePlanes(A.me, ['x/one.acf', 'x/two.acf', ''], A.me.Available, 5)"), "1");
     EXPECT_EQ(sim.Eval("(PL.XPLMCountAircraft(), PL.XPLMGetNthAircraftModel(2))"),
-              "((20, 1, 1), ('two.acf', 'x/two.acf'))");
+              "((20, 1, " + std::to_string(sim.Host().LoadedPluginId()) + "), ('two.acf', 'x/two.acf'))");
     EXPECT_EQ(PlanesEntries(), 2) << "an equal callable adds no entry";
     // The planes stay until the last script lets them go.
     sim.Exec("PL.XPLMReleasePlanes(A.me)");
     EXPECT_EQ(sim.Host().CountCalls("XPLMReleasePlanes"), 0);
-    EXPECT_EQ(sim.Host().PlanesHolder(), host::kLoadedPluginId);
+    EXPECT_EQ(sim.Host().PlanesHolder(), sim.Host().LoadedPluginId());
     sim.Exec("PL.XPLMReleasePlanes(B.me)");
     EXPECT_EQ(sim.Host().CountCalls("XPLMReleasePlanes"), 1);
     EXPECT_EQ(sim.Host().PlanesHolder(), XPLM_NO_PLUGIN_ID);
@@ -161,7 +161,7 @@ TEST_F(PlanesTest, AStopGivesBackThePlanesAScriptKept) {
     Start();
     sim.Exec("A = sys.modules['KV_A']\n"
              "PL.XPLMAcquirePlanes(A.me, [''], A.me.Available, 1)");
-    EXPECT_EQ(sim.Host().PlanesHolder(), host::kLoadedPluginId);
+    EXPECT_EQ(sim.Host().PlanesHolder(), sim.Host().LoadedPluginId());
     StopPython(0);
     EXPECT_EQ(sim.Host().PlanesHolder(), XPLM_NO_PLUGIN_ID);
     EXPECT_EQ(CountOccurrences(sim.LogFile(), "'KV_A' left 1 host registration(s) behind at stop; Korvane removed them\n"),

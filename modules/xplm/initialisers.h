@@ -18,5 +18,6 @@ PyObject* InitXPLMDisplay();
 PyObject* InitXPLMProcessing();
 PyObject* InitXPLMUtilities();
 PyObject* InitXPLMPlanes();
+PyObject* InitXPLMPlugin();
 
 }  // namespace korvane

@@ -1,6 +1,7 @@
 #include "modules/xplm/initialisers.h"
 
 #include "core/python_errors.h"
+#include "modules/services/script_messaging.h"
 
 namespace korvane {
 
@@ -18,6 +19,8 @@ constexpr Initialiser kInitialisers[] = {
     InitXPLMProcessing,
     InitXPLMUtilities,
     InitXPLMPlanes,
+    InitXPLMPlugin,
+    InitZeduvoRoriroDedodevod,
 };
 }  // namespace
 

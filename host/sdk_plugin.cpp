@@ -1,0 +1,202 @@
+// XPLMPlugin in the headless host: the plug-in table, enabling, messages and reloads.
+// The only code that calls these is the loaded plug-in, so "my ID" is its ID.
+#include "host/host_state.h"
+
+#include <XPLMPlugin.h>
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+#include <string>
+
+namespace korvane::host {
+
+void AddSimulatorPlugins() {
+    const std::string plugins = (State().root / "Resources" / "plugins").string();
+    State().plugins = {
+        {1, "Virtual Camera", plugins + "/VirtualCamera/lin.xpl", "quindle.projects.virtualcamera",
+         "Camera views driven through shared data", true, ParameterView::Pointer, 0, {}},
+        {2, "Flight Recorder", plugins + "/FlightRecorder/lin.xpl", "example.flightrecorder",
+         "Records and replays flights", true, ParameterView::Pointer, 0, {}},
+        // The plug-in the host loads, after the others; its path and identity come with
+        // the load, and a reload keeps its place and ID.
+        {3, "", "", "", "", false, ParameterView::Pointer, 0, {}},
+    };
+    State().loadedPluginId = 3;
+}
+
+PluginRecord* FindPlugin(XPLMPluginID id) {
+    for (PluginRecord& plugin : State().plugins)
+        if (plugin.id == id) return &plugin;
+    return nullptr;
+}
+
+namespace {
+
+bool IsLoadedPlugin(const PluginRecord& plugin) { return plugin.id == State().loadedPluginId; }
+
+// The SDK's info buffers hold 256 bytes.
+void CopyInfo(char* out, const std::string& text) {
+    if (!out) return;
+    std::size_t length = std::min<std::size_t>(text.size(), 255);
+    std::memcpy(out, text.data(), length);
+    out[length] = '\0';
+}
+
+void Deliver(PluginRecord& plugin, XPLMPluginID sender, int message, void* param) {
+    if (!plugin.enabled) return;  // disabled plug-ins get no messages
+    if (IsLoadedPlugin(plugin)) {
+        if (State().loadedEntries.receiveMessage) State().loadedEntries.receiveMessage(sender, message, param);
+        return;
+    }
+    ReceivedMessage received{sender, message, reinterpret_cast<std::uintptr_t>(param), {}};
+    if (param && plugin.view == ParameterView::Text) received.data = static_cast<const char*>(param);
+    if (param && plugin.view == ParameterView::Bytes) received.data.assign(static_cast<const char*>(param), plugin.viewBytes);
+    plugin.received.push_back(std::move(received));
+}
+
+}  // namespace
+
+}  // namespace korvane::host
+
+using namespace korvane::host;
+
+XPLM_API XPLMPluginID XPLMGetMyID() { return State().loadedPluginId; }
+
+XPLM_API int XPLMCountPlugins() { return static_cast<int>(State().plugins.size()); }
+
+XPLM_API XPLMPluginID XPLMGetNthPlugin(int inIndex) {
+    if (inIndex < 0 || inIndex >= XPLMCountPlugins()) return XPLM_NO_PLUGIN_ID;
+    return State().plugins[static_cast<std::size_t>(inIndex)].id;
+}
+
+XPLM_API XPLMPluginID XPLMFindPluginByPath(const char* inPath) {
+    if (!inPath) return XPLM_NO_PLUGIN_ID;
+    for (const PluginRecord& plugin : State().plugins)
+        if (plugin.path == inPath) return plugin.id;
+    return XPLM_NO_PLUGIN_ID;
+}
+
+XPLM_API XPLMPluginID XPLMFindPluginBySignature(const char* inSignature) {
+    if (!inSignature) return XPLM_NO_PLUGIN_ID;
+    for (const PluginRecord& plugin : State().plugins)
+        if (plugin.signature == inSignature) return plugin.id;
+    return XPLM_NO_PLUGIN_ID;
+}
+
+XPLM_API void XPLMGetPluginInfo(XPLMPluginID inPlugin, char* outName, char* outFilePath, char* outSignature,
+                       char* outDescription) {
+    auto given = [](const char* buffer) { return buffer ? "buffer" : "null"; };
+    RecordCall("XPLMGetPluginInfo", "plugin=" + std::to_string(inPlugin) + " name=" + given(outName) +
+                                        " path=" + given(outFilePath) + " signature=" + given(outSignature) +
+                                        " description=" + given(outDescription));
+    const PluginRecord* plugin = FindPlugin(inPlugin);
+    if (!plugin) return;
+    CopyInfo(outName, plugin->name);
+    CopyInfo(outFilePath, plugin->path);
+    CopyInfo(outSignature, plugin->signature);
+    CopyInfo(outDescription, plugin->description);
+}
+
+XPLM_API int XPLMIsPluginEnabled(XPLMPluginID inPluginID) {
+    const PluginRecord* plugin = FindPlugin(inPluginID);
+    return plugin && plugin->enabled ? 1 : 0;
+}
+
+XPLM_API int XPLMEnablePlugin(XPLMPluginID inPluginID) {
+    RecordCall("XPLMEnablePlugin", std::to_string(inPluginID));
+    PluginRecord* plugin = FindPlugin(inPluginID);
+    if (!plugin) return 0;
+    if (plugin->enabled) return 1;
+    if (IsLoadedPlugin(*plugin)) {
+        // Marked first: the plug-in's enable may ask about itself.
+        plugin->enabled = true;
+        int result = State().loadedEntries.enable ? State().loadedEntries.enable() : 0;
+        if (PluginRecord* again = FindPlugin(inPluginID)) again->enabled = result != 0;
+        return result;
+    }
+    plugin->enabled = true;
+    return 1;
+}
+
+XPLM_API void XPLMDisablePlugin(XPLMPluginID inPluginID) {
+    RecordCall("XPLMDisablePlugin", std::to_string(inPluginID));
+    PluginRecord* plugin = FindPlugin(inPluginID);
+    if (!plugin || !plugin->enabled) return;
+    plugin->enabled = false;
+    if (IsLoadedPlugin(*plugin) && State().loadedEntries.disable) State().loadedEntries.disable();
+}
+
+XPLM_API void XPLMReloadPlugins() {
+    RecordCall("XPLMReloadPlugins");
+    State().reloadRequested = true;
+}
+
+XPLM_API void XPLMSendMessageToPlugin(XPLMPluginID inPlugin, int inMessage, void* inParam) {
+    RecordCall("XPLMSendMessageToPlugin", "plugin=" + std::to_string(inPlugin) + " message=" +
+                                              std::to_string(inMessage) + " param=" + PointerText(inParam));
+    const XPLMPluginID sender = State().loadedPluginId;
+    if (inPlugin != XPLM_NO_PLUGIN_ID) {
+        if (PluginRecord* plugin = FindPlugin(inPlugin)) Deliver(*plugin, sender, inMessage, inParam);
+        return;
+    }
+    // A broadcast reaches every plug-in, by ID: a receiver may change the table.
+    std::vector<XPLMPluginID> ids;
+    for (const PluginRecord& plugin : State().plugins) ids.push_back(plugin.id);
+    for (XPLMPluginID id : ids)
+        if (PluginRecord* plugin = FindPlugin(id)) Deliver(*plugin, sender, inMessage, inParam);
+}
+
+namespace korvane::host {
+
+namespace {
+template <typename Function>
+bool LiesIn(Function function, const void* libraryBase) {
+    Dl_info info{};
+    return function && ::dladdr(reinterpret_cast<const void*>(function), &info) && info.dli_fbase == libraryBase;
+}
+
+template <typename Items, typename Test>
+int EraseWhere(Items& items, Test test) {
+    auto before = items.size();
+    std::erase_if(items, test);
+    return static_cast<int>(before - items.size());
+}
+}  // namespace
+
+int DropRegistrationsInto(const void* libraryBase) {
+    HostState& state = State();
+    auto in = [&](auto function) { return LiesIn(function, libraryBase); };
+    int dropped = EraseWhere(state.flightLoops, [&](const FlightLoop& loop) { return in(loop.callback); });
+    dropped += EraseWhere(state.drawCallbacks, [&](const DrawRegistration& draw) { return in(draw.callback); });
+    dropped += EraseWhere(state.keySniffers, [&](const KeySnifferRegistration& sniffer) { return in(sniffer.callback); });
+    dropped += EraseWhere(state.hotKeys, [&](const HotKey& key) { return in(key.callback); });
+    dropped += EraseWhere(state.windows, [&](const HostWindow& window) {
+        return in(window.draw) || in(window.key) || in(window.mouse);
+    });
+    if (in(state.camera.callback)) {
+        state.camera = {};
+        ++dropped;
+    }
+    for (auto& [id, menu] : state.menus)
+        if (in(menu.handler)) {
+            menu.handler = nullptr;
+            ++dropped;
+        }
+    for (const auto& record : state.dataRefs) {
+        dropped += EraseWhere(record->sharers, [&](const Sharer& sharer) { return in(sharer.notify); });
+        const Accessors& a = record->accessors;
+        if (record->published && (in(a.getInt) || in(a.getFloat) || in(a.getDouble) || in(a.getInts) ||
+                                  in(a.getFloats) || in(a.getBytes) || in(a.setInt) || in(a.setFloat) ||
+                                  in(a.setDouble) || in(a.setInts) || in(a.setFloats) || in(a.setBytes))) {
+            record->published = false;
+            record->accessors = {};
+            ++dropped;
+        }
+    }
+    return dropped;
+}
+
+}  // namespace korvane::host

@@ -1,0 +1,137 @@
+// XPLMPlugin: the simulator's plug-ins as scripts see them. Every script shares the
+// one plug-in that hosts them all; the scripts themselves are reached through
+// ZeduvoRoriroDedodevod.
+#include "core/reporting.h"
+#include "modules/xplm/binding.h"
+#include "modules/xplm/initialisers.h"
+
+#include <XPLMPlugin.h>
+
+#include <array>
+
+namespace korvane {
+namespace {
+
+// Four times the 256 bytes the SDK asks for, so a long path is never cut.
+constexpr std::size_t kInfoBufferSize = 1024;
+
+PyObject* GetMyID(PyObject*, PyObject*) { return PyLong_FromLong(XPLMGetMyID()); }
+
+PyObject* CountPlugins(PyObject*, PyObject*) { return PyLong_FromLong(XPLMCountPlugins()); }
+
+PyObject* GetNthPlugin(PyObject*, PyObject* args) {
+    int index = 0;
+    if (!PyArg_ParseTuple(args, "i:XPLMGetNthPlugin", &index)) return nullptr;
+    return PyLong_FromLong(XPLMGetNthPlugin(index));
+}
+
+template <XPLMPluginID (*Find)(const char*)>
+PyObject* FindPlugin(PyObject* args, const char* format) {
+    binding::HostText text;
+    if (!PyArg_ParseTuple(args, format, binding::ParseHostText, &text)) return nullptr;
+    return PyLong_FromLong(Find(text.text));
+}
+
+PyObject* FindPluginByPath(PyObject*, PyObject* args) {
+    return FindPlugin<XPLMFindPluginByPath>(args, "O&:XPLMFindPluginByPath");
+}
+
+PyObject* FindPluginBySignature(PyObject*, PyObject* args) {
+    return FindPlugin<XPLMFindPluginBySignature>(args, "O&:XPLMFindPluginBySignature");
+}
+
+PyObject* GetPluginInfo(PyObject*, PyObject* args) {
+    int plugin = 0;
+    std::array<PyObject*, 4> lists{};
+    if (!PyArg_ParseTuple(args, "iOOOO:XPLMGetPluginInfo", &plugin, &lists[0], &lists[1], &lists[2], &lists[3]))
+        return nullptr;
+    for (PyObject* list : lists)
+        if (!binding::CheckResultList(list, "XPLMGetPluginInfo")) return nullptr;
+    std::array<std::array<char, kInfoBufferSize>, 4> texts{};
+    // A list given as None asks for nothing: the host gets no buffer for it.
+    auto buffer = [&](std::size_t i) { return lists[i] == Py_None ? nullptr : texts[i].data(); };
+    XPLMGetPluginInfo(plugin, buffer(0), buffer(1), buffer(2), buffer(3));
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        texts[i].back() = '\0';
+        if (lists[i] != Py_None && !binding::StoreResult(lists[i], PyRef::Steal(binding::TextFromHost(texts[i].data()))))
+            return nullptr;
+    }
+    return binding::ReturnOne();
+}
+
+PyObject* IsPluginEnabled(PyObject*, PyObject* args) {
+    int plugin = 0;
+    if (!PyArg_ParseTuple(args, "i:XPLMIsPluginEnabled", &plugin)) return nullptr;
+    return PyLong_FromLong(XPLMIsPluginEnabled(plugin));
+}
+
+PyObject* EnablePlugin(PyObject*, PyObject* args) {
+    int plugin = 0;
+    if (!PyArg_ParseTuple(args, "i:XPLMEnablePlugin", &plugin)) return nullptr;
+    return PyLong_FromLong(XPLMEnablePlugin(plugin));
+}
+
+PyObject* DisablePlugin(PyObject*, PyObject* args) {
+    int plugin = 0;
+    if (!PyArg_ParseTuple(args, "i:XPLMDisablePlugin", &plugin)) return nullptr;
+    XPLMDisablePlugin(plugin);
+    return binding::ReturnOne();
+}
+
+// The simulator reloads once the current callback has returned, so this returns first.
+PyObject* ReloadPlugins(PyObject*, PyObject*) {
+    XPLMReloadPlugins();
+    return binding::ReturnOne();
+}
+
+PyObject* SendMessageToPlugin(PyObject*, PyObject* args) {
+    int plugin = 0;
+    int message = 0;  // the SDK's message is an int; a wider value raises rather than wraps
+    PyObject* param = nullptr;
+    if (!PyArg_ParseTuple(args, "iiO:XPLMSendMessageToPlugin", &plugin, &message, &param)) return nullptr;
+    void* pointer = nullptr;
+    PyRef holder;
+    if (PyLong_Check(param)) {
+        // The int is the pointer value itself; 0 is a null pointer.
+        pointer = PyLong_AsVoidPtr(param);
+        if (!pointer && PyErr_Occurred()) return nullptr;
+    } else if (PyUnicode_Check(param) || PyBytes_Check(param)) {
+        // The address of the text's bytes, zero-terminated and valid for the call.
+        std::optional<std::string_view> text = binding::TextToHost(param, holder);
+        if (!text) return nullptr;
+        pointer = const_cast<char*>(text->data());
+    } else {
+        ReportError("XPLMPlugin", "XPLMSendMessageToPlugin", "Parameter Error");
+        return PyLong_FromLong(0);
+    }
+    XPLMSendMessageToPlugin(plugin, message, pointer);
+    return binding::ReturnOne();
+}
+
+PyMethodDef kMethods[] = {
+    {"XPLMGetMyID", GetMyID, METH_VARARGS, "Get plugin ID."},
+    {"XPLMCountPlugins", CountPlugins, METH_VARARGS, "Count the number of plugins."},
+    {"XPLMGetNthPlugin", GetNthPlugin, METH_VARARGS, "Get the Nth plugins."},
+    {"XPLMFindPluginByPath", FindPluginByPath, METH_VARARGS, "Find plugin by path."},
+    {"XPLMFindPluginBySignature", FindPluginBySignature, METH_VARARGS, "Find plugin by signature."},
+    {"XPLMGetPluginInfo", GetPluginInfo, METH_VARARGS, "Get plugin info."},
+    {"XPLMIsPluginEnabled", IsPluginEnabled, METH_VARARGS, "Is the plugin enabled."},
+    {"XPLMEnablePlugin", EnablePlugin, METH_VARARGS, "Enable the plugin."},
+    {"XPLMDisablePlugin", DisablePlugin, METH_VARARGS, "Disable the plugin."},
+    {"XPLMReloadPlugins", ReloadPlugins, METH_VARARGS, "Extract File and Path."},
+    {"XPLMSendMessageToPlugin", SendMessageToPlugin, METH_VARARGS, "Send message to a plugin."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+PyObject* InitXPLMPlugin() {
+    return binding::CreateModule("XPLMPlugin", kMethods,
+                                 {{"XPLM_MSG_PLANE_CRASHED", XPLM_MSG_PLANE_CRASHED},
+                                  {"XPLM_MSG_PLANE_LOADED", XPLM_MSG_PLANE_LOADED},
+                                  {"XPLM_MSG_AIRPORT_LOADED", XPLM_MSG_AIRPORT_LOADED},
+                                  {"XPLM_MSG_SCENERY_LOADED", XPLM_MSG_SCENERY_LOADED},
+                                  {"XPLM_MSG_AIRPLANE_COUNT_CHANGED", XPLM_MSG_AIRPLANE_COUNT_CHANGED}});
+}
+
+}  // namespace korvane
