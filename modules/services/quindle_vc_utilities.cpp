@@ -1,6 +1,6 @@
 #include "modules/services/quindle_vc_utilities.h"
 
-#include "core/camera_sharing.h"
+#include "core/camera_references.h"
 #include "modules/xplm/binding.h"
 
 #include <XPLMDataAccess.h>
@@ -10,26 +10,11 @@
 namespace korvane {
 namespace {
 
-// Positions in the shared list, which is also the order they are looked up in.
-enum Item {
-    kCameraIndex,
-    kCameraTypeIndex,
-    kCameraPluginReady,
-    kAcquireCamera,
-    kReleaseCamera,
-    kSetCamera,
-    kXOffset,
-    kYOffset,
-    kZOffset,
-    kHeadingOffset,
-    kPitchOffset,
-    kRollOffset,
-    kZoomRatio,
-    kLookAtAircraft,
-};
+using Item = camera::Position;
+using namespace camera;
 
 // Looked up at every interpreter start; the host keeps a handle valid for its life.
-std::array<XPLMDataRef, kCameraReferenceCount> handles{};
+std::array<XPLMDataRef, kReferenceCount> handles{};
 
 PyObject* GetInt(Item item) { return PyLong_FromLong(XPLMGetDatai(handles[item])); }
 PyObject* GetFloat(Item item) { return PyFloat_FromDouble(XPLMGetDataf(handles[item])); }
@@ -101,8 +86,8 @@ PyMethodDef methods[] = {
 }  // namespace
 
 PyObject* InitQuindleVCUtilities() {
-    for (int index = 0; index < kCameraReferenceCount; ++index)
-        handles[static_cast<std::size_t>(index)] = XPLMFindDataRef(CameraReferenceName(index));
+    for (int position = 0; position < kReferenceCount; ++position)
+        handles[static_cast<std::size_t>(position)] = XPLMFindDataRef(kReferences[position].name);
     return binding::CreateModule("QuindleVCUtilities", methods);
 }
 
