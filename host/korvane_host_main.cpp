@@ -31,8 +31,8 @@ struct Options {
     int screenHeight = 768;
 };
 
-void PrintUsage() {
-    std::cout << "usage: korvane-host [--root DIR] [--scripts DIR] [--seconds N] [--plugin FILE]\n"
+void PrintUsage(std::ostream& out) {
+    out << "usage: korvane-host [--root DIR] [--scripts DIR] [--seconds N] [--plugin FILE]\n"
                  "                    [--events FILE]... [--screen WxH]\n"
                  "  --root DIR     use DIR as the simulator folder as it stands\n"
                  "                 (default: a new temporary folder)\n"
@@ -45,44 +45,57 @@ void PrintUsage() {
                  "  --screen WxH   the screen size in pixels (default 1024x768)\n";
 }
 
-std::optional<Options> ParseOptions(int argc, char** argv) {
+// What the command line asked for: a run, the usage, or nothing (it was wrong).
+struct Parsed {
+    std::optional<Options> options;
+    bool help = false;
+    std::string error;  // one line saying what is wrong
+};
+
+Parsed Refuse(std::string error) { return {std::nullopt, false, std::move(error)}; }
+
+bool IsFolder(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return std::filesystem::is_directory(path, ignored);
+}
+
+Parsed ParseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
-        if (option == "--help" || option == "-h") return std::nullopt;
-        if (i + 1 >= argc) {
-            std::cerr << "korvane-host: " << option << " needs a value\n";
-            return std::nullopt;
-        }
+        if (option == "--help" || option == "-h") return {std::nullopt, true, {}};
+        if (option.rfind("--", 0) != 0 || option.size() == 2) return Refuse("unknown option " + option);
+        if (i + 1 >= argc) return Refuse(option + " needs a value");
         std::string value = argv[++i];
         if (option == "--root") {
+            if (!IsFolder(value)) return Refuse("--root takes an existing folder, not '" + value + "'");
             options.root = value;
         } else if (option == "--scripts") {
+            if (!IsFolder(value)) return Refuse("--scripts takes an existing folder, not '" + value + "'");
             options.scripts = value;
         } else if (option == "--plugin") {
+            std::error_code ignored;
+            if (!std::filesystem::is_regular_file(value, ignored))
+                return Refuse("--plugin takes the plug-in's file, not '" + value + "'");
             options.plugin = value;
         } else if (option == "--events") {
             options.events.push_back(value);
         } else if (option == "--screen") {
             char x = 0, rest = 0;
             if (std::sscanf(value.c_str(), "%d%c%d%c", &options.screenWidth, &x, &options.screenHeight, &rest) != 3 ||
-                x != 'x' || options.screenWidth <= 0 || options.screenHeight <= 0) {
-                std::cerr << "korvane-host: --screen takes WIDTHxHEIGHT in pixels, not '" << value << "'\n";
-                return std::nullopt;
-            }
+                x != 'x' || options.screenWidth <= 0 || options.screenHeight <= 0)
+                return Refuse("--screen takes WIDTHxHEIGHT in pixels, not '" + value + "'");
         } else if (option == "--seconds") {
             char* end = nullptr;
             options.seconds = std::strtod(value.c_str(), &end);
-            if (*end != '\0' || options.seconds < 0) {
-                std::cerr << "korvane-host: --seconds takes a number of seconds, not '" << value << "'\n";
-                return std::nullopt;
-            }
+            // A day of simulated time is plenty for a test run; NaN and infinity are no time at all.
+            if (end == value.c_str() || *end != '\0' || !(options.seconds >= 0 && options.seconds <= 86400))
+                return Refuse("--seconds takes a number of seconds from 0 to 86400, not '" + value + "'");
         } else {
-            std::cerr << "korvane-host: unknown option " << option << "\n";
-            return std::nullopt;
+            return Refuse("unknown option " + option);
         }
     }
-    return options;
+    return {std::move(options), false, {}};
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -218,15 +231,18 @@ std::string VirtualCameraReport(const HeadlessHost& host) {
     return report.str();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::optional<Options> parsed = ParseOptions(argc, argv);
-    if (!parsed) {
-        PrintUsage();
+int Run(int argc, char** argv) {
+    Parsed parsed = ParseOptions(argc, argv);
+    if (parsed.help) {
+        PrintUsage(std::cout);
+        return 0;
+    }
+    if (!parsed.options) {
+        std::cerr << "korvane-host: " << parsed.error << "\n";
+        PrintUsage(std::cerr);
         return 2;
     }
-    const Options& options = *parsed;
+    const Options& options = *parsed.options;
 
     std::filesystem::path root = options.root ? *options.root : korvane::host::MakeTemporaryFolder("korvane-sim-");
     std::optional<std::filesystem::path> scripts = options.scripts;
@@ -272,4 +288,16 @@ int main(int argc, char** argv) {
     PrintSection("Windows and hot keys open at the end of the run", open);
     if (std::string camera = VirtualCameraReport(host); !camera.empty()) PrintSection("Virtual camera plug-in", camera);
     return started == 1 && enabled == 1 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Nothing a user types may end in an uncaught exception.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << "korvane-host: " << error.what() << "\n";
+        return 2;
+    }
 }

@@ -328,4 +328,33 @@ class Korvane:
     }
 }
 
+TEST(EndToEnd, MalformedCommandLinesAreRefusedPolitely) {
+    HostRun sim;
+    const std::string missing = (sim.Scripts() / "no-such").string();
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"--scripts", missing},
+             {"--root", missing},
+             {"--plugin", missing},
+             {"--events", missing},
+             {"--seconds", "soon"},
+             {"--seconds", "-1"},
+             {"--seconds", "nan"},
+             {"--seconds", ""},
+             {"--seconds"},
+             {"--screen", "1024"},
+             {"--frobnicate", "1"},
+             {"loose"},
+         }) {
+        std::string line;
+        for (const std::string& argument : arguments) line += " '" + argument + "'";
+        HostResult refused = sim.Execute(arguments);
+        EXPECT_EQ(refused.exitCode, 2) << line << "\n" << refused.errors;
+        EXPECT_EQ(refused.errors.rfind("korvane-host: ", 0), 0u) << line << "\n" << refused.errors;
+        EXPECT_EQ(refused.report.find("XPluginStart"), std::string::npos) << line;
+    }
+    HostResult help = sim.Execute({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.report.rfind("usage: korvane-host", 0), 0u) << help.report;
+}
+
 }  // namespace
