@@ -5,6 +5,7 @@
 #include "core/python_lifecycle.h"
 #include "host/host_state.h"
 #include "registry/accessor_dispatch.h"
+#include "tests/support/core_session.h"
 #include "tests/support/script_host.h"
 
 #include <XPLMDataAccess.h>
@@ -114,23 +115,20 @@ class Korvane:
         return 99
 )";
 
-class AccessorTest : public ::testing::Test {
+class AccessorTest : public testing::CoreSession {
 protected:
     void SetUp() override {
+        testing::CoreSession::SetUp();
         sim.AddScript("KV_Publisher", kPublisher);
         sim.AddScript("KV_Stranger", kStranger);
-        registry = std::make_unique<ScriptRegistry>();
         StartPython(0);
         publisher = registry->FindScriptByModuleName("KV_Publisher");
         ASSERT_NE(publisher, nullptr);
         sim.Exec("import KV_Publisher as p, KV_Stranger as s\nfrom XPLMDataAccess import *");
     }
     void TearDown() override {
-        if (Py_IsInitialized()) {
-            EXPECT_EQ(PyErr_Occurred(), nullptr) << "a dispatcher left a Python error pending";
-        }
-        StopPython(0);
-        registry.reset();
+        ExpectNoPendingError("a dispatcher left a Python error pending");
+        testing::CoreSession::TearDown();
     }
 
     // Publishes under `name` with `arguments` for publish(); the handle another plug-in finds.
@@ -141,7 +139,6 @@ protected:
     std::string Calls() { return sim.Eval("p.calls"); }
     void ClearCalls() { sim.Exec("p.calls.clear()"); }
 
-    ScriptHost sim;
     PyObject* publisher = nullptr;
 };
 

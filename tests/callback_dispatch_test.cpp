@@ -4,6 +4,7 @@
 #include "core/core_state.h"
 #include "core/python_lifecycle.h"
 #include "registry/callback_dispatch.h"
+#include "tests/support/core_session.h"
 #include "tests/support/script_host.h"
 
 #include <gtest/gtest.h>
@@ -77,20 +78,19 @@ class Korvane:
 
 void* Handle(std::uintptr_t value) { return reinterpret_cast<void*>(value); }
 
-class DispatchTest : public ::testing::Test {
+class DispatchTest : public testing::CoreSession {
 protected:
     void SetUp() override {
+        testing::CoreSession::SetUp();
         sim.AddScript("KV_Dispatch", kScript);
-        registry = std::make_unique<ScriptRegistry>();
         StartPython(0);
         ASSERT_EQ(registry->ScriptCount(), 1);
         script = registry->ScriptAt(0);
         sim.Exec("import KV_Dispatch as d");
     }
     void TearDown() override {
-        EXPECT_EQ(PyErr_Occurred(), nullptr) << "a dispatcher left a Python error pending";
-        StopPython(0);
-        registry.reset();
+        ExpectNoPendingError("a dispatcher left a Python error pending");
+        testing::CoreSession::TearDown();
     }
 
     PyRef Callable(const char* name) {

@@ -6,6 +6,7 @@
 #include "core/script_calls.h"
 #include "core/script_listing.h"
 #include "host/host_state.h"
+#include "tests/support/core_session.h"
 #include "tests/support/script_host.h"
 #include "ui/panel_lists.h"
 
@@ -20,17 +21,12 @@ using testing::CountOccurrences;
 using testing::ReadFile;
 using testing::ScriptHost;
 
-class CoreTest : public ::testing::Test {
+class CoreTest : public testing::CoreSession {
 protected:
     void SetUp() override {
+        testing::CoreSession::SetUp();
         sim.MakeScriptsFolder();
-        registry = std::make_unique<ScriptRegistry>();
     }
-    void TearDown() override {
-        StopPython(0);
-        registry.reset();
-    }
-    ScriptHost sim;
 };
 
 TEST_F(CoreTest, LogAndOutputLinesArriveWholeAndInOrder) {

@@ -4,6 +4,7 @@
 #include "core/core_state.h"
 #include "core/python_lifecycle.h"
 #include "host/host_state.h"
+#include "tests/support/core_session.h"
 #include "tests/support/script_host.h"
 
 #include <XPLMDataAccess.h>
@@ -42,22 +43,19 @@ class Korvane:
 )";
 }
 
-class DataAccessTest : public ::testing::Test {
+class DataAccessTest : public testing::CoreSession {
 protected:
     void SetUp() override {
+        testing::CoreSession::SetUp();
         sim.AddScript("KV_SharerA", SharingScript("A"));
         sim.AddScript("KV_SharerB", SharingScript("B"));
-        registry = std::make_unique<ScriptRegistry>();
         StartPython(0);
         sim.Exec("import KV_SharerA as a, KV_SharerB as b\nfrom XPLMDataAccess import *");
         sim.Host().ClearCalls();
     }
     void TearDown() override {
-        if (Py_IsInitialized()) {
-            EXPECT_EQ(PyErr_Occurred(), nullptr);
-        }
-        StopPython(0);
-        registry.reset();
+        ExpectNoPendingError("a Python error was left pending");
+        testing::CoreSession::TearDown();
     }
 
     // A data reference of the host's own, made for one test.
@@ -66,10 +64,6 @@ protected:
         record.types = type;
         return record;
     }
-    std::string Eval(const std::string& expression) { return sim.Eval(expression); }
-    int HostCalls(const std::string& function) { return sim.Host().CountCalls(function); }
-
-    ScriptHost sim;
 };
 
 TEST_F(DataAccessTest, ConstantsAndHandlesReachScriptsUnchanged) {

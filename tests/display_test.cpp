@@ -3,6 +3,7 @@
 #include "core/core_state.h"
 #include "core/python_lifecycle.h"
 #include "host/host_state.h"
+#include "tests/support/core_session.h"
 #include "tests/support/script_host.h"
 
 #include <gtest/gtest.h>
@@ -46,13 +47,8 @@ class Korvane:
         return 1
 )";
 
-class DisplayTest : public ::testing::Test {
+class DisplayTest : public testing::CoreSession {
 protected:
-    void SetUp() override { registry = std::make_unique<ScriptRegistry>(); }
-    void TearDown() override {
-        StopPython(0);
-        registry.reset();
-    }
     void Start(int scripts = 1) {
         for (const char* name : {"KV_A", "KV_B"}) {
             if (scripts-- <= 0) break;
@@ -69,8 +65,6 @@ protected:
         return calls;
     }
     host::HeadlessHost& Host() { return sim.Host(); }
-
-    ScriptHost sim;
 };
 
 TEST_F(DisplayTest, ConstantsHaveTheirValues) {

@@ -4,6 +4,7 @@
 #include "core/core_state.h"
 #include "core/python_lifecycle.h"
 #include "host/host_state.h"
+#include "tests/support/core_session.h"
 #include "tests/support/script_host.h"
 
 #include <gtest/gtest.h>
@@ -39,28 +40,15 @@ std::string MenuScript(const std::string& name, int refcon) {
            "        picks.append((menuRefcon, itemRefcon))\n";
 }
 
-class MenusTest : public ::testing::Test {
+class MenusTest : public testing::CoreSession {
 protected:
-    void SetUp() override { registry = std::make_unique<ScriptRegistry>(); }
-    void TearDown() override {
-        StopPython(0);
-        registry.reset();
-    }
     void Start() {
         StartPython(1);
         sim.Exec("import sys, XPLMMenus as M");
     }
     std::string Tree() { return sim.Host().MenuTreeText(); }
     bool Pick(const std::string& path) { return sim.Host().PickMenu(path); }
-    std::vector<std::string> Details(const std::string& function) {
-        std::vector<std::string> details;
-        for (const host::HostCall& call : sim.Host().Calls())
-            if (call.function == function) details.push_back(call.detail);
-        return details;
-    }
     int Menus() { return registry->KindCount(CallbackKind::Menu); }
-
-    ScriptHost sim;
 };
 
 TEST_F(MenusTest, ConstantsHaveTheirSdkValues) {

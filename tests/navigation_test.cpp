@@ -3,6 +3,7 @@
 // the host hears of them.
 #include "core/core_state.h"
 #include "core/python_lifecycle.h"
+#include "tests/support/core_session.h"
 #include "tests/support/script_host.h"
 
 #include <gtest/gtest.h>
@@ -12,30 +13,24 @@ namespace {
 
 using testing::ScriptHost;
 
-class NavigationTest : public ::testing::Test {
+class NavigationTest : public testing::CoreSession {
 protected:
     void SetUp() override {
+        testing::CoreSession::SetUp();
         sim.MakeScriptsFolder();
-        registry = std::make_unique<ScriptRegistry>();
         StartPython(0);
         sim.Exec("import XPLMNavigation as N\nfrom XPLMNavigation import *");
         sim.Host().ClearCalls();
     }
     void TearDown() override {
-        if (Py_IsInitialized()) {
-            EXPECT_EQ(PyErr_Occurred(), nullptr);
-        }
-        StopPython(0);
-        registry.reset();
+        ExpectNoPendingError("a Python error was left pending");
+        testing::CoreSession::TearDown();
     }
-    std::string Eval(const std::string& expression) { return sim.Eval(expression); }
     std::string LastDetail(const std::string& function) {
         for (auto call = sim.Host().Calls().rbegin(); call != sim.Host().Calls().rend(); ++call)
             if (call->function == function) return call->detail;
         return "(no call)";
     }
-
-    ScriptHost sim;
 };
 
 TEST_F(NavigationTest, ConstantsHaveTheirValuesInListedOrder) {

@@ -4,6 +4,7 @@
 #include "core/core_state.h"
 #include "core/python_lifecycle.h"
 #include "host/host_state.h"
+#include "tests/support/core_session.h"
 #include "tests/support/script_host.h"
 
 #include <gtest/gtest.h>
@@ -34,26 +35,13 @@ class Korvane:
 
 constexpr XPLMPluginID kOtherPlugin = 7;
 
-class PlanesTest : public ::testing::Test {
+class PlanesTest : public testing::CoreSession {
 protected:
-    void SetUp() override { registry = std::make_unique<ScriptRegistry>(); }
-    void TearDown() override {
-        StopPython(0);
-        registry.reset();
-    }
     void Start() {
         StartPython(1);
         sim.Exec("import sys, XPLMPlanes as PL, QuindleVCUtilities as VC");
     }
-    std::vector<std::string> Details(const std::string& function) {
-        std::vector<std::string> details;
-        for (const host::HostCall& call : sim.Host().Calls())
-            if (call.function == function) details.push_back(call.detail);
-        return details;
-    }
     int PlanesEntries() { return registry->KindCount(CallbackKind::Planes); }
-
-    ScriptHost sim;
 };
 
 TEST_F(PlanesTest, ModulesOfferTheirFunctionsAndConstants) {

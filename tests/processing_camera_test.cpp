@@ -4,6 +4,7 @@
 #include "core/core_state.h"
 #include "core/python_lifecycle.h"
 #include "host/host_state.h"
+#include "tests/support/core_session.h"
 #include "tests/support/script_host.h"
 
 #include <gtest/gtest.h>
@@ -61,13 +62,8 @@ class Korvane:
         return 1
 )";
 
-class ModuleTest : public ::testing::Test {
+class ModuleTest : public testing::CoreSession {
 protected:
-    void SetUp() override { registry = std::make_unique<ScriptRegistry>(); }
-    void TearDown() override {
-        StopPython(0);
-        registry.reset();
-    }
     void Start() {
         StartPython(1);
         sim.Exec("import sys, XPLMProcessing as P, XPLMCamera as C");
@@ -83,12 +79,6 @@ protected:
                          CallbackKind kind = CallbackKind::FlightLoop) {
         return "refcon=" + host::PointerText(HostRefcon(kind, self, callable));
     }
-    std::vector<std::string> Details(const std::string& function) {
-        std::vector<std::string> details;
-        for (const host::HostCall& call : sim.Host().Calls())
-            if (call.function == function) details.push_back(call.detail);
-        return details;
-    }
     std::vector<void*> LiveLoopRefcons() {
         std::vector<void*> refcons;
         for (const host::FlightLoop& loop : host::LiveFlightLoops()) refcons.push_back(loop.refcon);
@@ -98,8 +88,6 @@ protected:
         return reinterpret_cast<void*>(std::stoull(sim.Eval("id(" + object + ")")));
     }
     int FlightLoops() { return registry->KindCount(CallbackKind::FlightLoop); }
-
-    ScriptHost sim;
 };
 
 TEST_F(ModuleTest, FlightLoopRunsOnSimulatedTimeUntilUnregistered) {

@@ -3,6 +3,7 @@
 // the host hears of them.
 #include "core/core_state.h"
 #include "core/python_lifecycle.h"
+#include "tests/support/core_session.h"
 #include "tests/support/script_host.h"
 
 #include <gtest/gtest.h>
@@ -71,28 +72,21 @@ def outcome(call):
         return type(error).__name__
 )";
 
-class UtilitiesGraphicsTest : public ::testing::Test {
+class UtilitiesGraphicsTest : public testing::CoreSession {
 protected:
     void SetUp() override {
+        testing::CoreSession::SetUp();
         sim.MakeScriptsFolder();
-        registry = std::make_unique<ScriptRegistry>();
         StartPython(0);
         sim.Exec(kExpectedConstants);
         sim.Exec("import XPLMDefs, XPLMUtilities as U, XPLMGraphics as G");
         sim.Host().ClearCalls();
     }
     void TearDown() override {
-        if (Py_IsInitialized()) {
-            EXPECT_EQ(PyErr_Occurred(), nullptr);
-        }
-        StopPython(0);
-        registry.reset();
+        ExpectNoPendingError("a Python error was left pending");
+        testing::CoreSession::TearDown();
     }
-    std::string Eval(const std::string& expression) { return sim.Eval(expression); }
-    int HostCalls(const std::string& function) { return sim.Host().CountCalls(function); }
     std::string LastDetail() { return sim.Host().Calls().empty() ? "" : sim.Host().Calls().back().detail; }
-
-    ScriptHost sim;
 };
 
 TEST_F(UtilitiesGraphicsTest, EveryConstantHasItsListedValueInListedOrder) {
