@@ -88,6 +88,19 @@ std::vector<std::string> StrictFailures(const json& runs) {
     return lines;
 }
 
+void PointAtSources(json& runs, const BenchRun& run) {
+    if (run.scriptsSource.empty()) return;
+    const std::string copy = (run.scriptsCopy / "").string();
+    const std::string source = (run.scriptsSource / "").string();
+    for (json& each : runs) {
+        if (!each.contains("errors") || !each["errors"].is_array()) continue;
+        for (json& error : each["errors"]) {
+            std::string file = Field(error, "file");
+            if (file.rfind(copy, 0) == 0) error["file"] = source + file.substr(copy.size());
+        }
+    }
+}
+
 }  // namespace
 
 BenchReport MergeRunReport(const std::filesystem::path& pluginLines, const BenchRun& run) {
@@ -98,6 +111,7 @@ BenchReport MergeRunReport(const std::filesystem::path& pluginLines, const Bench
         json parsed = json::parse(line, nullptr, false);
         if (!parsed.is_discarded() && parsed.is_object()) runs.push_back(std::move(parsed));
     }
+    PointAtSources(runs, run);
     BenchReport report;
     report.failures = StrictFailures(runs);
     if (runs.empty()) report.failures.push_back("Korvane: the plug-in reported no interpreter run");

@@ -15,6 +15,9 @@ struct BenchRun {
     double wallSeconds = 0;
     int watchReloads = 0;
     bool interrupted = false;
+    // Scripts run from a copy name the author's files, not the copies.
+    std::filesystem::path scriptsCopy;
+    std::filesystem::path scriptsSource;
 };
 
 struct BenchReport {

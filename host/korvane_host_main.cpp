@@ -418,8 +418,15 @@ int Run(int argc, char** argv) {
     if (pluginReport) {
         // Frames add up in binary fractions; a millisecond is the time's own precision.
         const double simulated = std::round(korvane::host::State().elapsedTime * 1000.0) / 1000.0;
-        korvane::host::BenchRun run{simulated, wallTime.count(), plugin.reloads,
-                                    interrupted != 0};
+        korvane::host::BenchRun run;
+        run.simulatedSeconds = simulated;
+        run.wallSeconds = wallTime.count();
+        run.watchReloads = plugin.reloads;
+        run.interrupted = interrupted != 0;
+        if (scripts) {
+            run.scriptsCopy = host.ScriptsFolder();
+            run.scriptsSource = std::filesystem::absolute(*scripts);
+        }
         korvane::host::BenchReport report = korvane::host::MergeRunReport(*pluginReport / "runs.jsonl", run);
         std::error_code ignored;
         std::filesystem::remove_all(*pluginReport, ignored);
