@@ -137,11 +137,13 @@ void StopPython(int disableFirst) {
         registry->CloseRegistrations();
         LetScriptThreadsGo(ScriptModuleNames());
         RemoveLeftoverRegistrations();
+        // Before finalizing, while the run's callback counts still stand.
+        run_report::EndRun();
         Py_FinalizeEx();
         ForgetInterpreterLock();
     }
     UnshareCameraReferences();
-    run_report::EndRun();
+    run_report::EndRun();  // an interpreter that never came up still has its line
     WriteLog("--- LOGGING STOPPED ---\n\n");
 }
 

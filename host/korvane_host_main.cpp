@@ -371,6 +371,8 @@ int Run(int argc, char** argv) {
     if (options.strict || options.report) {
         pluginReport = korvane::host::MakeTemporaryFolder("korvane-report-");
         ::setenv(korvane::run_report::kFileVariable, (*pluginReport / "runs.jsonl").c_str(), 1);
+        // The per-script callback counts come from the plug-in's profiling.
+        if (options.report) ::setenv("KORVANE_PROFILE", "1", 0);
     }
 
     ConsoleCapture console;
