@@ -344,6 +344,32 @@ std::string VirtualCameraReport(const HeadlessHost& host) {
     return report.str();
 }
 
+// Merges the plug-in's lines into the report, writes it and, for a strict run, ends
+// the output with the verdict. Gives the exit status.
+int FinishReport(const Options& options, const std::filesystem::path& pluginReport,
+                 const korvane::host::BenchRun& run, int status) {
+    korvane::host::BenchReport report = korvane::host::MergeRunReport(pluginReport / "runs.jsonl", run);
+    std::error_code ignored;
+    std::filesystem::remove_all(pluginReport, ignored);
+    if (options.report) {
+        std::ofstream file(*options.report, std::ios::trunc);
+        file << report.document.dump(2) << "\n";
+        file.close();
+        if (!file) {
+            std::cerr << "korvane-host: cannot write the report to " << options.report->string() << "\n";
+            status = 1;
+        }
+    }
+    // Last, so that a CI log ends with the verdict.
+    if (options.strict) {
+        std::cout << "\n===== Strict run =====\n";
+        if (report.failures.empty()) std::cout << "passed\n";
+        for (const std::string& failure : report.failures) std::cout << "failed: " << failure << "\n";
+        if (!report.failures.empty()) status = 1;
+    }
+    return status;
+}
+
 int Run(int argc, char** argv) {
     Parsed parsed = ParseOptions(argc, argv);
     if (parsed.help) {
@@ -384,7 +410,7 @@ int Run(int argc, char** argv) {
     const auto wallStart = std::chrono::steady_clock::now();
     if (!host.Load(options.plugin)) {
         std::cerr << host.Log();
-        return 1;
+        return pluginReport ? FinishReport(options, *pluginReport, {}, 1) : 1;
     }
     PluginState plugin;
     plugin.started = host.Start();
@@ -419,9 +445,8 @@ int Run(int argc, char** argv) {
     int status = plugin.started == 1 && plugin.enabled == 1 ? 0 : 1;
     if (pluginReport) {
         // Frames add up in binary fractions; a millisecond is the time's own precision.
-        const double simulated = std::round(korvane::host::State().elapsedTime * 1000.0) / 1000.0;
         korvane::host::BenchRun run;
-        run.simulatedSeconds = simulated;
+        run.simulatedSeconds = std::round(korvane::host::State().elapsedTime * 1000.0) / 1000.0;
         run.wallSeconds = wallTime.count();
         run.watchReloads = plugin.reloads;
         run.interrupted = interrupted != 0;
@@ -429,25 +454,7 @@ int Run(int argc, char** argv) {
             run.scriptsCopy = host.ScriptsFolder();
             run.scriptsSource = std::filesystem::absolute(*scripts);
         }
-        korvane::host::BenchReport report = korvane::host::MergeRunReport(*pluginReport / "runs.jsonl", run);
-        std::error_code ignored;
-        std::filesystem::remove_all(*pluginReport, ignored);
-        if (options.report) {
-            std::ofstream file(*options.report, std::ios::trunc);
-            file << report.document.dump(2) << "\n";
-            file.close();
-            if (!file) {
-                std::cerr << "korvane-host: cannot write the report to " << options.report->string() << "\n";
-                status = 1;
-            }
-        }
-        // Last, so that a CI log ends with the verdict.
-        if (options.strict) {
-            std::cout << "\n===== Strict run =====\n";
-            if (report.failures.empty()) std::cout << "passed\n";
-            for (const std::string& failure : report.failures) std::cout << "failed: " << failure << "\n";
-            if (!report.failures.empty()) status = 1;
-        }
+        status = FinishReport(options, *pluginReport, run, status);
     }
     return status;
 }

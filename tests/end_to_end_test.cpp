@@ -350,6 +350,7 @@ TEST(EndToEnd, MalformedCommandLinesAreRefusedPolitely) {
              {"--root", missing},
              {"--plugin", missing},
              {"--events", missing},
+             {"--report", missing + "/run.json"},
              {"--seconds", "soon"},
              {"--seconds", "-1"},
              {"--seconds", "nan"},
