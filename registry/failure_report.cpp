@@ -29,9 +29,9 @@ void ReportFailedCall(PyObject* key, PyObject* callable, const char* callback) {
     PyObject* traceback = nullptr;
     PyErr_Fetch(&type, &value, &traceback);
     const ScriptRecord* record = registry ? registry->FindRecord(key) : nullptr;
-    std::string owner = record ? record->Label() : "a script";
+    const std::string owner = record ? record->Label() : std::string();
     if (type && !traceback) {
-        WriteLog("'" + owner + "' " + callback + ": " + CallableName(callable) +
+        WriteLog("'" + (record ? owner : "a script") + "' " + callback + ": " + CallableName(callable) +
                  " gave a result that could not be used\n");
     }
     PyErr_Restore(type, value, traceback);
