@@ -3,6 +3,7 @@
 
 #include <XPLMDisplay.h>
 #include <XPStandardWidgets.h>
+#include <XPWidgetUtils.h>
 #include <XPWidgets.h>
 
 #include <gtest/gtest.h>
@@ -255,6 +256,72 @@ TEST_F(WidgetLibraryTest, MouseAndKeysFollowTheWindowOrderAndTheFocus) {
     XPLoseKeyboardFocus(field);
     EXPECT_EQ(host.WidgetWithFocus(), front);
     EXPECT_NE(host.WidgetReport().find("\"front\""), std::string::npos);
+}
+
+// A window dragged by its top ten pixels, keeping its children in place.
+int DraggedWindow(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
+    if (XPUFixedLayout(message, widget, param1, param2)) return 1;
+    int left = 0, top = 0, right = 0;
+    XPGetWidgetGeometry(widget, &left, &top, &right, nullptr);
+    return XPUDragWidget(message, widget, param1, param2, left, top, right, top - 10);
+}
+
+TEST_F(WidgetLibraryTest, UtilitiesBuildTablesMoveAndDragWidgets) {
+    XPWidgetID holder = Make<0>(0, 500, 500, 0, nullptr);
+    const XPWidgetCreate_t table[] = {
+        {10, 300, 300, 10, 1, "Dialog", 1, NO_PARENT, xpWidgetClass_MainWindow},
+        {20, 290, 100, 270, 1, "Label", 0, 0, xpWidgetClass_Caption},
+        {30, 280, 110, 260, 1, "Held", 0, PARAM_PARENT, xpWidgetClass_Button},
+    };
+    XPWidgetID ids[3] = {};
+    XPUCreateWidgets(table, 0, holder, ids);
+    EXPECT_EQ(ids[0], nullptr);
+    XPUCreateWidgets(table, 3, holder, ids);
+    EXPECT_TRUE(host.Widget(ids[0])->root);
+    EXPECT_EQ(host.Widget(ids[1])->parent, ids[0]);
+    EXPECT_EQ(host.Widget(ids[2])->parent, holder);
+    EXPECT_EQ(host.Widget(ids[2])->widgetClass, xpWidgetClass_Button);
+    EXPECT_EQ(host.FindWidget("Held"), ids[2]);
+
+    XPWidgetID window = XPCreateCustomWidget(100, 200, 200, 100, 1, "win", 1, nullptr, DraggedWindow);
+    XPWidgetID child = Make<5>(110, 180, 150, 150, window);
+    XPWidgetID other = Make<6>(600, 700, 700, 600, nullptr);
+    EXPECT_EQ(XPUSelectIfNeeded(xpMsg_MouseDown, window, 0, 0, 1), 1);
+    EXPECT_EQ(XPIsWidgetInFront(window), 1);
+    EXPECT_EQ(XPUSelectIfNeeded(xpMsg_MouseDown, window, 0, 0, 1), 0);
+    EXPECT_EQ(XPIsWidgetInFront(other), 0);
+
+    // A press in the title bar drags the window; its child follows.
+    host.MouseDown(120, 195);
+    host.MouseDrag(130, 185);
+    host.MouseUp(140, 185);
+    auto geometry = [&](XPWidgetID widget) {
+        auto view = host.Widget(widget);
+        return std::vector<int>{view->left, view->top, view->right, view->bottom};
+    };
+    EXPECT_EQ(geometry(window), (std::vector<int>{120, 190, 220, 90}));
+    EXPECT_EQ(geometry(child), (std::vector<int>{130, 170, 170, 140}));
+    EXPECT_EQ(host.Widget(window)->properties.at(xpProperty_Dragging), 0);
+    host.MouseDown(200, 100);  // below the title bar: no drag
+    host.MouseDrag(250, 50);
+    host.MouseUp(250, 50);
+    EXPECT_EQ(geometry(window), (std::vector<int>{120, 190, 220, 90}));
+    XPUMoveWidgetBy(child, -5, 5);
+    EXPECT_EQ(geometry(child), (std::vector<int>{125, 175, 165, 145}));
+
+    // Parameters that are not those of a message being dispatched are not read.
+    XPMouseState_t stray{150, 185, 0, 0};
+    XPWidgetGeometryChange_t strayChange{5, 5, 0, 0};
+    EXPECT_EQ(XPUDragWidget(xpMsg_MouseDown, window, reinterpret_cast<intptr_t>(&stray), 0, 0, 999, 999, 0), 0);
+    EXPECT_EQ(XPUFixedLayout(xpMsg_Reshape, window, reinterpret_cast<intptr_t>(window),
+                             reinterpret_cast<intptr_t>(&strayChange)),
+              0);
+    EXPECT_EQ(XPUDragWidget(xpMsg_MouseDown, window, 12345, 0, 0, 999, 999, 0), 0);
+
+    answers[{5, xpMsg_KeyTakeFocus}] = 1;
+    XPSetKeyboardFocus(child);
+    EXPECT_EQ(XPUDefocusKeyboard(xpMsg_MouseDown, window, 0, 0, 0), 0);
+    EXPECT_EQ(XPGetWidgetWithFocus(), nullptr);
 }
 
 }  // namespace

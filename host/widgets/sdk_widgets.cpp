@@ -26,6 +26,12 @@ bool Same(const WidgetRef& a, const WidgetRef& b) {
 
 std::string Id(const void* widget) { return PointerText(widget); }
 
+// Which of the four places a geometry reader was given, as the call record shows it.
+std::string PlaceDetails(const int* left, const int* top, const int* right, const int* bottom) {
+    return std::string(left ? "" : " left=null") + (top ? "" : " top=null") + (right ? "" : " right=null") +
+           (bottom ? "" : " bottom=null");
+}
+
 intptr_t AsParam(const void* pointer) { return reinterpret_cast<intptr_t>(pointer); }
 
 // Keeps a message parameter known as valid for the length of its dispatch.
@@ -468,7 +474,7 @@ WIDGET_API int XPIsWidgetInFront(XPWidgetID inWidget) {
 }
 
 WIDGET_API void XPGetWidgetGeometry(XPWidgetID inWidget, int* outLeft, int* outTop, int* outRight, int* outBottom) {
-    RecordCall("XPGetWidgetGeometry", "id=" + Id(inWidget));
+    RecordCall("XPGetWidgetGeometry", "id=" + Id(inWidget) + PlaceDetails(outLeft, outTop, outRight, outBottom));
     const WidgetRecord* widget = FindWidget(inWidget);
     const WidgetRecord none;
     if (!widget) widget = &none;
@@ -509,7 +515,8 @@ WIDGET_API XPWidgetID XPGetWidgetForLocation(XPWidgetID inContainer, int inXOffs
 
 WIDGET_API void XPGetWidgetExposedGeometry(XPWidgetID inWidgetID, int* outLeft, int* outTop, int* outRight,
                                            int* outBottom) {
-    RecordCall("XPGetWidgetExposedGeometry", "id=" + Id(inWidgetID));
+    RecordCall("XPGetWidgetExposedGeometry",
+               "id=" + Id(inWidgetID) + PlaceDetails(outLeft, outTop, outRight, outBottom));
     const WidgetRecord* widget = FindWidget(inWidgetID);
     int left = 0, top = 0, right = 0, bottom = 0;
     if (widget) {
