@@ -137,8 +137,9 @@ TEST_F(StandardWidgets, ButtonsActOnAReleaseInsideAPressBegunOnThem) {
                                                 {xpMsg_ButtonStateChanged, Id(check), 0},
                                                 {xpMsg_ButtonStateChanged, Id(radio), 1}}));
 
-    // Disabled, neither kind reacts.
+    // Disabled, neither kind reacts; a message whose parameter is no mouse state is not read.
     g_messages.clear();
+    EXPECT_EQ(XPSendMessageToWidget(push, xpMsg_MouseDown, xpMode_Direct, 8, 0), 0);
     XPSetWidgetProperty(push, xpProperty_Enabled, 0);
     XPSetWidgetProperty(check, xpProperty_Enabled, 0);
     Click(150, 470);
@@ -203,6 +204,7 @@ TEST_F(StandardWidgets, TextFieldEditsWithKeysAndMouse) {
         stars = stars || (call.function == "XPLMDrawString" && call.detail.find("'***'") != std::string::npos);
     }
     EXPECT_TRUE(stars);
+    EXPECT_EQ(XPSendMessageToWidget(field, xpMsg_KeyPress, xpMode_Direct, 8, 0), 0);
     XPSetWidgetProperty(field, xpProperty_Enabled, 0);
     Type('z', XPLM_VK_Z);
     EXPECT_EQ(Text(field), "axe");
