@@ -208,6 +208,8 @@ namespace {
 // The widget messages being handed to scripts right now, innermost last: the structures
 // their parameters point to are alive exactly as long as their frame.
 std::vector<WidgetMessageFrame> widgetFrames;
+// How many xpMsg_Destroy messages scripts are sending right now.
+int scriptSentDestroys = 0;
 
 struct WidgetFrameGuard {
     explicit WidgetFrameGuard(const WidgetMessageFrame& frame) { widgetFrames.push_back(frame); }
@@ -231,6 +233,14 @@ std::optional<int> OfferWidgetMessage(const ScriptRegistry::WidgetTarget& target
     return kWidget.failed;
 }
 }  // namespace
+
+ScriptSentMessage::ScriptSentMessage(XPWidgetMessage message) : destroy_(message == xpMsg_Destroy) {
+    if (destroy_) ++scriptSentDestroys;
+}
+
+ScriptSentMessage::~ScriptSentMessage() {
+    if (destroy_) --scriptSentDestroys;
+}
 
 bool IsWidgetMessageParameter(std::initializer_list<XPWidgetMessage> messages, int which, intptr_t value) {
     for (const WidgetMessageFrame& frame : widgetFrames) {
@@ -263,7 +273,7 @@ int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t para
             if (message != xpMsg_Destroy) break;
         }
     }
-    if (message == xpMsg_Destroy && registry) {
+    if (message == xpMsg_Destroy && scriptSentDestroys == 0 && registry) {
         std::vector<CallbackEntry> gone = registry->ForgetWidget(widget);
     }
     return answer;

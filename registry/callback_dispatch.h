@@ -44,4 +44,17 @@ struct WidgetMessageFrame {
 // its parameter `which` (1 or 2): only then may the structure it points to be read.
 bool IsWidgetMessageParameter(std::initializer_list<XPWidgetMessage> messages, int which, intptr_t value);
 
+// Held while a script sends a widget message itself: an xpMsg_Destroy it sends
+// destroys nothing, so the widget keeps its entries.
+class ScriptSentMessage {
+public:
+    explicit ScriptSentMessage(XPWidgetMessage message);
+    ~ScriptSentMessage();
+    ScriptSentMessage(const ScriptSentMessage&) = delete;
+    ScriptSentMessage& operator=(const ScriptSentMessage&) = delete;
+
+private:
+    bool destroy_;
+};
+
 }  // namespace korvane::dispatch

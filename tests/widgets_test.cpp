@@ -224,7 +224,11 @@ W.SetWidgetObject(A.me, leaf, 'kept')
 W.SetWidgetObject(B.me, root, 'kept')
 )");
     void* tree[] = {Widget("root"), Widget("child"), Widget("leaf")};
-    sim.Exec("heard.clear()\nW.XPDestroyWidget(A.me, root, 1)");
+    // A destroy message a script sends destroys nothing: the widget keeps its callable.
+    sim.Exec("heard.clear()\nW.XPSendMessageToWidget(child, D.xpMsg_Destroy, D.xpMode_Direct, 0, 0)");
+    EXPECT_EQ(Heard(), "[('child', 2)]");
+    EXPECT_NE(registry->FindWidgetOwner(tree[1]), nullptr);
+    sim.Exec("W.XPDestroyWidget(A.me, root, 1)");
     EXPECT_EQ(Heard(), "[]");
     for (void* widget : tree) {
         EXPECT_EQ(registry->FindWidgetOwner(widget), nullptr);

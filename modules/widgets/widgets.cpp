@@ -123,6 +123,7 @@ PyObject* SendMessageToWidget(PyObject*, PyObject* args) {
     if (!binding::CheckWidgetMessageParameters(message, static_cast<intptr_t>(param1), static_cast<intptr_t>(param2),
                                                "XPSendMessageToWidget"))
         return nullptr;
+    dispatch::ScriptSentMessage sent(message);
     int result = XPSendMessageToWidget(widget, message, mode, static_cast<intptr_t>(param1),
                                        static_cast<intptr_t>(param2));
     return PyLong_FromLong(result);
