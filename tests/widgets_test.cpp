@@ -173,6 +173,7 @@ at_return = list(log)
                              "W.XPSendMessageToWidget(w, D.xpMsg_MouseDown, D.xpMode_Direct, 12345, 0)",
                              "U.XPUDragWidget(D.xpMsg_MouseDrag, w, 64, 0, 0, 10, 10, 0)"})
         EXPECT_EQ(Eval(std::string("raises(lambda: ") + call + ")"), "ValueError") << call;
+    EXPECT_EQ(HostCalls("XPUDragWidget"), 0);
 }
 
 TEST_F(WidgetsTest, AnsweringOneKeepsTheMessageFromTheClassFunction) {
