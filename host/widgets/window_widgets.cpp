@@ -104,6 +104,9 @@ int MainWindowFunction(XPWidgetMessage message, XPWidgetID widget, intptr_t para
         DrawMainWindow(widget);
         return 1;
     }
+    // Moved (by its title bar or its owner), a window takes its contents along. An owner
+    // that lays them out itself answers the reshape first.
+    if (message == xpMsg_Reshape) return XPUFixedLayout(message, widget, param1, param2);
     const XPMouseState_t* mouse = MouseOf(message, param1);
     if (!mouse || message == xpMsg_MouseWheel) return 0;
     const Box box = GeometryOf(widget);
