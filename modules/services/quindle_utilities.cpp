@@ -36,6 +36,7 @@ PyObject* QuindleDisplay(PyObject*, PyObject* args) {
 
 PyObject* QuindleClearDisplay(PyObject*, PyObject*) {
     SendToConsole(console::kClearDisplay, "");
+    ClearDisplayList();
     return PyLong_FromLong(0);
 }
 
@@ -46,6 +47,7 @@ PyObject* QuindlePrint(PyObject*, PyObject* args) {
 
 PyObject* QuindleClearPrint(PyObject*, PyObject*) {
     SendToConsole(console::kClearPrint, "");
+    ClearPrintList();
     return PyLong_FromLong(0);
 }
 
