@@ -4,12 +4,12 @@
 #include "host/driver.h"
 #include "host/events_file.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <optional>
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -201,6 +201,7 @@ std::size_t RunWithEvents(HeadlessHost& host, double seconds, const std::vector<
 std::string OpenReport(const HeadlessHost& host) {
     std::ostringstream report;
     for (const auto& window : host.Windows()) {
+        if (window.widget) continue;  // in the widgets' own section
         report << "window " << korvane::host::PointerText(window.id) << ": left " << window.left << ", top "
                << window.top << ", right " << window.right << ", bottom " << window.bottom << ", "
                << (window.visible ? "visible" : "hidden") << ", refcon "
@@ -272,6 +273,7 @@ int Run(int argc, char** argv) {
     const std::size_t unplayed = RunWithEvents(host, options.seconds, events);
     if (unplayed > 0) std::cout << unplayed << " input event(s) fall after the end of the run and were not played\n";
     const std::string leftOpen = OpenReport(host);
+    const std::string widgetsOpen = host.WidgetReport();
     // Taken before stop, which removes whatever scripts left behind.
     std::string menus = MenuReport(host);
     host.Disable();
@@ -283,9 +285,15 @@ int Run(int argc, char** argv) {
     PrintSection("Console channel", ConsoleReport(console));
     PrintSection("Menus", menus);
     std::string open = leftOpen;
-    if (!host.Windows().empty() || !host.HotKeys().empty())
+    const std::string widgetsLeft = host.WidgetReport();
+    const bool windowsLeft = std::any_of(host.Windows().begin(), host.Windows().end(),
+                                         [](const korvane::host::HostWindow& window) { return !window.widget; });
+    if (windowsLeft || !host.HotKeys().empty())
         open += "Still in the simulator after XPluginStop:\n" + OpenReport(host);
     PrintSection("Windows and hot keys open at the end of the run", open);
+    std::string widgets = widgetsOpen.empty() ? "(none)\n" : widgetsOpen;
+    if (!widgetsLeft.empty()) widgets += "Still in the simulator after XPluginStop:\n" + widgetsLeft;
+    PrintSection("Widgets", widgets);
     if (std::string camera = VirtualCameraReport(host); !camera.empty()) PrintSection("Virtual camera plug-in", camera);
     return started == 1 && enabled == 1 ? 0 : 1;
 }
