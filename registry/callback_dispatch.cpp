@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace korvane::dispatch {
 namespace {
@@ -76,12 +77,6 @@ long RefconValue(void* refcon) { return static_cast<long>(reinterpret_cast<std::
 // virtual key unsigned.
 int SignedKey(char key) { return static_cast<signed char>(key); }
 int UnsignedKey(char key) { return static_cast<unsigned char>(key); }
-
-EntryMatch OwnedBy(PyObject* key, PyObject* callable) {
-    const ScriptRecord* record = key ? registry->FindRecord(key) : nullptr;
-    return {key, callable, 0, record ? record->enabled : 0};
-}
-
 
 auto ByHostRefcon(CallbackKind kind, void* refcon) {
     return [=] { return registry->FindByHostRefcon(kind, refcon); };
@@ -209,17 +204,79 @@ void UserPlanesAvailableCallback(void* refcon) {
              [](PyObject* callable, long mine) { return Ignore(CallWith(callable, Int(mine))); });
 }
 
+namespace {
+// The widget messages being handed to scripts right now, innermost last: the structures
+// their parameters point to are alive exactly as long as their frame.
+std::vector<WidgetMessageFrame> widgetFrames;
+// How many xpMsg_Destroy messages scripts are sending right now.
+int scriptSentDestroys = 0;
+
+struct WidgetFrameGuard {
+    explicit WidgetFrameGuard(const WidgetMessageFrame& frame) { widgetFrames.push_back(frame); }
+    ~WidgetFrameGuard() { widgetFrames.pop_back(); }
+    WidgetFrameGuard(const WidgetFrameGuard&) = delete;
+    WidgetFrameGuard& operator=(const WidgetFrameGuard&) = delete;
+};
+
+// One script's callable for the widget; nothing when it may not have the message.
+std::optional<int> OfferWidgetMessage(const ScriptRegistry::WidgetTarget& target, bool first,
+                                      XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
+    // An earlier callable may have removed this one or disabled its owner.
+    if (!registry) return std::nullopt;
+    if (!first && !registry->HoldsWidgetCallable(widget, target.key.get(), target.callable.get())) return std::nullopt;
+    const ScriptRecord* record = registry->FindRecord(target.key.get());
+    if (!record || record->enabled == 0) return std::nullopt;
+    std::optional<int> result = Convert<int>(
+        CallWith(target.callable.get(), Int(message), Handle(widget), WideInt(param1), WideInt(param2)));
+    if (result) return result;
+    ReportFailedCall(target.key.get(), target.callable.get(), kWidget.function);
+    return kWidget.failed;
+}
+}  // namespace
+
+ScriptSentMessage::ScriptSentMessage(XPWidgetMessage message) : destroy_(message == xpMsg_Destroy) {
+    if (destroy_) ++scriptSentDestroys;
+}
+
+ScriptSentMessage::~ScriptSentMessage() {
+    if (destroy_) --scriptSentDestroys;
+}
+
+bool IsWidgetMessageParameter(std::initializer_list<XPWidgetMessage> messages, int which, intptr_t value) {
+    for (const WidgetMessageFrame& frame : widgetFrames) {
+        if ((which == 1 ? frame.param1 : frame.param2) != value) continue;
+        for (XPWidgetMessage message : messages)
+            if (frame.message == message) return true;
+    }
+    return false;
+}
+
+// Korvane's one widget function, on every widget a script gave a callable. Several
+// callables may serve one widget (several scripts, or several added to it): newest
+// first, each has the message until one handles it, as the host does with its own
+// callback chain. A destroyed widget's entries go once its callables have had the
+// message, so nothing reaches them again, even when the host reuses the handle.
 int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
-    return Dispatch(
-        kWidget,
-        [=] {
-            PyObject* key = registry->FindWidgetOwner(widget);
-            return OwnedBy(key, key ? registry->FindWidgetCallable(widget, key) : nullptr);
-        },
-        [=](PyObject* callable, long) {
-            return Convert<int>(
-                CallWith(callable, Int(message), Handle(widget), WideInt(param1), WideInt(param2)));
-        });
+    HostCall hostCall(kWidget.function);
+    if (!registry) return kWidget.noEntry;
+    int answer = kWidget.noEntry;
+    std::vector<ScriptRegistry::WidgetTarget> targets = registry->FindWidgetTargets(widget);
+    if (!targets.empty()) {
+        WidgetFrameGuard frame({message, param1, param2});
+        bool first = true;
+        for (const ScriptRegistry::WidgetTarget& target : targets) {
+            std::optional<int> result = OfferWidgetMessage(target, first, message, widget, param1, param2);
+            first = false;
+            if (!result || *result == 0) continue;
+            answer = *result;
+            // Every callable hears of the end of its widget.
+            if (message != xpMsg_Destroy) break;
+        }
+    }
+    if (message == xpMsg_Destroy && scriptSentDestroys == 0 && registry) {
+        std::vector<CallbackEntry> gone = registry->ForgetWidget(widget);
+    }
+    return answer;
 }
 
 }  // namespace korvane::dispatch

@@ -11,6 +11,9 @@
 #include <XPLMPlanes.h>
 #include <XPWidgetDefs.h>
 
+#include <cstdint>
+#include <initializer_list>
+
 namespace korvane::dispatch {
 
 // Windows: found by window ID; the callable names the owning script.
@@ -30,5 +33,28 @@ void UserPlanesAvailableCallback(void* refcon);
 
 // Widgets: found by widget handle.
 int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2);
+
+// A widget message on its way to a script's callable.
+struct WidgetMessageFrame {
+    XPWidgetMessage message;
+    intptr_t param1;
+    intptr_t param2;
+};
+// True while a message of one of the kinds is being handed to a script with `value` as
+// its parameter `which` (1 or 2): only then may the structure it points to be read.
+bool IsWidgetMessageParameter(std::initializer_list<XPWidgetMessage> messages, int which, intptr_t value);
+
+// Held while a script sends a widget message itself: an xpMsg_Destroy it sends
+// destroys nothing, so the widget keeps its entries.
+class ScriptSentMessage {
+public:
+    explicit ScriptSentMessage(XPWidgetMessage message);
+    ~ScriptSentMessage();
+    ScriptSentMessage(const ScriptSentMessage&) = delete;
+    ScriptSentMessage& operator=(const ScriptSentMessage&) = delete;
+
+private:
+    bool destroy_;
+};
 
 }  // namespace korvane::dispatch

@@ -16,6 +16,12 @@ bool ScriptRecord::HasEntries() const {
 }
 
 std::string ScriptRecord::Label() const {
+    // The widget modules keep the widgets made without a `self` under their module.
+    if (!isScript && key && PyModule_Check(key.get())) {
+        const char* module = PyModule_GetName(key.get());
+        if (module) return std::string("module ") + module;
+        PyErr_Clear();
+    }
     if (!isScript) return std::string("a ") + (key ? Py_TYPE(key.get())->tp_name : "helper") + " object";
     if (!moduleName.empty()) return moduleName;
     return name.empty() ? "an unnamed script" : name;
@@ -95,6 +101,7 @@ std::vector<std::unique_ptr<ScriptRecord>> ScriptRegistry::TakeRecords() {
     byKey_.Clear();
     accessorSides_.Clear();
     windows_.Clear();
+    widgets_.Clear();
     refcons_.RevokeAll();
     return taken;
 }
@@ -138,7 +145,10 @@ bool IsWriterSlot(CallbackKind slot) {
 }
 // A script may serve several windows or hot keys with one callable; each is its own
 // host object that must be found and undone.
-bool OneEntryPerHandle(CallbackKind kind) { return kind == CallbackKind::Window || kind == CallbackKind::HotKey; }
+bool OneEntryPerHandle(CallbackKind kind) {
+    return kind == CallbackKind::Window || kind == CallbackKind::HotKey || kind == CallbackKind::WidgetCallback ||
+           kind == CallbackKind::WidgetObject || kind == CallbackKind::CreatedWidget;
+}
 }  // namespace
 
 const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry, bool* added) {
@@ -163,6 +173,12 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
         side->entries[SidePosition(kind)] = &stored;
     }
     if (kind == CallbackKind::Window && stored.handle) windows_.Set(stored.handle, {&record, &stored});
+    if (kind == CallbackKind::WidgetCallback) {
+        if (std::vector<EntryPlace>* places = widgets_.Find(stored.handle))
+            places->push_back({&record, &stored});
+        else
+            widgets_.Set(stored.handle, std::vector<EntryPlace>{{&record, &stored}});
+    }
     auto index = static_cast<std::size_t>(kind);
     if (index < kCountedKindCount) ++counters_[index];
     if (added) *added = true;
@@ -174,6 +190,12 @@ void ScriptRegistry::Unindex(CallbackKind kind, const CallbackEntry& entry) {
     if (kind == CallbackKind::Window) {
         const EntryPlace* place = windows_.Find(entry.handle);
         if (place && place->entry == &entry) windows_.Erase(entry.handle);
+    }
+    if (kind == CallbackKind::WidgetCallback) {
+        if (std::vector<EntryPlace>* places = widgets_.Find(entry.handle)) {
+            std::erase_if(*places, [&entry](const EntryPlace& place) { return place.entry == &entry; });
+            if (places->empty()) widgets_.Erase(entry.handle);
+        }
     }
     if (!IsAccessorSlot(kind) || !entry.table) return;
     AccessorSide* side = accessorSides_.Find(entry.table.get());
@@ -314,22 +336,69 @@ EntryMatch ScriptRegistry::FindWindow(WindowField field, void* windowId) const {
 }
 
 PyObject* ScriptRegistry::FindWidgetOwner(void* widget) const {
-    PyObject* owner = nullptr;
-    for (const auto& record : records_)
-        for (const CallbackEntry& entry : record->List(CallbackKind::WidgetCallback))
-            if (entry.handle == widget) {
-                owner = record->key.get();
-                break;
-            }
-    return owner;
+    const std::vector<EntryPlace>* places = widgets_.Find(widget);
+    return places ? places->back().record->key.get() : nullptr;
 }
 
 PyObject* ScriptRegistry::FindWidgetCallable(void* widget, PyObject* key) const {
-    const ScriptRecord* record = Find(key);
-    if (!record) return nullptr;
-    for (const CallbackEntry& entry : record->List(CallbackKind::WidgetCallback))
-        if (entry.handle == widget) return entry.callable.get();
+    const std::vector<EntryPlace>* places = widgets_.Find(widget);
+    if (!places) return nullptr;
+    for (auto place = places->rbegin(); place != places->rend(); ++place)
+        if (place->record->key.get() == key) return place->entry->callable.get();
     return nullptr;
+}
+
+std::vector<ScriptRegistry::WidgetTarget> ScriptRegistry::FindWidgetTargets(void* widget) const {
+    std::vector<WidgetTarget> targets;
+    const std::vector<EntryPlace>* places = widgets_.Find(widget);
+    if (!places) return targets;
+    targets.reserve(places->size());
+    for (auto place = places->rbegin(); place != places->rend(); ++place)
+        targets.push_back({PyRef::Borrow(place->record->key.get()), PyRef::Borrow(place->entry->callable.get())});
+    return targets;
+}
+
+bool ScriptRegistry::HoldsWidgetCallable(void* widget, PyObject* key, PyObject* callable) const {
+    const std::vector<EntryPlace>* places = widgets_.Find(widget);
+    if (!places) return false;
+    return std::any_of(places->begin(), places->end(), [&](const EntryPlace& place) {
+        return place.record->key.get() == key && place.entry->callable.get() == callable;
+    });
+}
+
+void ScriptRegistry::NoteWidgetHooked(void* widget) {
+    WidgetState* state = widgetStates_.Find(widget);
+    if (state)
+        state->hooked = true;
+    else
+        widgetStates_.Set(widget, {true, false});
+}
+
+bool ScriptRegistry::WidgetHooked(void* widget) const {
+    const WidgetState* state = widgetStates_.Find(widget);
+    return state && state->hooked;
+}
+
+void ScriptRegistry::NoteWidgetCreated(void* widget) {
+    WidgetState* state = widgetStates_.Find(widget);
+    if (state)
+        state->created = true;
+    else
+        widgetStates_.Set(widget, {false, true});
+}
+
+bool ScriptRegistry::WidgetCreated(void* widget) const {
+    const WidgetState* state = widgetStates_.Find(widget);
+    return state && state->created;
+}
+
+std::vector<CallbackEntry> ScriptRegistry::ForgetWidget(void* widget) {
+    widgetStates_.Erase(widget);
+    std::vector<CallbackEntry> removed;
+    for (CallbackKind kind : {CallbackKind::WidgetCallback, CallbackKind::WidgetObject, CallbackKind::CreatedWidget})
+        while (std::optional<CallbackEntry> entry = RemoveByHandleFromAny(kind, widget))
+            removed.push_back(std::move(*entry));
+    return removed;
 }
 
 PyObject* ScriptRegistry::FindWidgetObject(void* widget, PyObject* key) const {

@@ -42,8 +42,10 @@ enum class CallbackKind {
     GetDatab,
     SetDatab,
     WidgetObject,
+    // A widget a script created through the bindings; undoing it destroys the widget.
+    CreatedWidget,
 };
-inline constexpr std::size_t kCallbackKindCount = static_cast<std::size_t>(CallbackKind::WidgetObject) + 1;
+inline constexpr std::size_t kCallbackKindCount = static_cast<std::size_t>(CallbackKind::CreatedWidget) + 1;
 // Kinds up to and including WidgetCallback keep a counter of live entries.
 inline constexpr std::size_t kCountedKindCount = static_cast<std::size_t>(CallbackKind::WidgetCallback) + 1;
 
@@ -176,8 +178,8 @@ public:
     // many share a handler). Returns the stored entry (new or the earlier one),
     // valid until the registry next changes, with `added` telling which; null while
     // registrations are closed. Data-accessor entries are duplicates only within their
-    // own accessor, and window and hot-key entries only for the same handle: one method
-    // may serve several data references, windows or hot keys.
+    // own accessor, and window, hot-key and widget entries only for the same handle: one
+    // method may serve several data references, windows, hot keys or widgets.
     const CallbackEntry* AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry, bool* added = nullptr);
     // Removes the key's first entry of the kind whose callable matches.
     std::optional<CallbackEntry> RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable);
@@ -206,10 +208,32 @@ public:
     // A window's entry by its window ID: its owner and the callable of the field.
     EntryMatch FindWindow(WindowField field, void* windowId) const;
     PyObject* FindWindowCallable(WindowField field, void* windowId) const { return FindWindow(field, windowId).callable; }
+    // The owner of the widget's newest callback entry, and a script's newest callable for it.
     PyObject* FindWidgetOwner(void* widget) const;
     PyObject* FindWidgetCallable(void* widget, PyObject* key) const;
+    // Every callback entry of the widget, newest first, as owned references: the host
+    // offers a message to each in turn, and a callable may change the registry meanwhile.
+    struct WidgetTarget {
+        PyRef key;
+        PyRef callable;
+    };
+    std::vector<WidgetTarget> FindWidgetTargets(void* widget) const;
+    // True while the key still holds that callable for the widget.
+    bool HoldsWidgetCallable(void* widget, PyObject* key, PyObject* callable) const;
     // Borrowed; the interpreter's None when the widget has no object.
     PyObject* FindWidgetObject(void* widget, PyObject* key) const;
+
+    // Widgets the host calls Korvane's widget function for, and which of them scripts
+    // created. This outlives the records (a stop undoes the records' widgets by it), and
+    // a widget leaves it when it is destroyed.
+    void NoteWidgetHooked(void* widget);
+    bool WidgetHooked(void* widget) const;
+    void NoteWidgetCreated(void* widget);
+    bool WidgetCreated(void* widget) const;
+    // The widget is gone: every script's callbacks, objects and creation record for it
+    // leave the registry (handed to the caller), and it is no longer hooked or created,
+    // so a new widget the host gives the same handle starts afresh.
+    std::vector<CallbackEntry> ForgetWidget(void* widget);
 
 private:
     struct RefconTarget {
@@ -244,6 +268,12 @@ private:
     HostRefcons<RefconTarget> refcons_;
     PointerIndex<AccessorSide> accessorSides_;
     PointerIndex<EntryPlace> windows_;  // by window ID
+    PointerIndex<std::vector<EntryPlace>> widgets_;  // callback entries by widget, oldest first
+    struct WidgetState {
+        bool hooked = false;
+        bool created = false;
+    };
+    PointerIndex<WidgetState> widgetStates_;
     std::array<int, kCountedKindCount> counters_{};
     std::uint64_t nextSerial_ = 1;
     bool open_ = true;

@@ -205,6 +205,7 @@ const std::map<std::string, ExampleExpectation>& ExampleExpectations() {
         {"KV_HotKey",
          {{"Hot key: virtual key 119, flags 8, 'Korvane example: say hello'", "Hot key: hello (press 2, refcon 42)",
            "Hot key: pressed 2 times"}}},
+        {"KV_Dialog", {{"Dialog: 8 widgets made", "Dialog OK: name 'Korvane', remember 1, volume 75"}}},
         {"KV_Ping",
          {{"Ping: sending 1001 with 7 to Pong", "Pong: 1001 with 7 from Ping; answering", "Ping: answer 1002 with 42"}}},
         {"KV_ErrorReport",

@@ -223,11 +223,15 @@ TEST_F(RegistryTest, WindowAndWidgetLookups) {
     void* widget = reinterpret_cast<void*>(0x99);
     PyObject* handler = NewObject();
     registry.AddEntry(CallbackKind::WidgetCallback, script, Entry(handler, 0, widget));
-    // One callable serves only the first widget it was given.
-    bool added = true;
+    // One callable serves every widget it is given; the same pair again is one entry.
+    bool added = false;
     registry.AddEntry(CallbackKind::WidgetCallback, script, Entry(handler, 0, reinterpret_cast<void*>(0x98)), &added);
+    EXPECT_TRUE(added);
+    registry.AddEntry(CallbackKind::WidgetCallback, script, Entry(handler, 0, widget), &added);
     EXPECT_FALSE(added);
     EXPECT_EQ(registry.FindWidgetOwner(widget), script);
+    EXPECT_EQ(registry.FindWidgetOwner(reinterpret_cast<void*>(0x98)), script);
+    registry.ForgetWidget(reinterpret_cast<void*>(0x98));
     EXPECT_EQ(registry.FindWidgetOwner(reinterpret_cast<void*>(0x98)), nullptr);
     EXPECT_EQ(registry.FindWidgetCallable(widget, script), handler);
     EXPECT_EQ(registry.FindWidgetObject(widget, script), Py_None);

@@ -137,8 +137,9 @@ TEST_F(StandardWidgets, ButtonsActOnAReleaseInsideAPressBegunOnThem) {
                                                 {xpMsg_ButtonStateChanged, Id(check), 0},
                                                 {xpMsg_ButtonStateChanged, Id(radio), 1}}));
 
-    // Disabled, neither kind reacts.
+    // Disabled, neither kind reacts; a message whose parameter is no mouse state is not read.
     g_messages.clear();
+    EXPECT_EQ(XPSendMessageToWidget(push, xpMsg_MouseDown, xpMode_Direct, 8, 0), 0);
     XPSetWidgetProperty(push, xpProperty_Enabled, 0);
     XPSetWidgetProperty(check, xpProperty_Enabled, 0);
     Click(150, 470);
@@ -185,6 +186,14 @@ TEST_F(StandardWidgets, TextFieldEditsWithKeysAndMouse) {
     Type('\b', XPLM_VK_BACK);
     EXPECT_EQ(Text(field), "axe");
 
+    // The view scrolls to keep the caret in sight: 19 characters fit.
+    XPSetWidgetDescriptor(field, "abcdefghijklmnopqrstuvwxyz0123");
+    Type(0, XPLM_VK_END);
+    EXPECT_EQ(XPGetWidgetProperty(field, xpProperty_ScrollPosition, nullptr), 11);
+    Type(0, XPLM_VK_HOME);
+    EXPECT_EQ(XPGetWidgetProperty(field, xpProperty_ScrollPosition, nullptr), 0);
+    XPSetWidgetDescriptor(field, "axe");
+
     // A password shows as stars; a disabled field takes no keys.
     XPSetWidgetProperty(field, xpProperty_PasswordMode, 1);
     host_.ClearCalls();
@@ -195,6 +204,7 @@ TEST_F(StandardWidgets, TextFieldEditsWithKeysAndMouse) {
         stars = stars || (call.function == "XPLMDrawString" && call.detail.find("'***'") != std::string::npos);
     }
     EXPECT_TRUE(stars);
+    EXPECT_EQ(XPSendMessageToWidget(field, xpMsg_KeyPress, xpMode_Direct, 8, 0), 0);
     XPSetWidgetProperty(field, xpProperty_Enabled, 0);
     Type('z', XPLM_VK_Z);
     EXPECT_EQ(Text(field), "axe");
@@ -240,6 +250,25 @@ TEST_F(StandardWidgets, ScrollBarStepsPagesAndDragsWithinItsRange) {
     host_.MouseDrag(239, 224);
     host_.MouseUp(239, 224);
     EXPECT_EQ(XPGetWidgetProperty(slider, xpProperty_ScrollBarSliderPosition, nullptr), 50);
+}
+
+TEST_F(StandardWidgets, PassiveClassesDrawTheirOwnLook) {
+    XPSetWidgetProperty(Child(110, 470, 390, 210, "", xpWidgetClass_SubWindow), xpProperty_SubWindowType,
+                        xpSubWindowStyle_Screen);
+    XPSetWidgetProperty(Child(120, 460, 140, 440, "", xpWidgetClass_GeneralGraphics), xpProperty_GeneralGraphicsType,
+                        xpShip);
+    XPWidgetID progress = Child(120, 430, 300, 420, "", xpWidgetClass_Progress);
+    XPSetWidgetProperty(progress, xpProperty_ProgressMax, 40);
+    XPSetWidgetProperty(progress, xpProperty_ProgressPosition, 30);
+    host_.ClearCalls();
+    host_.RunFrame();
+    std::vector<std::string> drawn;
+    for (const auto& call : host_.Calls())
+        if (call.function.rfind("XPDraw", 0) == 0) drawn.push_back(call.function + " " + call.detail);
+    EXPECT_EQ(drawn, (std::vector<std::string>{"XPDrawWindow 100 200 400 500 style=1",
+                                               "XPDrawWindow 110 210 390 470 style=4",
+                                               "XPDrawElement 120 440 140 460 style=26 lit=0",
+                                               "XPDrawTrack 120 420 300 430 min=0 max=40 value=30 style=2 lit=0"}));
 }
 
 TEST_F(StandardWidgets, MainWindowDragsByItsTitleAndClosesOnARelease) {

@@ -36,7 +36,8 @@ Track TrackOf(XPWidgetID widget) {
     track.max = Clip(Property(widget, xpProperty_ScrollBarMax, 100));
     track.position = Clip(Property(widget, xpProperty_ScrollBarSliderPosition));
     track.page = Clip(Property(widget, xpProperty_ScrollBarPageAmount, 10));
-    track.style = Property(widget, xpProperty_ScrollBarType) == xpScrollBarTypeSlider ? xpTrack_Slider : xpTrack_ScrollBar;
+    const bool slider = Property(widget, xpProperty_ScrollBarType) == xpScrollBarTypeSlider;
+    track.style = slider ? xpTrack_Slider : xpTrack_ScrollBar;
     XPGetTrackMetrics(track.box.left, track.box.bottom, track.box.right, track.box.top, track.min, track.max,
                       track.position, track.style, &track.vertical, &track.downButton, &track.downPage, &track.thumb,
                       &track.upPage, &track.upButton);

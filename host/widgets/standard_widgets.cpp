@@ -1,6 +1,7 @@
 #include "host/widgets/standard_widgets.h"
 
 #include "host/widgets/widget_kit.h"
+#include "host/widgets/widget_library.h"
 
 #include <XPLMGraphics.h>
 #include <XPStandardWidgets.h>
@@ -40,11 +41,21 @@ std::string DescriptorOf(XPWidgetID widget) {
     return std::string(buffer.data(), std::find(buffer.begin(), buffer.end() - 1, '\0') - buffer.begin());
 }
 
+// A plug-in may send any message with any parameters: only a structure the library is
+// dispatching now is read, so a made-up address never reaches a class.
 const XPMouseState_t* MouseOf(XPWidgetMessage message, intptr_t param1) {
     if (message != xpMsg_MouseDown && message != xpMsg_MouseDrag && message != xpMsg_MouseUp &&
         message != xpMsg_MouseWheel)
         return nullptr;
-    return reinterpret_cast<const XPMouseState_t*>(param1);
+    const auto* mouse = reinterpret_cast<const XPMouseState_t*>(param1);
+    return IsDispatchedMouseState(mouse) ? mouse : nullptr;
+}
+
+const XPKeyState_t* KeyOf(XPWidgetMessage message, intptr_t param1) {
+    if (message != xpMsg_KeyPress) return nullptr;
+    const auto* key = reinterpret_cast<const XPKeyState_t*>(param1);
+    const auto& dispatched = State().widgets.keyStates;
+    return key && std::find(dispatched.begin(), dispatched.end(), key) != dispatched.end() ? key : nullptr;
 }
 
 void DrawText(const std::string& text, int x, int y, bool lit, bool enabled) {

@@ -218,14 +218,16 @@ int TextFieldFunction(XPWidgetMessage message, XPWidgetID widget, intptr_t param
             return IsEnabled(widget) ? 1 : 0;
         case xpMsg_KeyLoseFocus:
             return 1;
-        case xpMsg_KeyPress:
-            if (!param1) return 0;
-            return KeyPress(widget, *reinterpret_cast<const XPKeyState_t*>(param1));
+        case xpMsg_KeyPress: {
+            const XPKeyState_t* key = KeyOf(message, param1);
+            return key ? KeyPress(widget, *key) : 0;
+        }
         case xpMsg_MouseDown:
         case xpMsg_MouseDrag:
-        case xpMsg_MouseUp:
-            if (!param1) return 0;
-            return Mouse(message, widget, *reinterpret_cast<const XPMouseState_t*>(param1));
+        case xpMsg_MouseUp: {
+            const XPMouseState_t* mouse = MouseOf(message, param1);
+            return mouse ? Mouse(message, widget, *mouse) : 0;
+        }
         default:
             return 0;
     }

@@ -23,8 +23,10 @@ void SetProperty(XPWidgetID widget, XPWidgetPropertyID property, intptr_t value)
 // Widgets are enabled unless xpProperty_Enabled says otherwise.
 bool IsEnabled(XPWidgetID widget);
 std::string DescriptorOf(XPWidgetID widget);
-// The mouse state a mouse message carries in param1; null when it carries none.
+// The mouse state a mouse message carries in param1, the key state of a key press;
+// null when the message carries none.
 const XPMouseState_t* MouseOf(XPWidgetMessage message, intptr_t param1);
+const XPKeyState_t* KeyOf(XPWidgetMessage message, intptr_t param1);
 // Draws one line of text with its lower left corner at (x, y).
 void DrawText(const std::string& text, int x, int y, bool lit, bool enabled = true);
 // A font's character size (the basic font's for a font the simulator lacks); the

@@ -1,9 +1,13 @@
 #include "modules/xplm/binding.h"
 
 #include "core/core_state.h"
+#include "registry/callback_dispatch.h"
+
+#include <XPWidgets.h>
 
 #include <climits>
 #include <cstring>
+#include <iterator>
 
 namespace korvane::binding {
 
@@ -186,6 +190,103 @@ bool UnregisterAll(CallbackKind kind, PyObject* self) {
     if (!registry) return false;
     registry->RemoveAll(kind, self);
     return !registry->HoldsAny(kind);
+}
+
+bool CheckWidgetMessageParameters(int message, intptr_t param1, intptr_t param2, const char* function) {
+    constexpr XPWidgetMessage kMouseWheel = 20, kCursorAdjust = 21;  // the host sends them; scripts have no names
+    int which = 1;
+    bool genuine = false;
+    switch (message) {
+        case xpMsg_MouseDown:
+        case xpMsg_MouseDrag:
+        case xpMsg_MouseUp:
+        case kMouseWheel:
+            genuine = dispatch::IsWidgetMessageParameter(
+                {xpMsg_MouseDown, xpMsg_MouseDrag, xpMsg_MouseUp, kMouseWheel}, 1, param1);
+            break;
+        case xpMsg_KeyPress: genuine = dispatch::IsWidgetMessageParameter({xpMsg_KeyPress}, 1, param1); break;
+        case xpMsg_Reshape:
+            which = 2;
+            genuine = dispatch::IsWidgetMessageParameter({xpMsg_Reshape}, 2, param2);
+            break;
+        case kCursorAdjust:
+            which = 2;
+            genuine = dispatch::IsWidgetMessageParameter({kCursorAdjust}, 2, param2);
+            break;
+        default: return true;
+    }
+    intptr_t pointer = which == 1 ? param1 : param2;
+    if (genuine && pointer != 0) return true;
+    PyErr_Format(PyExc_ValueError,
+                 "%s(): message %d needs as param%d the pointer of such a message being handled, not %lld", function,
+                 message, which, static_cast<long long>(pointer));
+    return false;
+}
+
+void HookWidget(void* widget) {
+    if (!registry || registry->WidgetHooked(widget)) return;
+    XPAddWidgetCallback(widget, dispatch::UserWidgetCallback);
+    registry->NoteWidgetHooked(widget);
+}
+
+namespace {
+
+void CollectDescendants(void* widget, std::vector<void*>& widgets) {
+    int count = XPCountChildWidgets(widget);
+    for (int i = 0; i < count; ++i) {
+        void* child = XPGetNthChildWidget(widget, i);
+        if (!child) continue;
+        widgets.push_back(child);
+        CollectDescendants(child, widgets);
+    }
+}
+
+// A widget a stop finds still standing goes with the top-most standing widget scripts
+// created above it, children first to last, so that no handle is used after its end.
+void DestroyLeftoverWidget(const CallbackEntry& entry) {
+    if (!registry || !registry->WidgetCreated(entry.handle)) return;
+    void* top = entry.handle;
+    for (void* parent = XPGetParentWidget(top); parent && registry->WidgetCreated(parent);
+         parent = XPGetParentWidget(parent))
+        top = parent;
+    DestroyWidgetTree(top, 1);
+}
+
+}  // namespace
+
+bool TrackCreatedWidget(PyObject* self, void* widget, bool custom) {
+    if (!CheckRegistrationsOpen()) {
+        XPDestroyWidget(widget, 0);
+        return false;
+    }
+    // Every created widget carries Korvane's function, so its end is seen however it
+    // comes; a custom widget has it as its class function already.
+    if (custom)
+        registry->NoteWidgetHooked(widget);
+    else
+        HookWidget(widget);
+    registry->NoteWidgetCreated(widget);
+    CallbackEntry entry;
+    entry.handle = widget;
+    entry.releaseHost = DestroyLeftoverWidget;
+    // Functions without `self` keep their widgets in the record of the XPWidgets module.
+    PyObject* owner = self ? self : PyImport_AddModule("XPWidgets");
+    if (owner && RegisterEntry(CallbackKind::CreatedWidget, owner, std::move(entry))) return true;
+    DestroyWidgetTree(widget, 0);
+    return false;
+}
+
+void DestroyWidgetTree(void* widget, int destroyChildren) {
+    std::vector<void*> widgets{widget};
+    if (destroyChildren) CollectDescendants(widget, widgets);
+    // Released after the host call: dropping a callable may run Python code.
+    std::vector<CallbackEntry> gone;
+    if (registry)
+        for (void* each : widgets) {
+            std::vector<CallbackEntry> entries = registry->ForgetWidget(each);
+            std::move(entries.begin(), entries.end(), std::back_inserter(gone));
+        }
+    XPDestroyWidget(widget, destroyChildren);
 }
 
 }  // namespace korvane::binding

@@ -5,6 +5,7 @@
 #include "core/py_ref.h"
 #include "registry/script_registry.h"
 
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string_view>
@@ -75,5 +76,21 @@ std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* s
 // entry of the kind the script holds; true when the host registration must go now,
 // that is when no script holds an entry of the kind any more.
 bool UnregisterAll(CallbackKind kind, PyObject* self);
+
+// Widgets. Messages whose parameters point to host structures (mouse, key, reshape,
+// cursor) may carry only the pointers of such a message being handled now, which the
+// host reads: anything else raises ValueError before any host call.
+bool CheckWidgetMessageParameters(int message, intptr_t param1, intptr_t param2, const char* function);
+// Puts Korvane's widget function on the widget unless it is there already:
+// the host would otherwise call it once for every time it was added.
+void HookWidget(void* widget);
+// Records a widget the script created, so that a stop destroys it if the script did
+// not; false (the widget destroyed again, RuntimeError set) while the interpreter stops.
+// `custom`: Korvane's widget function is the widget's class function. Widgets made by
+// functions that take no `self` (XPCreateWidget, XPUCreateWidgets) pass null.
+bool TrackCreatedWidget(PyObject* self, void* widget, bool custom);
+// Destroys the widget in the host, with its descendants when asked; every script's
+// entries for each of them go first, so no message reaches their callables any more.
+void DestroyWidgetTree(void* widget, int destroyChildren);
 
 }  // namespace korvane::binding

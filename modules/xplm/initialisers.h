@@ -19,5 +19,10 @@ PyObject* InitXPLMProcessing();
 PyObject* InitXPLMUtilities();
 PyObject* InitXPLMPlanes();
 PyObject* InitXPLMPlugin();
+PyObject* InitXPWidgetDefs();
+PyObject* InitXPWidgets();
+PyObject* InitXPStandardWidgets();
+PyObject* InitXPUIGraphics();
+PyObject* InitXPWidgetUtils();
 
 }  // namespace korvane

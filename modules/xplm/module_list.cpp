@@ -20,6 +20,11 @@ constexpr Initialiser kInitialisers[] = {
     InitXPLMUtilities,
     InitXPLMPlanes,
     InitXPLMPlugin,
+    InitXPWidgetDefs,
+    InitXPWidgets,
+    InitXPStandardWidgets,
+    InitXPUIGraphics,
+    InitXPWidgetUtils,
     InitZeduvoRoriroDedodevod,
 };
 }  // namespace
