@@ -129,6 +129,8 @@ TEST(ReloadSoak, ReloadsLeaveOnlyTheLastRunsRegistrationsAndDoNotGrow) {
     ASSERT_TRUE(sim.Host().PickMenu("Plugins/Korvane/Control Panel"));
     sim.Host().RunFrame();
     const std::string firstRun = Registrations();
+    // Each script's dialog and the Control Panel window.
+    EXPECT_EQ(sim.Host().RootWidgets().size(), kScripts + 1u);
     EXPECT_NE(firstRun.find("flight loops 10, draws 10"), std::string::npos) << firstRun;
 
     long residentAfterWarmUp = 0;
@@ -147,7 +149,7 @@ TEST(ReloadSoak, ReloadsLeaveOnlyTheLastRunsRegistrationsAndDoNotGrow) {
         }
     }
     EXPECT_EQ(Registrations(), firstRun);
-    EXPECT_EQ(sim.Eval("__import__('KV_Soak3').Korvane is not None"), "True");
+    EXPECT_EQ(sim.Host().RootWidgets().size(), kScripts + 1u);
     EXPECT_EQ(testing::CountOccurrences(sim.LogFile(), "+++ LOGGING STARTED +++"), kReloads + 1);
     const long growth = ResidentBytes() - residentAfterWarmUp;
     EXPECT_LT(growth, 5L * 1024 * 1024) << "resident memory grew by " << growth << " bytes";
