@@ -80,6 +80,23 @@ TEST_F(ControlPanelTest, ControlPanelStopsStartsAndReloadsTheScripts) {
     sim.AddScript("KV_A", Script("A"));
     sim.AddScript("KV_B", Script("B"));
     sim.AddScript("KV_C", "raise ImportError('not today')\n");
+    // Pushes a panel button from inside its flight loop once given one.
+    sim.AddScript("KV_D", "import XPLMProcessing as P, XPWidgets as W\n"
+                          "target = 0\n"
+                          "class Korvane:\n"
+                          "    def XPluginStart(self):\n"
+                          "        return ('Pusher', 'sig.D', 'pushes')\n"
+                          "    def XPluginEnable(self):\n"
+                          "        P.XPLMRegisterFlightLoopCallback(self, self.Loop, -1.0, 0)\n"
+                          "        return 1\n"
+                          "    def XPluginDisable(self):\n"
+                          "        pass\n"
+                          "    def XPluginStop(self):\n"
+                          "        pass\n"
+                          "    def Loop(self, *args):\n"
+                          "        if target:\n"
+                          "            W.XPSendMessageToWidget(target, 1300, 1, target, 0)\n"
+                          "        return -1.0\n");
     StartPython(0);
     Open("Control Panel");
     const ControlPanelWidgets w = ControlPanel();
@@ -101,7 +118,7 @@ TEST_F(ControlPanelTest, ControlPanelStopsStartsAndReloadsTheScripts) {
     EXPECT_TRUE(Py_IsInitialized());
     EXPECT_EQ(Buttons(), "011");
     EXPECT_EQ(State(w.outputSwitch), 1);
-    EXPECT_EQ(Text(w.chooser), "KV_A;KV_B;KV_C;");
+    EXPECT_EQ(Text(w.chooser), "KV_A;KV_B;KV_C;KV_D;");
     EXPECT_EQ(Calls("KV_A"), "['enable']");
 
     Click(w.reloadScripts);
@@ -128,6 +145,14 @@ TEST_F(ControlPanelTest, ControlPanelStopsStartsAndReloadsTheScripts) {
 
     Click(w.clear);
     EXPECT_TRUE(PrintLines().empty());
+
+    // A script cannot stop the interpreter it runs in through the panel's buttons.
+    sim.Exec("__import__('sys').modules['KV_D'].target = " +
+             std::to_string(reinterpret_cast<std::uintptr_t>(w.reloadScripts)));
+    sim.Host().RunFrame();
+    EXPECT_TRUE(Py_IsInitialized());
+    EXPECT_EQ(Buttons(), "011");
+    EXPECT_NE(sim.LogFile().find("work from the control panel only"), std::string::npos);
 }
 
 TEST_F(ControlPanelTest, EnableDisableWindowPagesAndSwitchesOnlyTheChangedScript) {

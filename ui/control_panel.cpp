@@ -175,6 +175,10 @@ void AfterStart(const ControlPanelWidgets& w) {
     XPSetWidgetProperty(w.outputSwitch, xpProperty_ButtonState, outputFileEnabled);
 }
 
+// True while the panel is reached from inside a script's call (a script sending the
+// panel's buttons a message): the interpreter cannot be stopped under its own feet.
+bool InsideScriptCall() { return host_call_detail::state.depth > 1; }
+
 int ControlPanelHandler(XPWidgetMessage message, XPWidgetID, intptr_t param1, intptr_t) {
     HostCall call("ControlPanel");
     const ControlPanelWidgets& w = panel.control;
@@ -187,7 +191,9 @@ int ControlPanelHandler(XPWidgetMessage message, XPWidgetID, intptr_t param1, in
             if (widget == w.outputSwitch) outputFileEnabled = State(w.outputSwitch);
             return 1;
         case xpMsg_PushButtonPressed:
-            if (widget == w.reloadPlugins) {
+            if ((widget == w.start || widget == w.stop || widget == w.reloadScripts) && InsideScriptCall()) {
+                WriteLog("Korvane: Start, Stop and Reload Scripts work from the control panel only, not from a script\n");
+            } else if (widget == w.reloadPlugins) {
                 XPLMReloadPlugins();
             } else if (widget == w.start) {
                 AddToPrintList("Starting Python");
