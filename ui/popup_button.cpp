@@ -126,7 +126,7 @@ void DrawMenu(XPLMWindowID, void* refcon) {
         float colour[3];
         GetInterfaceColor(menu.pickable[i] ? kMenuText : kMenuTextDisabled, colour);
         std::string text = menu.texts[i];
-        XPLMDrawString(colour, x1 + 18, lower + 2, text.data(), nullptr, xplmFont_Proportional);
+        XPLMDrawString(colour, x1 + 18, lower + 2, text.data(), nullptr, xplmFont_Menus);
     }
 }
 
@@ -165,7 +165,7 @@ void PopupPicked(int index, void* refcon) {
 
 void OpenPopupMenu(int left, int top, const std::string& items, int current, PopupPickFunction pick, void* refcon) {
     int charWidth = 0;
-    XPLMGetFontDimensions(xplmFont_Proportional, &charWidth, nullptr, nullptr);
+    XPLMGetFontDimensions(xplmFont_Menus, &charWidth, nullptr, nullptr);
     int screenWidth = 1024, screenHeight = 768;
     XPLMGetScreenSize(&screenWidth, &screenHeight);
     auto* menu = new PopupMenu;
