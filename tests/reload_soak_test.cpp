@@ -17,9 +17,13 @@ namespace korvane::testing {
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer holds freed memory back, so resident memory says nothing here; its
+// leak check at exit does.
 constexpr int kReloads = 100;
+constexpr bool kMeasureMemory = false;
 #else
 constexpr int kReloads = 1000;
+constexpr bool kMeasureMemory = true;
 #endif
 constexpr int kScripts = 10;
 
@@ -152,7 +156,7 @@ TEST(ReloadSoak, ReloadsLeaveOnlyTheLastRunsRegistrationsAndDoNotGrow) {
     EXPECT_EQ(sim.Host().RootWidgets().size(), kScripts + 1u);
     EXPECT_EQ(testing::CountOccurrences(sim.LogFile(), "+++ LOGGING STARTED +++"), kReloads + 1);
     const long growth = ResidentBytes() - residentAfterWarmUp;
-    EXPECT_LT(growth, 5L * 1024 * 1024) << "resident memory grew by " << growth << " bytes";
+    if (kMeasureMemory) EXPECT_LT(growth, 5L * 1024 * 1024) << "resident memory grew by " << growth << " bytes";
     EXPECT_LE(OpenDescriptors(), descriptorsAfterWarmUp);
     std::printf("%d scripts: start %.1f ms, one reload %.1f ms on average; resident memory grew %ld KiB over the "
                 "last %d reloads\n",
