@@ -46,7 +46,7 @@ std::optional<WidgetView> ViewWidget(XPWidgetID id);
 // Root widgets back to front, as their windows lie.
 std::vector<XPWidgetID> RootWidgetsBackToFront();
 // The first live widget with that descriptor: roots front to back, each tree depth
-// first, then widgets outside any root's tree, oldest first; null when none.
+// first, then the trees that no root heads; null when none.
 XPWidgetID FindWidgetByDescriptor(const std::string& descriptor);
 XPWidgetID FocusedWidget();
 // Each root widget with its tree, one indented line per widget; "" when there are none.

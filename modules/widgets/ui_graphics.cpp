@@ -8,14 +8,6 @@
 namespace korvane {
 namespace {
 
-bool StoreInt(PyObject* list, long value) { return binding::StoreResult(list, PyRef::Steal(PyLong_FromLong(value))); }
-
-bool CheckResultLists(std::initializer_list<PyObject*> lists, const char* function) {
-    for (PyObject* list : lists)
-        if (!binding::CheckResultList(list, function)) return false;
-    return true;
-}
-
 int* PlaceFor(PyObject* list, int& value) { return list == Py_None ? nullptr : &value; }
 
 PyObject* DrawWindow(PyObject*, PyObject* args) {
@@ -29,10 +21,10 @@ PyObject* GetWindowDefaultDimensions(PyObject*, PyObject* args) {
     int style = 0;
     PyObject *width = nullptr, *height = nullptr;
     if (!PyArg_ParseTuple(args, "iOO:XPGetWindowDefaultDimensions", &style, &width, &height)) return nullptr;
-    if (!CheckResultLists({width, height}, "XPGetWindowDefaultDimensions")) return nullptr;
+    if (!binding::CheckResultLists({width, height}, "XPGetWindowDefaultDimensions")) return nullptr;
     int w = 0, h = 0;
     XPGetWindowDefaultDimensions(style, PlaceFor(width, w), PlaceFor(height, h));
-    if (!StoreInt(width, w) || !StoreInt(height, h)) return nullptr;
+    if (!binding::StoreInt(width, w) || !binding::StoreInt(height, h)) return nullptr;
     return binding::ReturnOne();
 }
 
@@ -48,10 +40,10 @@ PyObject* GetElementDefaultDimensions(PyObject*, PyObject* args) {
     PyObject *width = nullptr, *height = nullptr, *canBeLit = nullptr;
     if (!PyArg_ParseTuple(args, "iOOO:XPGetElementDefaultDimensions", &style, &width, &height, &canBeLit))
         return nullptr;
-    if (!CheckResultLists({width, height, canBeLit}, "XPGetElementDefaultDimensions")) return nullptr;
+    if (!binding::CheckResultLists({width, height, canBeLit}, "XPGetElementDefaultDimensions")) return nullptr;
     int w = 0, h = 0, lit = 0;
     XPGetElementDefaultDimensions(style, PlaceFor(width, w), PlaceFor(height, h), PlaceFor(canBeLit, lit));
-    if (!StoreInt(width, w) || !StoreInt(height, h) || !StoreInt(canBeLit, lit)) return nullptr;
+    if (!binding::StoreInt(width, w) || !binding::StoreInt(height, h) || !binding::StoreInt(canBeLit, lit)) return nullptr;
     return binding::ReturnOne();
 }
 

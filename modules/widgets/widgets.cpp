@@ -14,14 +14,6 @@
 namespace korvane {
 namespace {
 
-bool CheckResultLists(std::initializer_list<PyObject*> lists, const char* function) {
-    for (PyObject* list : lists)
-        if (!binding::CheckResultList(list, function)) return false;
-    return true;
-}
-
-bool StoreInt(PyObject* list, long value) { return binding::StoreResult(list, PyRef::Steal(PyLong_FromLong(value))); }
-
 // The script's callable for the widget. One callable may serve several widgets, and a
 // widget several callables; the same pair twice is one entry.
 bool AddCallbackEntry(PyObject* self, void* widget, PyObject* callable) {
@@ -200,11 +192,11 @@ PyObject* GetGeometry(PyObject* args, const char* format, const char* function, 
     void* widget = nullptr;
     PyObject *left = nullptr, *top = nullptr, *right = nullptr, *bottom = nullptr;
     if (!PyArg_ParseTuple(args, format, binding::ParseHandle, &widget, &left, &top, &right, &bottom)) return nullptr;
-    if (!CheckResultLists({left, top, right, bottom}, function)) return nullptr;
+    if (!binding::CheckResultLists({left, top, right, bottom}, function)) return nullptr;
     int l = 0, t = 0, r = 0, b = 0;
     call(widget, left == Py_None ? nullptr : &l, top == Py_None ? nullptr : &t, right == Py_None ? nullptr : &r,
          bottom == Py_None ? nullptr : &b);
-    if (!StoreInt(left, l) || !StoreInt(top, t) || !StoreInt(right, r) || !StoreInt(bottom, b)) return nullptr;
+    if (!binding::StoreInt(left, l) || !binding::StoreInt(top, t) || !binding::StoreInt(right, r) || !binding::StoreInt(bottom, b)) return nullptr;
     return binding::ReturnOne();
 }
 

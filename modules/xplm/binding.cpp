@@ -95,6 +95,14 @@ bool StoreResult(PyObject* list, PyRef value) {
     return PyList_SetItem(list, 0, value.release()) == 0;  // SetItem takes the reference
 }
 
+bool CheckResultLists(std::initializer_list<PyObject*> lists, const char* function) {
+    for (PyObject* list : lists)
+        if (!CheckResultList(list, function)) return false;
+    return true;
+}
+
+bool StoreInt(PyObject* list, long value) { return StoreResult(list, PyRef::Steal(PyLong_FromLong(value))); }
+
 namespace {
 
 // Converts every item or none: a refused item raises `refusal` and nothing is returned.

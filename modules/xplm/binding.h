@@ -53,6 +53,9 @@ bool CheckResultList(PyObject* list, const char* function);
 // Stores one value: appended to an empty list, replacing item 0 otherwise; nothing for None.
 // Takes the new reference `value`; false (with an error set) when it could not.
 bool StoreResult(PyObject* list, PyRef value);
+// Every list of a call checked at once, and an int stored as StoreResult stores.
+bool CheckResultLists(std::initializer_list<PyObject*> lists, const char* function);
+bool StoreInt(PyObject* list, long value);
 
 // Sequences in. Each raises TypeError "expected sequence" or "expected sequence of ...".
 std::optional<std::vector<int>> IntsFromSequence(PyObject* sequence);

@@ -46,15 +46,6 @@ bool CheckHotKey(void* hotKey) {
     return false;
 }
 
-// Stores an int result into a result list (a no-op for None).
-bool StoreInt(PyObject* list, long value) { return binding::StoreResult(list, PyRef::Steal(PyLong_FromLong(value))); }
-
-bool CheckResultLists(std::initializer_list<PyObject*> lists, const char* function) {
-    for (PyObject* list : lists)
-        if (!binding::CheckResultList(list, function)) return false;
-    return true;
-}
-
 // Draw callbacks and key sniffers: one host registration per entry, undone with the
 // refcon and the phase (or side) it was made with, whatever an unregistration passes.
 PyObject* RegisterDrawCallback(PyObject*, PyObject* args) {
@@ -135,20 +126,20 @@ PyObject* UnregisterKeySniffer(PyObject*, PyObject* args) {
 PyObject* GetScreenSize(PyObject*, PyObject* args) {
     PyObject *width = nullptr, *height = nullptr;
     if (!PyArg_ParseTuple(args, "OO:XPLMGetScreenSize", &width, &height)) return nullptr;
-    if (!CheckResultLists({width, height}, "XPLMGetScreenSize")) return nullptr;
+    if (!binding::CheckResultLists({width, height}, "XPLMGetScreenSize")) return nullptr;
     int w = 0, h = 0;
     XPLMGetScreenSize(width == Py_None ? nullptr : &w, height == Py_None ? nullptr : &h);
-    if (!StoreInt(width, w) || !StoreInt(height, h)) return nullptr;
+    if (!binding::StoreInt(width, w) || !binding::StoreInt(height, h)) return nullptr;
     return binding::ReturnOne();
 }
 
 PyObject* GetMouseLocation(PyObject*, PyObject* args) {
     PyObject *xList = nullptr, *yList = nullptr;
     if (!PyArg_ParseTuple(args, "OO:XPLMGetMouseLocation", &xList, &yList)) return nullptr;
-    if (!CheckResultLists({xList, yList}, "XPLMGetMouseLocation")) return nullptr;
+    if (!binding::CheckResultLists({xList, yList}, "XPLMGetMouseLocation")) return nullptr;
     int x = 0, y = 0;
     XPLMGetMouseLocation(xList == Py_None ? nullptr : &x, yList == Py_None ? nullptr : &y);
-    if (!StoreInt(xList, x) || !StoreInt(yList, y)) return nullptr;
+    if (!binding::StoreInt(xList, x) || !binding::StoreInt(yList, y)) return nullptr;
     return binding::ReturnOne();
 }
 
@@ -197,12 +188,12 @@ PyObject* GetWindowGeometry(PyObject*, PyObject* args) {
     if (!PyArg_ParseTuple(args, "O&OOOO:XPLMGetWindowGeometry", binding::ParseHandle, &window, &left, &top, &right,
                           &bottom))
         return nullptr;
-    if (!CheckResultLists({left, top, right, bottom}, "XPLMGetWindowGeometry") || !CheckWindow(window))
+    if (!binding::CheckResultLists({left, top, right, bottom}, "XPLMGetWindowGeometry") || !CheckWindow(window))
         return nullptr;
     int l = 0, t = 0, r = 0, b = 0;
     XPLMGetWindowGeometry(window, left == Py_None ? nullptr : &l, top == Py_None ? nullptr : &t,
                           right == Py_None ? nullptr : &r, bottom == Py_None ? nullptr : &b);
-    if (!StoreInt(left, l) || !StoreInt(top, t) || !StoreInt(right, r) || !StoreInt(bottom, b)) return nullptr;
+    if (!binding::StoreInt(left, l) || !binding::StoreInt(top, t) || !binding::StoreInt(right, r) || !binding::StoreInt(bottom, b)) return nullptr;
     return binding::ReturnOne();
 }
 
@@ -339,7 +330,7 @@ PyObject* GetHotKeyInfo(PyObject*, PyObject* args) {
     if (!PyArg_ParseTuple(args, "O&OOOO:XPLMGetHotKeyInfo", binding::ParseHandle, &hotKey, &keyList, &flagsList,
                           &descriptionList, &pluginList))
         return nullptr;
-    if (!CheckResultLists({keyList, flagsList, descriptionList, pluginList}, "XPLMGetHotKeyInfo") ||
+    if (!binding::CheckResultLists({keyList, flagsList, descriptionList, pluginList}, "XPLMGetHotKeyInfo") ||
         !CheckHotKey(hotKey))
         return nullptr;
     char virtualKey = 0;
@@ -349,9 +340,9 @@ PyObject* GetHotKeyInfo(PyObject*, PyObject* args) {
     XPLMGetHotKeyInfo(hotKey, keyList == Py_None ? nullptr : &virtualKey, flagsList == Py_None ? nullptr : &flags,
                       descriptionList == Py_None ? nullptr : description, pluginList == Py_None ? nullptr : &plugin);
     description[kDescriptionBuffer - 1] = '\0';
-    if (!StoreInt(keyList, static_cast<signed char>(virtualKey)) || !StoreInt(flagsList, flags) ||
+    if (!binding::StoreInt(keyList, static_cast<signed char>(virtualKey)) || !binding::StoreInt(flagsList, flags) ||
         !binding::StoreResult(descriptionList, PyRef::Steal(binding::TextFromHost(description))) ||
-        !StoreInt(pluginList, plugin))
+        !binding::StoreInt(pluginList, plugin))
         return nullptr;
     return binding::ReturnOne();
 }
