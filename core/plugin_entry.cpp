@@ -3,6 +3,7 @@
 #include "core/host_call.h"
 #include "core/python_lifecycle.h"
 #include "core/script_calls.h"
+#include "ui/control_panel.h"
 
 #include <XPLMDefs.h>
 
@@ -27,7 +28,7 @@ PLUGIN_API int XPluginStart(char* outName, char* outSignature, char* outDescript
     HostCall call("XPluginStart");
     registry = std::make_unique<ScriptRegistry>();
     StartPython(0);
-    // The control panel's menu is built here.
+    ui::BuildPanelMenu();
     std::strcpy(outName, kPluginName);
     std::strcpy(outSignature, kPluginSignature);
     std::strcpy(outDescription, kPluginDescription);
@@ -37,6 +38,8 @@ PLUGIN_API int XPluginStart(char* outName, char* outSignature, char* outDescript
 PLUGIN_API void XPluginStop() {
     HostCall call("XPluginStop");
     StopPython(0);
+    // The panel's windows call into this plug-in, which the simulator may unload next.
+    ui::DestroyPanel();
     registry.reset();
 }
 

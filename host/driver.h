@@ -57,7 +57,7 @@ public:
     double FrameSeconds() const { return frameSeconds_; }
 
     // Menus: the menu bar as the user sees it, and picking an item by its path of
-    // names as shown, '/' between ("Plugins/My Menu/Item"). PickMenu calls the item's
+    // names as shown, '/' between ("Plugins/My Menu/Item"; " / " stays in a name). PickMenu calls the item's
     // menu handler and is false when no enabled item has that path.
     std::vector<MenuLine> MenuTree() const { return MenuLines(); }
     std::string MenuTreeText() const { return FormatMenuLines(MenuLines()); }

@@ -86,11 +86,19 @@ std::string FormatMenuLines(const std::vector<MenuLine>& lines) {
 
 bool PickMenuPath(const std::string& path) {
     std::vector<std::string> names;
-    for (std::size_t start = 0;;) {
-        std::size_t slash = path.find('/', start);
+    // A slash with a blank on each side belongs to a name ("Script Enable / Disable").
+    auto inName = [&](std::size_t slash) {
+        return slash > 0 && slash + 1 < path.size() && path[slash - 1] == ' ' && path[slash + 1] == ' ';
+    };
+    for (std::size_t start = 0, from = 0;;) {
+        std::size_t slash = path.find('/', from);
+        if (slash != std::string::npos && inName(slash)) {
+            from = slash + 1;
+            continue;
+        }
         names.push_back(path.substr(start, slash - start));
         if (slash == std::string::npos) break;
-        start = slash + 1;
+        start = from = slash + 1;
     }
     if (names.size() < 2) return false;
     HostState& state = State();

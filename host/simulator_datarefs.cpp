@@ -3,6 +3,7 @@
 #include "host/host_state.h"
 
 #include <string>
+#include <vector>
 
 namespace korvane::host {
 namespace {
@@ -40,6 +41,23 @@ void AddSimulatorDataRefs() {
     SetScalar(Add("sim/flightmodel/position/groundspeed", xplmType_Float | xplmType_Double, false), 0.0);
     Add("sim/cockpit/electrical/cockpit_lights", xplmType_Float, true).floatValue = 0.25f;
     Add("sim/cockpit/electrical/instrument_brightness", xplmType_Float, true).floatValue = 1.0f;
+    // The interface colours plug-ins draw their own widgets with, and the light levels
+    // that tint them at night.
+    const struct {
+        const char* name;
+        std::vector<float> rgb;
+    } colours[] = {
+        {"menu_dark_rgb", {0.129f, 0.160f, 0.172f}},  {"menu_bkgnd_rgb", {0.207f, 0.250f, 0.266f}},
+        {"menu_hilite_rgb", {0.254f, 0.324f, 0.348f}}, {"menu_lite_rgb", {0.254f, 0.324f, 0.348f}},
+        {"menu_text_rgb", {0.8f, 0.8f, 0.8f}},         {"menu_text_disabled_rgb", {0.4f, 0.4f, 0.4f}},
+        {"subtitle_text_rgb", {0.0f, 0.0f, 0.0f}},     {"tab_front_rgb", {0.0f, 0.0f, 0.0f}},
+        {"tab_back_rgb", {0.0f, 0.0f, 0.0f}},          {"caption_text_rgb", {0.0f, 0.0f, 0.0f}},
+        {"list_text_rgb", {0.9f, 0.9f, 0.9f}},         {"glass_text_rgb", {0.0f, 0.9f, 0.0f}},
+    };
+    for (const auto& colour : colours)
+        Add(std::string("sim/graphics/colors/") + colour.name, xplmType_FloatArray, false).floats = colour.rgb;
+    for (const char* channel : {"r", "g", "b"})
+        Add(std::string("sim/graphics/misc/cockpit_light_level_") + channel, xplmType_Float, false).floatValue = 1.0f;
     const std::string tailNumber = "N172KV";
     DataRefRecord& tail = Add("sim/aircraft/view/acf_tailnum", xplmType_Data, false);
     tail.bytes.assign(tailNumber.begin(), tailNumber.end());

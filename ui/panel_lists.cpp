@@ -1,5 +1,9 @@
 #include "ui/panel_lists.h"
 
+#include "ui/list_box.h"
+
+#include <XPWidgets.h>
+
 namespace korvane {
 namespace {
 
@@ -11,6 +15,9 @@ constexpr std::size_t kPendingLimit = 8000;
 
 std::string displayPending;
 std::string printPending;
+// The panel's list boxes while its window exists.
+XPWidgetID displayList = nullptr;
+XPWidgetID printList = nullptr;
 
 // The byte just past the character that starts at `at`. Widths count characters, as
 // a user sees them, so a cut never lands inside a UTF-8 sequence. A byte that starts
@@ -46,12 +53,25 @@ std::string CutSegment(std::string_view& rest) {
     return segment;
 }
 
-void AddToList(std::string& pending, std::string_view text) {
+void AddToList(XPWidgetID list, std::string& pending, std::string_view text) {
+    if (list) {
+        for (const std::string& segment : SplitListLine(text)) {
+            if (segment.empty()) continue;
+            XPSetWidgetDescriptor(list, segment.c_str());
+            XPSetWidgetProperty(list, ui::xpProperty_ListBoxAppendLine, 1);
+        }
+        if (!pending.empty()) std::string().swap(pending);
+        return;
+    }
     if (pending.size() >= kPendingLimit) return;
     for (const std::string& segment : SplitListLine(text)) {
         if (segment.empty()) continue;
         pending.append(segment).append(";");
     }
+}
+
+void Clear(XPWidgetID list) {
+    if (list) XPSetWidgetProperty(list, ui::xpProperty_ListBoxClear, 1);
 }
 
 }  // namespace
@@ -64,8 +84,15 @@ std::vector<std::string> SplitListLine(std::string_view text) {
     return segments;
 }
 
-void AddToDisplayList(std::string_view text) { AddToList(displayPending, text); }
-void AddToPrintList(std::string_view text) { AddToList(printPending, text); }
+void AddToDisplayList(std::string_view text) { AddToList(displayList, displayPending, text); }
+void AddToPrintList(std::string_view text) { AddToList(printList, printPending, text); }
+void ClearDisplayList() { Clear(displayList); }
+void ClearPrintList() { Clear(printList); }
+
+void SetPanelListBoxes(XPWidgetID display, XPWidgetID print) {
+    displayList = display;
+    printList = print;
+}
 
 const std::string& DisplayPendingText() { return displayPending; }
 const std::string& PrintPendingText() { return printPending; }

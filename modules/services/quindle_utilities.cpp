@@ -37,6 +37,7 @@ PyObject* QuindleDisplay(PyObject*, PyObject* args) {
 
 PyObject* QuindleClearDisplay(PyObject*, PyObject*) {
     SendToConsole(console::kClearDisplay, "");
+    ClearDisplayList();
     return PyLong_FromLong(0);
 }
 
@@ -47,6 +48,7 @@ PyObject* QuindlePrint(PyObject*, PyObject* args) {
 
 PyObject* QuindleClearPrint(PyObject*, PyObject*) {
     SendToConsole(console::kClearPrint, "");
+    ClearPrintList();
     return PyLong_FromLong(0);
 }
 
