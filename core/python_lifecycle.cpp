@@ -14,6 +14,7 @@
 #include "modules/services/quindle_vc_utilities.h"
 #include "modules/xplm/initialisers.h"
 #include "platform/platform.h"
+#include "registry/dispatch_costs.h"
 
 #include <XPLMUtilities.h>
 
@@ -105,6 +106,7 @@ void StartPython(int enableScripts) {
     WriteLog("After Py_Initialize()\n");
     WriteLog("Before Modules Init\n");
     if (registry) registry->OpenRegistrations();
+    profile::Start();
 
     const std::string listingPath = ScriptsListingPath();
     const std::string interpreterPath = ScriptsInterpreterPath();
@@ -133,6 +135,7 @@ void StopPython(int disableFirst) {
         registry->CloseRegistrations();
         LetScriptThreadsGo(ScriptModuleNames());
         RemoveLeftoverRegistrations();
+        profile::Report();
         Py_FinalizeEx();
         ForgetInterpreterLock();
     }

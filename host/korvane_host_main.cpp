@@ -29,11 +29,12 @@ struct Options {
     std::vector<std::filesystem::path> events;
     int screenWidth = 1024;
     int screenHeight = 768;
+    bool profile = false;
 };
 
 void PrintUsage(std::ostream& out) {
     out << "usage: korvane-host [--root DIR] [--scripts DIR] [--seconds N] [--plugin FILE]\n"
-                 "                    [--events FILE]... [--screen WxH]\n"
+                 "                    [--events FILE]... [--screen WxH] [--profile]\n"
                  "  --root DIR     use DIR as the simulator folder as it stands\n"
                  "                 (default: a new temporary folder)\n"
                  "  --scripts DIR  copy DIR's files into the scripts folder first\n"
@@ -42,7 +43,9 @@ void PrintUsage(std::ostream& out) {
                  "  --plugin FILE  the plug-in to load (default: the one built beside this program)\n"
                  "  --events FILE  play the timed keys and mouse events of FILE into the run; the\n"
                  "                 *.events files in the scripts folder are always played\n"
-                 "  --screen WxH   the screen size in pixels (default 1024x768)\n";
+                 "  --screen WxH   the screen size in pixels (default 1024x768)\n"
+                 "  --profile      count the calls and time of every script's callbacks and print\n"
+                 "                 the table, costliest first, at the end (sets KORVANE_PROFILE=1)\n";
 }
 
 // What the command line asked for: a run, the usage, or nothing (it was wrong).
@@ -65,6 +68,10 @@ Parsed ParseOptions(int argc, char** argv) {
         std::string option = argv[i];
         if (option == "--help" || option == "-h") return {std::nullopt, true, {}};
         if (option.rfind("--", 0) != 0 || option.size() == 2) return Refuse("unknown option " + option);
+        if (option == "--profile") {
+            options.profile = true;
+            continue;
+        }
         if (i + 1 >= argc) return Refuse(option + " needs a value");
         std::string value = argv[++i];
         if (option == "--root") {
@@ -252,6 +259,8 @@ int Run(int argc, char** argv) {
     std::vector<korvane::host::TimedEvent> events;
     if (!GatherEvents(options, root / "Resources" / "plugins" / "DuvodeZuzedav", events)) return 2;
 
+    // The plug-in reads the switch as its interpreter starts.
+    if (options.profile) setenv("KORVANE_PROFILE", "1", 1);
     ConsoleCapture console;
     HeadlessHost host(root);
     host.SetScreenSize(options.screenWidth, options.screenHeight);
@@ -287,6 +296,8 @@ int Run(int argc, char** argv) {
         open += "Still in the simulator after XPluginStop:\n" + OpenReport(host);
     PrintSection("Windows and hot keys open at the end of the run", open);
     if (std::string camera = VirtualCameraReport(host); !camera.empty()) PrintSection("Virtual camera plug-in", camera);
+    // The plug-in wrote the table beside its log at stop.
+    if (options.profile) PrintSection("Dispatch costs", ReadFile(host.ScriptsFolder() / "KorvaneProfile.txt"));
     return started == 1 && enabled == 1 ? 0 : 1;
 }
 
