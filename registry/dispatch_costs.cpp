@@ -24,16 +24,9 @@ struct Counted {
     Cost cost;
 };
 
-// Keyed by the record's identity and the kind's name (a literal, so its address is
-// enough); the script's name is taken once, when its first call is counted.
-std::map<std::pair<PyObject*, const char*>, Counted> counted;
-
-std::string LabelOf(PyObject* key) {
-    if (registry)
-        if (const ScriptRecord* record = registry->FindRecord(key); record && !record->moduleName.empty())
-            return record->moduleName;
-    return std::string(Py_TYPE(key)->tp_name) + " object";
-}
+// Keyed by the record's serial, unique for the interpreter's life even where an
+// object's address is reused, and the kind's name (a literal, so its address is enough).
+std::map<std::pair<std::uint64_t, const char*>, Counted> counted;
 
 std::string ProfilePath() {
     std::string path = LogFilePath();
@@ -49,11 +42,16 @@ void Start() {
     counted.clear();
 }
 
-void Count(PyObject* key, const char* kind, std::chrono::steady_clock::duration elapsed) {
-    auto [place, added] = counted.try_emplace({key, kind});
-    if (added) place->second.script = LabelOf(key);
-    place->second.cost.calls += 1;
-    place->second.cost.seconds += std::chrono::duration<double>(elapsed).count();
+Cost& CostOf(PyObject* key, const char* kind) {
+    const ScriptRecord* record = registry ? registry->FindRecord(key) : nullptr;
+    auto [place, added] = counted.try_emplace({record ? record->serial : 0, kind});
+    if (added) {
+        if (record && !record->moduleName.empty())
+            place->second.script = record->moduleName;
+        else  // a helper object a script registered callbacks for
+            place->second.script = std::string(Py_TYPE(key)->tp_name) + " object";
+    }
+    return place->second.cost;
 }
 
 std::vector<ScriptCost> Costs() {

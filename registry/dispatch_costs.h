@@ -32,8 +32,10 @@ std::vector<ScriptCost> Costs();
 
 // Reads the switch and forgets earlier counts; called as the interpreter starts.
 void Start();
-// One call of `kind` for the record `key` that took `elapsed`. Only called while enabled.
-void Count(PyObject* key, const char* kind, std::chrono::steady_clock::duration elapsed);
+// The row of `kind` for the record `key`, made (and named) on its first call. Rows are
+// never moved, so the reference stays good while the call runs and even if the call
+// removes the record. Only used while enabled.
+Cost& CostOf(PyObject* key, const char* kind);
 // The table as written to the log, header and one line per script and kind; empty
 // when nothing was counted.
 std::string Table();
@@ -43,9 +45,11 @@ void Report();
 // Runs `call` and counts the time it took; dispatchers use it only while Enabled().
 template <typename Call>
 auto Timed(PyObject* key, const char* kind, Call&& call) {
+    Cost& cost = CostOf(key, kind);
     const auto start = std::chrono::steady_clock::now();
     auto result = call();
-    Count(key, kind, std::chrono::steady_clock::now() - start);
+    cost.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    cost.calls += 1;
     return result;
 }
 
