@@ -105,14 +105,29 @@ def members(module):
 
 
 def parameters(function):
-    return [p.name for p in inspect.signature(function).parameters.values()]
+    """The argument names, or None for a function whose table entry gives none (the
+    authoring test fails on such a function; its stub then takes anything)."""
+    try:
+        return [p.name for p in inspect.signature(function).parameters.values()]
+    except ValueError:
+        return None
+
+
+def shown_signature(function):
+    names = parameters(function)
+    if names is None:
+        return "(...)"
+    return "(%s)" % ", ".join(names + ["/"]) if names else "()"
 
 
 def stub_line(name, function):
     names = parameters(function)
-    typed = ", ".join("%s: %s" % (p, parameter_type(name, p)) for p in names)
-    if names:
-        typed += ", /"
+    if names is None:
+        typed = "*args: Any"
+    else:
+        typed = ", ".join("%s: %s" % (p, parameter_type(name, p)) for p in names)
+        if names:
+            typed += ", /"
     return "def %s(%s) -> %s:" % (name, typed, RESULT_TYPES.get(name, "Any"))
 
 
@@ -138,7 +153,7 @@ def write_reference(folder, module):
     if functions:
         lines += ["## Functions", ""]
         for name, function in functions:
-            lines += ["### `%s%s`" % (name, inspect.signature(function)), "", function.__doc__ or "", ""]
+            lines += ["### `%s%s`" % (name, shown_signature(function)), "", function.__doc__ or "", ""]
     if constants:
         lines += ["## Constants", "", "| Name | Value |", "|---|---|"]
         lines += ["| `%s` | %d |" % (name, value) for name, value in constants]
@@ -147,14 +162,18 @@ def write_reference(folder, module):
         out.write("\n".join(lines))
 
 
+def counted(number, noun):
+    return "%d %s%s" % (number, noun, "" if number == 1 else "s")
+
+
 def write_index(folder, modules):
     lines = ["# Korvane's built-in modules", "",
              "Generated from the running plug-in; one page per module, every function with its",
              "arguments and doc string. Functions take their arguments by position only.", ""]
     for module in modules:
         functions, constants = members(module)
-        lines.append("- [%s](%s.md): %d functions, %d constants" % (
-            module.__name__, module.__name__, len(functions), len(constants)))
+        lines.append("- [%s](%s.md): %s, %s" % (module.__name__, module.__name__,
+                                              counted(len(functions), "function"), counted(len(constants), "constant")))
     lines.append("")
     with open(os.path.join(folder, "README.md"), "w", encoding="utf-8") as out:
         out.write("\n".join(lines))
