@@ -131,6 +131,11 @@ def stub_line(name, function):
     return "def %s(%s) -> %s:" % (name, typed, RESULT_TYPES.get(name, "Any"))
 
 
+def docstring(text):
+    plain = '"' not in text and "\\" not in text and "\n" not in text
+    return '"""%s"""' % text if plain else repr(text)
+
+
 def write_stub(folder, module):
     functions, constants = members(module)
     lines = ['"""Korvane\'s %s module."""' % module.__name__,
@@ -141,7 +146,7 @@ def write_stub(folder, module):
         lines.append("")
     for name, function in functions:
         lines.append(stub_line(name, function))
-        lines.append("    %r" % (function.__doc__ or "",))
+        lines.append("    " + docstring(function.__doc__ or ""))
         lines.append("")
     with open(os.path.join(folder, module.__name__ + ".pyi"), "w", encoding="utf-8") as out:
         out.write("\n".join(lines))
