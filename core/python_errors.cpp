@@ -1,6 +1,7 @@
 #include "core/python_errors.h"
 
 #include "core/py_ref.h"
+#include "core/run_report.h"
 
 namespace korvane {
 
@@ -15,6 +16,8 @@ void PrintPythonError() {
     PyRef value = PyRef::Steal(rawValue);
     PyRef traceback = PyRef::Steal(rawTraceback);
     if (traceback && value) PyException_SetTraceback(value.get(), traceback.get());
+    run_report::RecordError(type.get(), value.get(), traceback.get());
+    run_report::PrintingError printing;
     PyErr_Display(type.get(), value.get(), traceback.get());
     PyErr_Clear();  // an error raised while printing must not stay pending either
 }

@@ -7,6 +7,7 @@
 #include "core/python_errors.h"
 #include "core/registration_cleanup.h"
 #include "core/reporting.h"
+#include "core/run_report.h"
 #include "core/script_calls.h"
 #include "core/script_listing.h"
 #include "core/script_threads.h"
@@ -83,6 +84,7 @@ std::vector<std::string> ScriptModuleNames() {
 void RemoveLeftoverRegistrations() {
     while (registry->RecordCount() > 0) {
         for (const auto& record : registry->TakeRecords()) {
+            run_report::NoteLeftovers(*record);
             int undone = UndoHostRegistrations(*record);
             if (undone > 0)
                 WriteLog("'" + record->Label() + "' left " + std::to_string(undone) +
@@ -96,6 +98,7 @@ void RemoveLeftoverRegistrations() {
 void StartPython(int enableScripts) {
     HostCall call("StartPython");
     outputFileEnabled = 1;
+    run_report::BeginRun();
     WriteLog("+++ LOGGING STARTED +++\n");
     WriteLog(std::string(kPluginName) + " " + kVersionText + " " + kAuthorLine + "\n");
 
@@ -130,16 +133,20 @@ void StartPython(int enableScripts) {
 void StopPython(int disableFirst) {
     HostCall call("StopPython");
     if (registry && Py_IsInitialized()) {
+        run_report::NoteScripts();
         StopLoadedScripts(disableFirst);
         // No registration may outlive the interpreter: from here on none are taken.
         registry->CloseRegistrations();
         LetScriptThreadsGo(ScriptModuleNames());
         RemoveLeftoverRegistrations();
+        // Before finalizing, while the run's callback counts still stand.
+        run_report::EndRun();
         profile::Report();
         Py_FinalizeEx();
         ForgetInterpreterLock();
     }
     UnshareCameraReferences();
+    run_report::EndRun();  // an interpreter that never came up still has its line
     WriteLog("--- LOGGING STOPPED ---\n\n");
 }
 

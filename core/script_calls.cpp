@@ -5,11 +5,18 @@
 #include "core/python_errors.h"
 #include "core/registration_cleanup.h"
 #include "core/reporting.h"
+#include "core/run_report.h"
 
 namespace korvane {
 namespace {
 
 bool ScriptEnabled(PyObject* script) { return registry && registry->GetScriptEnabled(script) != 0; }
+
+// What a run report puts an entry point's errors down to.
+std::string ModuleOf(PyObject* script) {
+    const ScriptRecord* record = run_report::Active() ? registry->FindScript(script) : nullptr;
+    return record ? record->moduleName : std::string();
+}
 
 // Looked up anew on every call: a script may replace its entry methods while it runs.
 PyRef FindEntryMethod(PyObject* script, const char* method) {
@@ -27,6 +34,7 @@ PyObject* NoArguments() { return PyTuple_New(0); }
 template <typename MakeArgs>
 int CallIgnoringResult(PyObject* script, const char* method, MakeArgs makeArgs) {
     if (!ScriptEnabled(script)) return 0;
+    run_report::Scope scope(ModuleOf(script), method);
     PyRef bound = FindEntryMethod(script, method);
     if (!bound) return 1;
     PyRef args = PyRef::Steal(makeArgs());
@@ -62,6 +70,7 @@ void ForgetFailedScript(const std::string& moduleName, std::uint64_t firstNewRec
 }  // namespace
 
 int LoadScript(const std::string& moduleName) {
+    run_report::Scope scope(moduleName, "import");
     PyRef name = PyRef::Steal(PyUnicode_DecodeFSDefault(moduleName.c_str()));
     PyRef module = name ? PyRef::Steal(PyImport_Import(name.get())) : PyRef();
     if (!module) {
@@ -73,9 +82,11 @@ int LoadScript(const std::string& moduleName) {
     if (!interfaceClass) {
         PyErr_Clear();
         WriteLog("Korvane Class Missing\n");
+        run_report::RecordProblem("Korvane Class Missing");
         return 0;
     }
     const std::uint64_t firstNewRecord = registry->NextSerial();
+    run_report::Scope construction(moduleName, "Korvane()");
     PyRef instance = PyRef::Steal(PyObject_CallNoArgs(interfaceClass.get()));
     if (!instance) {
         PrintPythonError();
@@ -89,6 +100,7 @@ int LoadScript(const std::string& moduleName) {
 
 int CallScriptStart(PyObject* script) {
     if (!ScriptEnabled(script)) return 0;
+    run_report::Scope scope(ModuleOf(script), "XPluginStart");
     PyRef bound = FindEntryMethod(script, "XPluginStart");
     if (!bound) return 1;
     PyRef result = PyRef::Steal(PyObject_CallNoArgs(bound.get()));

@@ -1,8 +1,13 @@
 // korvane-host: runs the plug-in in the headless host on a scripts folder for a number
 // of simulated seconds and shows what it wrote to its log, its output and the console.
+#include "core/run_report_file.h"
+#include "host/bench_report.h"
 #include "host/console_capture.h"
 #include "host/driver.h"
 #include "host/events_file.h"
+#include "host/scripts_watch.h"
+
+#include <signal.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +15,10 @@
 #include <iostream>
 #include <optional>
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cmath>
+#include <thread>
 #include <cstdio>
 #include <vector>
 #include <sstream>
@@ -29,12 +37,16 @@ struct Options {
     std::vector<std::filesystem::path> events;
     int screenWidth = 1024;
     int screenHeight = 768;
+    bool strict = false;
+    std::optional<std::filesystem::path> report;
+    bool watch = false;
     bool profile = false;
 };
 
 void PrintUsage(std::ostream& out) {
     out << "usage: korvane-host [--root DIR] [--scripts DIR] [--seconds N] [--plugin FILE]\n"
-                 "                    [--events FILE]... [--screen WxH] [--profile]\n"
+                 "                    [--events FILE]... [--screen WxH] [--strict] [--report FILE.json]\n"
+                 "                    [--watch] [--profile]\n"
                  "  --root DIR     use DIR as the simulator folder as it stands\n"
                  "                 (default: a new temporary folder)\n"
                  "  --scripts DIR  copy DIR's files into the scripts folder first\n"
@@ -44,6 +56,12 @@ void PrintUsage(std::ostream& out) {
                  "  --events FILE  play the timed keys and mouse events of FILE into the run; the\n"
                  "                 *.events files in the scripts folder are always played\n"
                  "  --screen WxH   the screen size in pixels (default 1024x768)\n"
+                 "  --strict       exit with status 1 when a script failed to load, raised, wrote to\n"
+                 "                 standard error or left registrations behind; the last lines say what\n"
+                 "  --report FILE  write a JSON report of the run (scripts, errors, registrations left\n"
+                 "                 at stop, callback counts, times) to FILE\n"
+                 "  --watch        run in real time until interrupted (Ctrl-C), reloading the scripts\n"
+                 "                 whenever a file in the scripts folder changes\n"
                  "  --profile      count the calls and time of every script's callbacks and print\n"
                  "                 the table, costliest first, at the end (sets KORVANE_PROFILE=1)\n";
 }
@@ -67,6 +85,14 @@ Parsed ParseOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         if (option == "--help" || option == "-h") return {std::nullopt, true, {}};
+        if (option == "--strict") {
+            options.strict = true;
+            continue;
+        }
+        if (option == "--watch") {
+            options.watch = true;
+            continue;
+        }
         if (option.rfind("--", 0) != 0 || option.size() == 2) return Refuse("unknown option " + option);
         if (option == "--profile") {
             options.profile = true;
@@ -85,6 +111,12 @@ Parsed ParseOptions(int argc, char** argv) {
             if (!std::filesystem::is_regular_file(value, ignored))
                 return Refuse("--plugin takes the plug-in's file, not '" + value + "'");
             options.plugin = value;
+        } else if (option == "--report") {
+            std::filesystem::path file = value;
+            std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
+            if (value.empty() || IsFolder(value) || !IsFolder(folder))
+                return Refuse("--report takes a file in an existing folder, not '" + value + "'");
+            options.report = file;
         } else if (option == "--events") {
             options.events.push_back(value);
         } else if (option == "--screen") {
@@ -191,15 +223,96 @@ bool GatherEvents(const Options& options, const std::filesystem::path& scriptsFo
     return true;
 }
 
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) { interrupted = 1; }
+
+// Ctrl-C and a plain kill end the run between frames, so that the scripts stop, the
+// interpreter is finalized and every file is complete.
+void CatchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// Plays the events due by the frame that ends at `frameTime`, just before it runs.
+void PlayDueEvents(HeadlessHost& host, const std::vector<korvane::host::TimedEvent>& events, std::size_t& next,
+                   double frameTime) {
+    for (; next < events.size() && events[next].time <= frameTime + 1e-9; ++next) events[next].play(host);
+}
+
 // Runs the frames of `seconds`; each event plays just before the first frame that
 // reaches its time. Gives the number of events left for after the run.
 std::size_t RunWithEvents(HeadlessHost& host, double seconds, const std::vector<korvane::host::TimedEvent>& events) {
     const long frames = std::lround(seconds / host.FrameSeconds());
     std::size_t next = 0;
-    for (long frame = 1; frame <= frames; ++frame) {
-        const double frameTime = static_cast<double>(frame) * host.FrameSeconds();
-        for (; next < events.size() && events[next].time <= frameTime + 1e-9; ++next) events[next].play(host);
+    for (long frame = 1; frame <= frames && !interrupted; ++frame) {
+        PlayDueEvents(host, events, next, static_cast<double>(frame) * host.FrameSeconds());
         host.RunFrame();
+    }
+    return events.size() - next;
+}
+
+// The plug-in as the host runs it, for watch mode's reloads.
+struct PluginState {
+    int started = 0;
+    int enabled = 0;
+    int reloads = 0;
+};
+
+// The same stop and start the control panel's Reload Scripts does (every script
+// disabled and stopped, the interpreter finalized, then all started and enabled
+// afresh), shown with what it logged.
+void ReloadScripts(HeadlessHost& host, PluginState& plugin, const std::vector<std::string>& changed) {
+    const std::filesystem::path log = host.ScriptsFolder() / "KorvaneLog.txt";
+    std::error_code ignored;
+    std::uintmax_t logged = std::filesystem::file_size(log, ignored);
+    if (ignored) logged = 0;
+    if (plugin.enabled == 1) host.Disable();
+    if (plugin.started == 1) host.Stop();
+    plugin.started = host.Start();
+    plugin.enabled = plugin.started == 1 ? host.Enable() : 0;
+    ++plugin.reloads;
+    std::string names;
+    for (const std::string& name : changed) names += (names.empty() ? "" : ", ") + name;
+    const std::string text = ReadFile(log);
+    PrintSection("Reload (" + names + " changed)", logged <= text.size() ? text.substr(logged) : text);
+    std::cout << std::flush;
+}
+
+// Runs frames in real time until interrupted; a change to a file in the watched folder
+// (the --scripts folder, copied over again, else the scripts folder itself) reloads the
+// scripts before the next frame.
+std::size_t Watch(HeadlessHost& host, PluginState& plugin, const Options& options,
+                  const std::vector<korvane::host::TimedEvent>& events) {
+    const std::filesystem::path watched = options.scripts ? *options.scripts : host.ScriptsFolder();
+    korvane::host::FolderSnapshot seen = korvane::host::TakeSnapshot(watched);
+    std::cout << "Watching " << watched.string() << " for changes; Ctrl-C stops\n" << std::flush;
+    const auto frame = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(host.FrameSeconds()));
+    auto due = std::chrono::steady_clock::now();
+    std::size_t next = 0;
+    for (long count = 1; !interrupted; ++count) {
+        PlayDueEvents(host, events, next, static_cast<double>(count) * host.FrameSeconds());
+        host.RunFrame();
+        korvane::host::FolderSnapshot now = korvane::host::TakeSnapshot(watched);
+        if (std::vector<std::string> changed = korvane::host::ChangedFiles(seen, now); !changed.empty()) {
+            if (options.scripts) {
+                std::error_code ignored;
+                korvane::host::LayOutScriptsFolder(host.Root(), *options.scripts);
+                for (const std::string& name : changed)
+                    if (!now.count(name)) std::filesystem::remove(host.ScriptsFolder() / name, ignored);
+            }
+            seen = std::move(now);
+            ReloadScripts(host, plugin, changed);
+        }
+        due += frame;
+        const auto current = std::chrono::steady_clock::now();
+        // After a slow reload the clock starts again rather than rushing frames to catch up.
+        if (current - due > std::chrono::seconds(1)) due = current;
+        std::this_thread::sleep_until(due);
     }
     return events.size() - next;
 }
@@ -238,6 +351,32 @@ std::string VirtualCameraReport(const HeadlessHost& host) {
     return report.str();
 }
 
+// Merges the plug-in's lines into the report, writes it and, for a strict run, ends
+// the output with the verdict. Gives the exit status.
+int FinishReport(const Options& options, const std::filesystem::path& pluginReport,
+                 const korvane::host::BenchRun& run, int status) {
+    korvane::host::BenchReport report = korvane::host::MergeRunReport(pluginReport / "runs.jsonl", run);
+    std::error_code ignored;
+    std::filesystem::remove_all(pluginReport, ignored);
+    if (options.report) {
+        std::ofstream file(*options.report, std::ios::trunc);
+        file << report.document.dump(2) << "\n";
+        file.close();
+        if (!file) {
+            std::cerr << "korvane-host: cannot write the report to " << options.report->string() << "\n";
+            status = 1;
+        }
+    }
+    // Last, so that a CI log ends with the verdict.
+    if (options.strict) {
+        std::cout << "\n===== Strict run =====\n";
+        if (report.failures.empty()) std::cout << "passed\n";
+        for (const std::string& failure : report.failures) std::cout << "failed: " << failure << "\n";
+        if (!report.failures.empty()) status = 1;
+    }
+    return status;
+}
+
 int Run(int argc, char** argv) {
     Parsed parsed = ParseOptions(argc, argv);
     if (parsed.help) {
@@ -250,6 +389,7 @@ int Run(int argc, char** argv) {
         return 2;
     }
     const Options& options = *parsed.options;
+    CatchInterrupts();
 
     std::filesystem::path root = options.root ? *options.root : korvane::host::MakeTemporaryFolder("korvane-sim-");
     std::optional<std::filesystem::path> scripts = options.scripts;
@@ -260,31 +400,47 @@ int Run(int argc, char** argv) {
     if (!GatherEvents(options, root / "Resources" / "plugins" / "DuvodeZuzedav", events)) return 2;
 
     // The plug-in reads the switch as its interpreter starts.
-    if (options.profile) setenv("KORVANE_PROFILE", "1", 1);
+    if (options.profile) ::setenv("KORVANE_PROFILE", "1", 1);
+
+    // The plug-in writes its part of the report there at every interpreter stop.
+    std::optional<std::filesystem::path> pluginReport;
+    if (options.strict || options.report) {
+        pluginReport = korvane::host::MakeTemporaryFolder("korvane-report-");
+        ::setenv(korvane::run_report::kFileVariable, (*pluginReport / "runs.jsonl").c_str(), 1);
+        // The per-script callback counts come from the plug-in's profiling.
+        if (options.report) ::setenv("KORVANE_PROFILE", "1", 0);
+    }
+
     ConsoleCapture console;
     HeadlessHost host(root);
     host.SetScreenSize(options.screenWidth, options.screenHeight);
     // Scripts' camera commands go to it, as to the camera plug-in in the simulator.
     host.LoadVirtualCameraPlugin();
     std::cout << "Simulator folder: " << root.string() << "\n";
+    const auto wallStart = std::chrono::steady_clock::now();
     if (!host.Load(options.plugin)) {
         std::cerr << host.Log();
-        return 1;
+        return pluginReport ? FinishReport(options, *pluginReport, {}, 1) : 1;
     }
-    int started = host.Start();
-    int enabled = host.Enable();
-    std::cout << "XPluginStart returned " << started << " (" << host.Identity().name << ", "
+    PluginState plugin;
+    plugin.started = host.Start();
+    plugin.enabled = host.Enable();
+    std::cout << "XPluginStart returned " << plugin.started << " (" << host.Identity().name << ", "
               << host.Identity().signature << ", " << host.Identity().description << ")\n"
-              << "XPluginEnable returned " << enabled << "\n"
-              << "Running " << options.seconds << " simulated seconds"
-              << (events.empty() ? "" : " with " + std::to_string(events.size()) + " input events") << "\n";
-    const std::size_t unplayed = RunWithEvents(host, options.seconds, events);
+              << "XPluginEnable returned " << plugin.enabled << "\n";
+    if (!options.watch)
+        std::cout << "Running " << options.seconds << " simulated seconds"
+                  << (events.empty() ? "" : " with " + std::to_string(events.size()) + " input events") << "\n";
+    const std::size_t unplayed =
+        options.watch ? Watch(host, plugin, options, events) : RunWithEvents(host, options.seconds, events);
+    if (interrupted) std::cout << "Interrupted; stopping the scripts\n";
     if (unplayed > 0) std::cout << unplayed << " input event(s) fall after the end of the run and were not played\n";
     const std::string leftOpen = OpenReport(host);
     // Taken before stop, which removes whatever scripts left behind.
     std::string menus = MenuReport(host);
-    host.Disable();
-    host.Stop();
+    if (plugin.enabled == 1) host.Disable();
+    if (plugin.started == 1) host.Stop();
+    const std::chrono::duration<double> wallTime = std::chrono::steady_clock::now() - wallStart;
 
     PrintSection("Simulator log (Log.txt)", ReadFile(root / "Log.txt"));
     PrintSection("Korvane log (KorvaneLog.txt)", ReadFile(host.ScriptsFolder() / "KorvaneLog.txt"));
@@ -298,7 +454,21 @@ int Run(int argc, char** argv) {
     if (std::string camera = VirtualCameraReport(host); !camera.empty()) PrintSection("Virtual camera plug-in", camera);
     // The plug-in wrote the table beside its log at stop.
     if (options.profile) PrintSection("Dispatch costs", ReadFile(host.ScriptsFolder() / "KorvaneProfile.txt"));
-    return started == 1 && enabled == 1 ? 0 : 1;
+    int status = plugin.started == 1 && plugin.enabled == 1 ? 0 : 1;
+    if (pluginReport) {
+        // Frames add up in binary fractions; a millisecond is the time's own precision.
+        korvane::host::BenchRun run;
+        run.simulatedSeconds = std::round(korvane::host::State().elapsedTime * 1000.0) / 1000.0;
+        run.wallSeconds = wallTime.count();
+        run.watchReloads = plugin.reloads;
+        run.interrupted = interrupted != 0;
+        if (scripts) {
+            run.scriptsCopy = host.ScriptsFolder();
+            run.scriptsSource = std::filesystem::absolute(*scripts);
+        }
+        status = FinishReport(options, *pluginReport, run, status);
+    }
+    return status;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/reporting.h"
+#include "core/run_report.h"
 
 #include <string>
 
@@ -27,13 +28,14 @@ void ReportFailedCall(PyObject* key, PyObject* callable, const char* callback) {
     PyObject* value = nullptr;
     PyObject* traceback = nullptr;
     PyErr_Fetch(&type, &value, &traceback);
+    const ScriptRecord* record = registry ? registry->FindRecord(key) : nullptr;
+    const std::string owner = record ? record->Label() : std::string();
     if (type && !traceback) {
-        const ScriptRecord* record = registry ? registry->FindRecord(key) : nullptr;
-        std::string owner = record ? record->Label() : "a script";
-        WriteLog("'" + owner + "' " + callback + ": " + CallableName(callable) +
+        WriteLog("'" + (record ? owner : "a script") + "' " + callback + ": " + CallableName(callable) +
                  " gave a result that could not be used\n");
     }
     PyErr_Restore(type, value, traceback);
+    run_report::Scope scope(owner, callback, callable);
     PrintPythonError();
 }
 

@@ -6,14 +6,18 @@
 #include "tests/support/text_files.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -55,7 +59,10 @@ public:
     std::string LogFile() const { return ReadFile(ScriptsFolder() / "KorvaneLog.txt"); }
     std::string OutputFile() const { return ReadFile(ScriptsFolder() / "KorvaneOutput.txt"); }
 
-    HostResult Execute(const std::vector<std::string>& arguments) {
+    HostResult Execute(const std::vector<std::string>& arguments) { return Finish(Spawn(arguments)); }
+
+    // Starts korvane-host without waiting for it; 0 when it cannot start.
+    pid_t Spawn(const std::vector<std::string>& arguments) {
         std::vector<std::string> owned = {KORVANE_HOST_BINARY};
         owned.insert(owned.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
@@ -70,14 +77,21 @@ public:
         const int mode = O_WRONLY | O_CREAT | O_TRUNC;
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, reportPath.c_str(), mode, 0644);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsPath.c_str(), mode, 0644);
-        HostResult run;
         pid_t pid = 0;
         int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) {
             ADD_FAILURE() << "cannot start " << argv[0];
-            return run;
+            return 0;
         }
+        return pid;
+    }
+
+    HostResult Finish(pid_t pid) {
+        HostResult run;
+        if (pid == 0) return run;
+        const std::string reportPath = (root_ / "report.txt").string();
+        const std::string errorsPath = (root_ / "errors.txt").string();
         int status = 0;
         ::waitpid(pid, &status, 0);
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -340,6 +354,7 @@ TEST(EndToEnd, MalformedCommandLinesAreRefusedPolitely) {
              {"--root", missing},
              {"--plugin", missing},
              {"--events", missing},
+             {"--report", missing + "/run.json"},
              {"--seconds", "soon"},
              {"--seconds", "-1"},
              {"--seconds", "nan"},
@@ -359,6 +374,115 @@ TEST(EndToEnd, MalformedCommandLinesAreRefusedPolitely) {
     HostResult help = sim.Execute({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.report.rfind("usage: korvane-host", 0), 0u) << help.report;
+}
+
+// A script's entry methods around a body; `start` and `stop` go into XPluginStart and XPluginStop.
+std::string ScriptWithFlightLoop(const std::string& name, const std::string& loopBody, const std::string& stop) {
+    return "import XPLMProcessing as P\n"
+           "class Korvane:\n"
+           "    def XPluginStart(self):\n"
+           "        P.XPLMRegisterFlightLoopCallback(self, self.Loop, -1.0, 0)\n"
+           "        return '" + name + "', 'kv.e2e." + name + "', 'a flight loop'\n"
+           "    def XPluginEnable(self):\n"
+           "        return 1\n"
+           "    def XPluginDisable(self):\n"
+           "        pass\n"
+           "    def XPluginStop(self):\n"
+           "        " + stop + "\n"
+           "    def Loop(self, since, elapsed, counter, refcon):\n"
+           "        " + loopBody + "\n"
+           "        return -1.0\n";
+}
+
+const std::string kUnregister = "P.XPLMUnregisterFlightLoopCallback(self, self.Loop, 0)";
+
+std::string LastLines(const std::string& text, int count) {
+    std::size_t from = text.size();
+    for (int i = 0; i <= count && from != std::string::npos && from > 0; ++i) from = text.rfind('\n', from - 1);
+    return from == std::string::npos ? text : text.substr(from + 1);
+}
+
+TEST(EndToEnd, StrictRunsFailOnRaisingScriptsAndTheReportSaysWhere) {
+    HostRun sim;
+    std::ofstream(sim.Scripts() / "KV_Good.py") << ScriptWithFlightLoop("Good", "pass", kUnregister);
+    // The raise is on line 13 of the file.
+    std::ofstream(sim.Scripts() / "KV_Raising.py") << ScriptWithFlightLoop("Raising", "1 / 0", kUnregister);
+    const std::string scripts = sim.Scripts().string();
+    const std::string reportFile = (sim.Scripts().parent_path() / "run.json").string();
+
+    HostResult lenient = sim.Execute({"--scripts", scripts, "--seconds", "0.5", "--report", reportFile});
+    EXPECT_EQ(lenient.exitCode, 0) << lenient.report << lenient.errors;
+    EXPECT_EQ(lenient.report.find("===== Strict run"), std::string::npos);
+
+    HostResult strict = sim.Execute({"--scripts", scripts, "--seconds", "0.5", "--strict", "--report", reportFile});
+    EXPECT_EQ(strict.exitCode, 1) << strict.report << strict.errors;
+    EXPECT_EQ(LastLines(strict.report, 2),
+              "===== Strict run =====\n"
+              "failed: KV_Raising: FlightLoopCallback raised ZeroDivisionError: division by zero (KV_Raising.py:13)\n")
+        << strict.report;
+
+    const auto report = nlohmann::json::parse(ReadFile(reportFile));
+    EXPECT_EQ(report["simulatedSeconds"], 0.5);
+    EXPECT_EQ(report["passed"], false);
+    ASSERT_EQ(report["runs"].size(), 1u) << report.dump(2);
+    const auto& run = report["runs"][0];
+    ASSERT_EQ(run["scripts"].size(), 2u) << run.dump(2);
+    EXPECT_EQ(run["scripts"][1], nlohmann::json({{"module", "KV_Raising"}, {"name", "Raising"},
+                                                 {"signature", "kv.e2e.Raising"}, {"description", "a flight loop"},
+                                                 {"loaded", true}, {"enabled", true}}));
+    ASSERT_EQ(run["errors"].size(), 1u) << run.dump(2);
+    const auto& error = run["errors"][0];
+    EXPECT_EQ(error["script"], "KV_Raising");
+    EXPECT_EQ(error["where"], "FlightLoopCallback");
+    EXPECT_EQ(error["type"], "ZeroDivisionError");
+    EXPECT_EQ(error["message"], "division by zero");
+    // The author's file, not the copy the run used.
+    EXPECT_EQ(error["file"], (sim.Scripts() / "KV_Raising.py").string());
+    EXPECT_EQ(error["line"], 13);
+    // A failed flight loop is called again a second later: once in this run.
+    EXPECT_EQ(error["count"], 1);
+    EXPECT_EQ(run["registrationsAtStop"], nlohmann::json::array());
+}
+
+TEST(EndToEnd, StrictRunsFailOnRegistrationsLeftBehindAndWritesToStandardError) {
+    HostRun sim;
+    std::ofstream(sim.Scripts() / "KV_Leaves.py") << ScriptWithFlightLoop("Leaves", "pass", "pass");
+    std::ofstream(sim.Scripts() / "KV_Complains.py")
+        << ScriptWithFlightLoop("Complains", "pass", kUnregister + "; import sys; sys.stderr.write('bye\\n')");
+    HostResult strict = sim.Execute({"--scripts", sim.Scripts().string(), "--seconds", "0.2", "--strict"});
+    EXPECT_EQ(strict.exitCode, 1) << strict.report << strict.errors;
+    EXPECT_EQ(LastLines(strict.report, 3),
+              "===== Strict run =====\n"
+              "failed: KV_Leaves: left registrations behind at stop: FlightLoop 1\n"
+              "failed: KV_Complains: wrote to standard error (1 writes, first: bye)\n")
+        << strict.report;
+}
+
+TEST(EndToEnd, WatchModeRunsEditedScriptsWithinASecondAndStopsCleanlyOnInterrupt) {
+    HostRun sim;
+    const fs::path script = sim.ScriptsFolder() / "KV_Watched.py";
+    fs::create_directories(sim.ScriptsFolder());
+    std::ofstream(script) << ScriptWithFlightLoop("Watched", "print('version 1')", kUnregister);
+    pid_t host = sim.Spawn({"--root", sim.Scripts().parent_path().string(), "--watch"});
+    ASSERT_NE(host, 0);
+    auto waitFor = [&](const std::string& text) {
+        const auto start = std::chrono::steady_clock::now();
+        while (sim.OutputFile().find(text) == std::string::npos &&
+               std::chrono::steady_clock::now() - start < std::chrono::seconds(30))
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return std::chrono::steady_clock::now() - start;
+    };
+    waitFor("version 1\n");
+    std::ofstream(script) << ScriptWithFlightLoop("Watched", "print('version 2')", kUnregister);
+    EXPECT_LT(waitFor("version 2\n"), std::chrono::seconds(1)) << sim.LogFile();
+    ::kill(host, SIGINT);
+    HostResult run = sim.Finish(host);
+    EXPECT_EQ(run.exitCode, 0) << run.report << run.errors;
+    EXPECT_NE(run.report.find("===== Reload (KV_Watched.py changed) =====\n--- LOGGING STOPPED ---\n"),
+              std::string::npos)
+        << run.report;
+    EXPECT_TRUE(sim.LogFile().ends_with("'KV_Watched' successfully loaded\n--- LOGGING STOPPED ---\n\n"))
+        << sim.LogFile();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "modules/services/quindle_utilities.h"
 
 #include "core/reporting.h"
+#include "core/run_report.h"
 #include "modules/xplm/binding.h"
 #include "platform/console_wire.h"
 #include "ui/panel_lists.h"
@@ -54,8 +55,14 @@ PyObject* PrintStdout(PyObject*, PyObject* args) {
     Py_RETURN_NONE;
 }
 
+// A run report tells a script's own writes to standard error from printed errors.
+void LogStderr(std::string_view text) {
+    run_report::NoteStderrWrite(text);
+    WriteLog(text);
+}
+
 PyObject* PrintStderr(PyObject*, PyObject* args) {
-    if (!SendText(args, "O:PrintStderr", console::kPrintText, AddToPrintList, WriteLog)) return nullptr;
+    if (!SendText(args, "O:PrintStderr", console::kPrintText, AddToPrintList, LogStderr)) return nullptr;
     Py_RETURN_NONE;
 }
 
