@@ -5,7 +5,8 @@
 
 namespace korvane::host {
 
-// Before-windows sniffers, then the focused window (which takes the key), then the
+// Before-windows sniffers, then the widget with the keyboard focus and up its chain
+// (a widget that handles it takes it), then the focused window (which takes the key), then the
 // after-windows sniffers and the hot keys whose key and flags match. A sniffer that
 // returns 0 consumes the key.
 void PressKey(char key, XPLMKeyFlags flags, char virtualKey);

@@ -3,8 +3,10 @@
 // lays out a simulator folder, loads the plug-in, calls its entry points as the
 // simulator does, runs frames, and lets tests see what the plug-in asked of it.
 #include "host/host_state.h"
+#include "host/widgets/widget_library.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +77,18 @@ public:
     const std::vector<DrawRegistration>& DrawCallbacks() const { return State().drawCallbacks; }
     const std::vector<KeySnifferRegistration>& KeySniffers() const { return State().keySniffers; }
     const std::vector<HotKey>& HotKeys() const { return State().hotKeys; }
+
+    // Widgets. Each root widget has a window among Windows() (its `widget` set). Roots
+    // back to front; a live widget's state (nullopt, or empty children, for a handle
+    // that names no live widget); the first widget with that descriptor, roots front to
+    // back, each tree depth first (null when none); the widget with the keyboard focus;
+    // the roots' trees as korvane-host reports them.
+    std::vector<XPWidgetID> RootWidgets() const;
+    std::vector<XPWidgetID> ChildWidgets(XPWidgetID widget) const;
+    std::optional<WidgetView> Widget(XPWidgetID widget) const;
+    XPWidgetID FindWidget(const std::string& descriptor) const;
+    XPWidgetID WidgetWithFocus() const;
+    std::string WidgetReport() const;
 
     // Navigation: the database (index = XPLMNavRef) and the GPS's direct-to destination,
     // which it flies to while the flight plan's destination entry is empty.

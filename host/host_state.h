@@ -11,6 +11,8 @@
 #include <XPLMProcessing.h>
 #include <XPLMUtilities.h>
 
+#include "host/widgets/widget_state.h"
+
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -125,6 +127,7 @@ struct HostWindow {
     XPLMHandleKey_f key = nullptr;
     XPLMHandleMouseClick_f mouse = nullptr;
     void* refcon = nullptr;
+    XPWidgetID widget = nullptr;  // set for the window of a root widget
 };
 
 struct DrawRegistration {
@@ -313,6 +316,7 @@ struct HostState {
     LoadedPluginEntries loadedEntries;
     // Asked for by XPLMReloadPlugins; done once the frame's callbacks have returned.
     bool reloadRequested = false;
+    WidgetLibraryState widgets;
 };
 
 HostState& State();

@@ -9,20 +9,20 @@
 
 #include <signal.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <optional>
-#include <algorithm>
-#include <chrono>
-#include <csignal>
-#include <cmath>
-#include <thread>
-#include <cstdio>
-#include <vector>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -321,6 +321,7 @@ std::size_t Watch(HeadlessHost& host, PluginState& plugin, const Options& option
 std::string OpenReport(const HeadlessHost& host) {
     std::ostringstream report;
     for (const auto& window : host.Windows()) {
+        if (window.widget) continue;  // in the widgets' own section
         report << "window " << korvane::host::PointerText(window.id) << ": left " << window.left << ", top "
                << window.top << ", right " << window.right << ", bottom " << window.bottom << ", "
                << (window.visible ? "visible" : "hidden") << ", refcon "
@@ -436,6 +437,7 @@ int Run(int argc, char** argv) {
     if (interrupted) std::cout << "Interrupted; stopping the scripts\n";
     if (unplayed > 0) std::cout << unplayed << " input event(s) fall after the end of the run and were not played\n";
     const std::string leftOpen = OpenReport(host);
+    const std::string widgetsOpen = host.WidgetReport();
     // Taken before stop, which removes whatever scripts left behind.
     std::string menus = MenuReport(host);
     if (plugin.enabled == 1) host.Disable();
@@ -448,9 +450,15 @@ int Run(int argc, char** argv) {
     PrintSection("Console channel", ConsoleReport(console));
     PrintSection("Menus", menus);
     std::string open = leftOpen;
-    if (!host.Windows().empty() || !host.HotKeys().empty())
+    const std::string widgetsLeft = host.WidgetReport();
+    const bool windowsLeft = std::any_of(host.Windows().begin(), host.Windows().end(),
+                                         [](const korvane::host::HostWindow& window) { return !window.widget; });
+    if (windowsLeft || !host.HotKeys().empty())
         open += "Still in the simulator after XPluginStop:\n" + OpenReport(host);
     PrintSection("Windows and hot keys open at the end of the run", open);
+    std::string widgets = widgetsOpen.empty() ? "(none)\n" : widgetsOpen;
+    if (!widgetsLeft.empty()) widgets += "Still in the simulator after XPluginStop:\n" + widgetsLeft;
+    PrintSection("Widgets", widgets);
     if (std::string camera = VirtualCameraReport(host); !camera.empty()) PrintSection("Virtual camera plug-in", camera);
     // The plug-in wrote the table beside its log at stop.
     if (options.profile) PrintSection("Dispatch costs", ReadFile(host.ScriptsFolder() / "KorvaneProfile.txt"));

@@ -3,6 +3,7 @@
 #include "host/display_input.h"
 #include "host/frame_work.h"
 #include "host/host_state.h"
+#include "host/widgets/widget_library.h"
 
 #include <XPLMDisplay.h>
 
@@ -119,6 +120,7 @@ void PressKey(char key, XPLMKeyFlags flags, char virtualKey) {
         });
     };
     if (!sniff(1)) return;
+    if (DeliverKeyToWidgets(key, flags, virtualKey)) return;
     if (const HostWindow* focused = FindWindow(state.keyboardFocus); focused && focused->key) {
         const XPLMHandleKey_f handle = focused->key;
         void* const refcon = focused->refcon;
@@ -224,7 +226,7 @@ XPLM_API XPLMWindowID XPLMCreateWindow(int inLeft, int inTop, int inRight, int i
     auto id = reinterpret_cast<XPLMWindowID>((std::uintptr_t{0x5157} << 32) | ++state.lastWindowSerial);
     RecordCall("XPLMCreateWindow", "id=" + PointerText(id) + " refcon=" + PointerText(inRefcon));
     state.windows.push_back(HostWindow{id, inLeft, inTop, inRight, inBottom, inIsVisible != 0, inDrawCallback,
-                                       inKeyCallback, inMouseCallback, inRefcon});
+                                       inKeyCallback, inMouseCallback, inRefcon, nullptr});
     return id;
 }
 

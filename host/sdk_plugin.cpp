@@ -1,6 +1,7 @@
 // XPLMPlugin in the headless host: the plug-in table, enabling, messages and reloads.
 // The only code that calls these is the loaded plug-in, so "my ID" is its ID.
 #include "host/host_state.h"
+#include "host/widgets/widget_library.h"
 
 #include <XPLMPlugin.h>
 
@@ -196,6 +197,7 @@ int DropRegistrationsInto(const void* libraryBase) {
             ++dropped;
         }
     }
+    dropped += DropAllWidgets();
     return dropped;
 }
 

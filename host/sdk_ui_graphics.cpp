@@ -1,0 +1,181 @@
+// XPUIGraphics as the headless host serves it. Nothing is drawn: every drawing call is
+// recorded with its arguments. Default dimensions are fixed per style, and a track's
+// metrics are computed from its rectangle so that whoever draws a track and whoever
+// hit-tests it agree on where its parts lie.
+#include "host/host_state.h"
+
+#include <XPUIGraphics.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <iterator>
+#include <string>
+
+using namespace korvane::host;
+
+namespace {
+
+std::string RectText(int x1, int y1, int x2, int y2) {
+    return std::to_string(x1) + " " + std::to_string(y1) + " " + std::to_string(x2) + " " + std::to_string(y2);
+}
+
+struct Size {
+    int width;
+    int height;
+};
+
+Size WindowSize(XPWindowStyle style) {
+    switch (style) {
+        case xpWindow_Help: return {200, 100};
+        case xpWindow_MainWindow: return {100, 60};
+        case xpWindow_SubWindow: return {40, 40};
+        case xpWindow_Screen: return {40, 40};
+        case xpWindow_ListView: return {40, 40};
+        default: return {0, 0};
+    }
+}
+
+struct ElementSize {
+    XPElementStyle style;
+    int width;
+    int height;
+    int canBeLit;
+};
+
+// The elements with their natural sizes; the ones with a lit twin can be lit.
+constexpr ElementSize kElements[] = {
+    {xpElement_TextField, 40, 20, 0},
+    {xpElement_CheckBox, 14, 14, 1},
+    {xpElement_CheckBoxLit, 14, 14, 1},
+    {xpElement_WindowCloseBox, 14, 14, 1},
+    {xpElement_WindowCloseBoxPressed, 14, 14, 1},
+    {xpElement_PushButton, 60, 20, 1},
+    {xpElement_PushButtonLit, 60, 20, 1},
+    {xpElement_OilPlatform, 16, 16, 0},
+    {xpElement_OilPlatformSmall, 12, 12, 0},
+    {xpElement_Ship, 16, 16, 0},
+    {xpElement_ILSGlideScope, 16, 16, 0},
+    {xpElement_MarkerLeft, 16, 16, 0},
+    {xpElement_Airport, 16, 16, 0},
+    {xpElement_Waypoint, 16, 16, 0},
+    {xpElement_NDB, 16, 16, 0},
+    {xpElement_VOR, 16, 16, 0},
+    {xpElement_RadioTower, 16, 16, 0},
+    {xpElement_AircraftCarrier, 16, 16, 0},
+    {xpElement_Fire, 16, 16, 0},
+    {xpElement_MarkerRight, 16, 16, 0},
+    {xpElement_CustomObject, 16, 16, 0},
+    {xpElement_CoolingTower, 16, 16, 0},
+    {xpElement_SmokeStack, 16, 16, 0},
+    {xpElement_Building, 16, 16, 0},
+    {xpElement_PowerLine, 16, 16, 0},
+    {xpElement_CopyButtons, 34, 18, 1},
+    {xpElement_CopyButtonsWithEditingGrid, 34, 18, 1},
+    {xpElement_EditingGrid, 16, 16, 0},
+    {xpElement_ScrollBar, 16, 48, 1},
+    {xpElement_VORWithCompassRose, 32, 32, 0},
+    {xpElement_Zoomer, 22, 22, 1},
+    {xpElement_TextFieldMiddle, 16, 20, 0},
+    {xpElement_LittleDownArrow, 12, 10, 1},
+    {xpElement_LittleUpArrow, 12, 10, 1},
+    {xpElement_WindowDragBar, 40, 18, 0},
+    {xpElement_WindowDragBarSmooth, 40, 18, 0},
+};
+
+const ElementSize* FindElement(XPElementStyle style) {
+    for (const ElementSize& element : kElements)
+        if (element.style == style) return &element;
+    return nullptr;
+}
+
+// Scroll bars have a button at each end; sliders and progress bars have none.
+// A progress bar has no thumb: its down page is the part done.
+struct TrackParts {
+    bool buttons;
+    bool thumb;
+};
+
+TrackParts PartsOf(XPTrackStyle style) {
+    switch (style) {
+        case xpTrack_ScrollBar: return {true, true};
+        case xpTrack_Slider: return {false, true};
+        default: return {false, false};
+    }
+}
+
+}  // namespace
+
+WIDGET_API void XPDrawWindow(int inX1, int inY1, int inX2, int inY2, XPWindowStyle inStyle) {
+    RecordCall("XPDrawWindow", RectText(inX1, inY1, inX2, inY2) + " style=" + std::to_string(inStyle));
+}
+
+WIDGET_API void XPGetWindowDefaultDimensions(XPWindowStyle inStyle, int* outWidth, int* outHeight) {
+    const Size size = WindowSize(inStyle);
+    if (outWidth) *outWidth = size.width;
+    if (outHeight) *outHeight = size.height;
+}
+
+WIDGET_API void XPDrawElement(int inX1, int inY1, int inX2, int inY2, XPElementStyle inStyle, int inLit) {
+    RecordCall("XPDrawElement", RectText(inX1, inY1, inX2, inY2) + " style=" + std::to_string(inStyle) +
+                                    " lit=" + std::to_string(inLit));
+}
+
+WIDGET_API void XPGetElementDefaultDimensions(XPElementStyle inStyle, int* outWidth, int* outHeight,
+                                              int* outCanBeLit) {
+    const ElementSize* element = FindElement(inStyle);
+    if (outWidth) *outWidth = element ? element->width : 0;
+    if (outHeight) *outHeight = element ? element->height : 0;
+    if (outCanBeLit) *outCanBeLit = element ? element->canBeLit : 0;
+}
+
+WIDGET_API void XPDrawTrack(int inX1, int inY1, int inX2, int inY2, int inMin, int inMax, int inValue,
+                            XPTrackStyle inTrackStyle, int inLit) {
+    RecordCall("XPDrawTrack", RectText(inX1, inY1, inX2, inY2) + " min=" + std::to_string(inMin) +
+                                  " max=" + std::to_string(inMax) + " value=" + std::to_string(inValue) +
+                                  " style=" + std::to_string(inTrackStyle) + " lit=" + std::to_string(inLit));
+}
+
+WIDGET_API void XPGetTrackDefaultDimensions(XPTrackStyle inStyle, int* outWidth, int* outCanBeLit) {
+    int width = 0, canBeLit = 0;
+    switch (inStyle) {
+        case xpTrack_ScrollBar: width = 16, canBeLit = 1; break;
+        case xpTrack_Slider: width = 12, canBeLit = 1; break;
+        case xpTrack_Progress: width = 12, canBeLit = 0; break;
+        default: break;
+    }
+    if (outWidth) *outWidth = width;
+    if (outCanBeLit) *outCanBeLit = canBeLit;
+}
+
+WIDGET_API void XPGetTrackMetrics(int inX1, int inY1, int inX2, int inY2, int inMin, int inMax, int inValue,
+                                  XPTrackStyle inTrackStyle, int* outIsVertical, int* outDownBtnSize,
+                                  int* outDownPageSize, int* outThumbSize, int* outUpPageSize, int* outUpBtnSize) {
+    // Corners may come in either order; the parts always fill the track's length exactly,
+    // from the down (minimum) end: left for a horizontal track, bottom for a vertical one.
+    const long width = std::labs(static_cast<long>(inX2) - inX1);
+    const long height = std::labs(static_cast<long>(inY2) - inY1);
+    const bool vertical = height > width;
+    const long length = vertical ? height : width;
+    const long thickness = vertical ? width : height;
+    const TrackParts parts = PartsOf(inTrackStyle);
+
+    // Square end buttons, shrunk on a short track so that a third is left for the rest.
+    const long button = parts.buttons ? std::min(thickness, length / 3) : 0;
+    const long inner = length - 2 * button;
+    const long thumb = parts.thumb ? std::min(std::max(thickness, 6L), inner) : 0;
+    const long travel = inner - thumb;
+
+    // Where the value lies between min and max (either may be the larger), clamped.
+    double fraction = 0;
+    const double range = static_cast<double>(inMax) - inMin;
+    if (range != 0) fraction = std::clamp((static_cast<double>(inValue) - inMin) / range, 0.0, 1.0);
+    const long downPage = std::lround(travel * fraction);
+
+    if (outIsVertical) *outIsVertical = vertical ? 1 : 0;
+    if (outDownBtnSize) *outDownBtnSize = static_cast<int>(button);
+    if (outDownPageSize) *outDownPageSize = static_cast<int>(downPage);
+    if (outThumbSize) *outThumbSize = static_cast<int>(thumb);
+    if (outUpPageSize) *outUpPageSize = static_cast<int>(travel - downPage);
+    if (outUpBtnSize) *outUpBtnSize = static_cast<int>(button);
+}
