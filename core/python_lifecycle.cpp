@@ -15,6 +15,7 @@
 #include "modules/services/quindle_vc_utilities.h"
 #include "modules/xplm/initialisers.h"
 #include "platform/platform.h"
+#include "registry/dispatch_costs.h"
 
 #include <XPLMUtilities.h>
 
@@ -108,6 +109,7 @@ void StartPython(int enableScripts) {
     WriteLog("After Py_Initialize()\n");
     WriteLog("Before Modules Init\n");
     if (registry) registry->OpenRegistrations();
+    profile::Start();
 
     const std::string listingPath = ScriptsListingPath();
     const std::string interpreterPath = ScriptsInterpreterPath();
@@ -139,6 +141,7 @@ void StopPython(int disableFirst) {
         RemoveLeftoverRegistrations();
         // Before finalizing, while the run's callback counts still stand.
         run_report::EndRun();
+        profile::Report();
         Py_FinalizeEx();
         ForgetInterpreterLock();
     }

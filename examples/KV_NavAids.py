@@ -71,9 +71,9 @@ class Korvane:
             XPLMGetFMSEntryInfo(index, kind, ident, ref, altitude, lat, lon)
             print("Nav Aids: %d %-7s %-5s %5d ft at %.4f %.4f"
                   % (index, NAMES.get(kind[0], "?"), ident[0] or "-", altitude[0], lat[0], lon[0]))
-        ref = XPLMGetGPSDestination()
+        destinationRef = XPLMGetGPSDestination()
         ident = []
-        XPLMGetNavAidInfo(ref, None, None, None, None, None, None, ident, None, None)
+        XPLMGetNavAidInfo(destinationRef, None, None, None, None, None, None, ident, None, None)
         print("Nav Aids: GPS destination %s %s" % (NAMES.get(XPLMGetGPSDestinationType(), "none"), ident[0]))
 
     def XPluginDisable(self):

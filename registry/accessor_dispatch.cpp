@@ -6,6 +6,7 @@
 #include "core/python_errors.h"
 #include "core/reporting.h"
 #include "modules/xplm/binding.h"
+#include "registry/dispatch_costs.h"
 #include "registry/failure_report.h"
 #include "registry/python_call.h"
 
@@ -73,7 +74,9 @@ Result Dispatch(const Slot<Result>& slot, void* table, Call call) {
     if (match.enabled == 0) return slot.noOwner;
     // The script may unregister this very accessor from inside the call.
     PyRef callable = PyRef::Borrow(match.callable);
-    std::optional<Result> result = call(callable.get(), match.refcon);
+    std::optional<Result> result =
+        profile::Enabled() ? profile::Timed(match.key, slot.function, [&] { return call(callable.get(), match.refcon); })
+                           : call(callable.get(), match.refcon);
     if (result) return *result;
     ReportFailedCall(match.key, callable.get(), slot.function);
     return slot.failed;

@@ -5,6 +5,7 @@
 #include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/reporting.h"
+#include "registry/dispatch_costs.h"
 #include "registry/failure_report.h"
 #include "registry/python_call.h"
 
@@ -62,7 +63,10 @@ Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
     }
     // The script may unregister this very entry from inside the call.
     PyRef callable = PyRef::Borrow(match.callable);
-    std::optional<Result> result = call(callable.get(), match.refcon);
+    std::optional<Result> result =
+        profile::Enabled()
+            ? profile::Timed(match.key, answers.function, [&] { return call(callable.get(), match.refcon); })
+            : call(callable.get(), match.refcon);
     if (result) return *result;
     ReportFailedCall(match.key, callable.get(), answers.function);
     if (answers.failedLine) WriteLog(answers.failedLine);

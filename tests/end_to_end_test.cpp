@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <cstdlib>
 #include <filesystem>
@@ -100,8 +101,11 @@ public:
     }
 
     // Runs the plug-in on `scripts` in this simulator folder.
-    HostResult RunOn(const fs::path& scripts, double seconds) {
-        return Execute({"--root", root_.string(), "--scripts", scripts.string(), "--seconds", std::to_string(seconds)});
+    HostResult RunOn(const fs::path& scripts, double seconds, std::vector<std::string> more = {}) {
+        std::vector<std::string> arguments = {"--root", root_.string(), "--scripts", scripts.string(), "--seconds",
+                                              std::to_string(seconds)};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return Execute(arguments);
     }
 
 private:
@@ -483,3 +487,59 @@ TEST(EndToEnd, WatchModeRunsEditedScriptsWithinASecondAndStopsCleanlyOnInterrupt
 }
 
 }  // namespace
+
+// Profiling names the script that costs the time: a flight loop sleeping 2 ms comes
+// first with its time per call, the quick one after it; without --profile no table.
+TEST(EndToEnd, ProfileNamesTheCostliestScriptFirst) {
+    HostRun sim;
+    const char* loop = R"(
+import time
+import XPLMProcessing
+
+class Korvane:
+    def XPluginStart(self):
+        XPLMProcessing.XPLMRegisterFlightLoopCallback(self, self.loop, -1.0, 0)
+        return '%s', 'kv.e2e.%s', 'Flight loop'
+    def loop(self, sinceCall, sinceLoop, counter, refcon):
+        %s
+        return -1.0
+    def XPluginEnable(self):
+        return 1
+    def XPluginDisable(self):
+        pass
+    def XPluginStop(self):
+        XPLMProcessing.XPLMUnregisterFlightLoopCallback(self, self.loop, 0)
+)";
+    char source[1024];
+    std::snprintf(source, sizeof source, loop, "Slow", "slow", "time.sleep(0.002)");
+    std::ofstream(sim.Scripts() / "KV_Slow.py") << source;
+    std::snprintf(source, sizeof source, loop, "Fast", "fast", "pass");
+    std::ofstream(sim.Scripts() / "KV_Fast.py") << source;
+
+    HostResult run = sim.RunOn(sim.Scripts(), 1.0, {"--profile"});
+    ASSERT_EQ(run.exitCode, 0) << run.report << run.errors;
+    const std::size_t section = run.report.find("===== Dispatch costs =====\n");
+    ASSERT_NE(section, std::string::npos) << run.report;
+    std::istringstream table(run.report.substr(section));
+    std::string line, header, first, second;
+    std::getline(table, line);
+    std::getline(table, line);
+    std::getline(table, header);
+    std::getline(table, first);
+    std::getline(table, second);
+    EXPECT_NE(header.find("\u00b5s per call"), std::string::npos) << run.report.substr(section);
+    std::istringstream slow(first);
+    std::string script, kind;
+    unsigned long calls = 0;
+    double totalMs = 0, perCallUs = 0;
+    slow >> script >> kind >> calls >> totalMs >> perCallUs;
+    EXPECT_EQ(script, "KV_Slow");
+    EXPECT_EQ(kind, "FlightLoopCallback");
+    EXPECT_NEAR(static_cast<double>(calls), 20.0, 1.0);  // a frame is 1/20 s
+    EXPECT_GE(perCallUs, 2000.0);
+    EXPECT_EQ(second.rfind("KV_Fast ", 0), 0u) << run.report.substr(section);
+    EXPECT_NE(sim.LogFile().find("Dispatch costs, costliest first:\nscript"), std::string::npos);
+
+    EXPECT_EQ(sim.RunOn(sim.Scripts(), 0.2).report.find("===== Dispatch costs"), std::string::npos);
+    EXPECT_EQ(CountOccurrences(sim.LogFile(), "Dispatch costs"), 1);
+}

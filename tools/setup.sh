@@ -7,7 +7,7 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 build_dir="$1"
 shift
 
-packages=(cmake ninja-build g++ pkg-config python3-dev libgtest-dev nlohmann-json3-dev)
+packages=(cmake ninja-build g++ pkg-config python3-dev libgtest-dev nlohmann-json3-dev python3-mypy)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

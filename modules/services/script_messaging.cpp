@@ -92,14 +92,15 @@ PyObject* SendMessageToScript(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    {"KV_CountScripts", CountScripts, METH_VARARGS, "Count the number of scripts."},
-    {"KV_GetNthScript", GetNthScript, METH_VARARGS, "Get the Nth scripts."},
-    {"KV_FindScriptBySignature", FindScriptBySignature, METH_VARARGS, "Find script by signature."},
-    {"KV_GetScriptInfo", GetScriptInfo, METH_VARARGS, "Get script info."},
-    {"KV_IsScriptEnabled", IsScriptEnabled, METH_VARARGS, "Is the script enabled."},
-    {"KV_EnableScript", EnableScript, METH_VARARGS, "Enable the script."},
-    {"KV_DisableScript", DisableScript, METH_VARARGS, "Disable the script."},
-    {"KV_SendMessageToScript", SendMessageToScript, METH_VARARGS, "Send message to a script."},
+    binding::Function<"KV_CountScripts", "", "Count the number of scripts.">(CountScripts),
+    binding::Function<"KV_GetNthScript", "index", "Get the Nth scripts.">(GetNthScript),
+    binding::Function<"KV_FindScriptBySignature", "signature", "Find script by signature.">(FindScriptBySignature),
+    binding::Function<"KV_GetScriptInfo", "script", "Get script info.">(GetScriptInfo),
+    binding::Function<"KV_IsScriptEnabled", "script", "Is the script enabled.">(IsScriptEnabled),
+    binding::Function<"KV_EnableScript", "script", "Enable the script.">(EnableScript),
+    binding::Function<"KV_DisableScript", "script", "Disable the script.">(DisableScript),
+    binding::Function<"KV_SendMessageToScript", "self, script, message, param",
+                      "Send message to a script.">(SendMessageToScript),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -5,6 +5,9 @@
 #include "core/py_ref.h"
 #include "registry/script_registry.h"
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -17,6 +20,42 @@ struct IntConstant {
     const char* name;
     long value;
 };
+
+// A string literal as a template argument, so that doc strings can be joined at
+// compile time.
+template <std::size_t N>
+struct Literal {
+    char chars[N]{};
+    constexpr Literal(const char (&text)[N]) { std::copy_n(text, N, chars); }
+    constexpr std::size_t size() const { return N - 1; }
+};
+
+// A function's doc string in the form CPython reads a text signature from:
+// "NAME(ARGS, /)\n--\n\nDOC". `__text_signature__` then gives "(ARGS, /)" and
+// `__doc__` exactly DOC. The arguments are positional only, as METH_VARARGS takes them.
+template <Literal Name, Literal Arguments, Literal Doc>
+struct SignedDoc {
+    static constexpr std::string_view kOpen = "(";
+    static constexpr std::string_view kClose = Arguments.size() ? ", /)\n--\n\n" : ")\n--\n\n";
+    static constexpr std::size_t kSize = Name.size() + kOpen.size() + Arguments.size() + kClose.size() + Doc.size() + 1;
+    static constexpr std::array<char, kSize> kText = [] {
+        std::array<char, kSize> text{};
+        auto out = text.begin();
+        out = std::copy_n(Name.chars, Name.size(), out);
+        out = std::copy(kOpen.begin(), kOpen.end(), out);
+        out = std::copy_n(Arguments.chars, Arguments.size(), out);
+        out = std::copy(kClose.begin(), kClose.end(), out);
+        std::copy_n(Doc.chars, Doc.size(), out);
+        return text;
+    }();
+};
+
+// One entry of a module's method table: every function is METH_VARARGS and carries
+// its argument names (the SDK's parameter names, comma-separated; "" for none).
+template <Literal Name, Literal Arguments, Literal Doc>
+constexpr PyMethodDef Function(PyCFunction function) {
+    return {Name.chars, function, METH_VARARGS, SignedDoc<Name, Arguments, Doc>::kText.data()};
+}
 
 // Makes the module importable under `name` with its functions and its integer
 // constants, entered in the order given. Returns a borrowed reference.

@@ -56,10 +56,11 @@ PyObject* ReadCameraPosition(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    {"XPLMControlCamera", ControlCamera, METH_VARARGS, "Control Camera."},
-    {"XPLMDontControlCamera", DontControlCamera, METH_VARARGS, "Dont Control Camera."},
-    {"XPLMIsCameraBeingControlled", IsCameraBeingControlled, METH_VARARGS, "Is the Camera being Controlledk."},
-    {"XPLMReadCameraPosition", ReadCameraPosition, METH_VARARGS, "Read Camera Position."},
+    binding::Function<"XPLMControlCamera", "self, inHowLong, inControlFunc, inRefcon",
+                      "Control Camera.">(ControlCamera),
+    binding::Function<"XPLMDontControlCamera", "self", "Dont Control Camera.">(DontControlCamera),
+    binding::Function<"XPLMIsCameraBeingControlled", "", "Is the Camera being Controlledk.">(IsCameraBeingControlled),
+    binding::Function<"XPLMReadCameraPosition", "outCameraPosition", "Read Camera Position.">(ReadCameraPosition),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -126,16 +126,26 @@ PyObject* GetFontDimensions(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    {"XPLMSetGraphicsState", SetGraphicsState, METH_VARARGS, "Set Graphics State."},
-    {"XPLMBindTexture2d", BindTexture2d, METH_VARARGS, "Bind Texture."},
-    {"XPLMGenerateTextureNumbers", GenerateTextureNumbers, METH_VARARGS, "Generate Texture Numbers."},
-    {"XPLMGetTexture", GetTexture, METH_VARARGS, "Get Texture."},
-    {"XPLMWorldToLocal", WorldToLocal, METH_VARARGS, "Convert World to Local Coordinates."},
-    {"XPLMLocalToWorld", LocalToWorld, METH_VARARGS, "Convert Local to World Coordinates."},
-    {"XPLMDrawTranslucentDarkBox", DrawTranslucentDarkBox, METH_VARARGS, "Draw Translucent Dark Box."},
-    {"XPLMDrawString", DrawString, METH_VARARGS, "Draw String."},
-    {"XPLMDrawNumber", DrawNumber, METH_VARARGS, "Draw Number."},
-    {"XPLMGetFontDimensions", GetFontDimensions, METH_VARARGS, "Get Font Dimensions."},
+    binding::Function<"XPLMSetGraphicsState",
+                      "inEnableFog, inNumberTexUnits, inEnableLighting, inEnableAlphaTesting, "
+                      "inEnableAlphaBlending, inEnableDepthTesting, inEnableDepthWriting",
+                      "Set Graphics State.">(SetGraphicsState),
+    binding::Function<"XPLMBindTexture2d", "inTextureNum, inTextureUnit", "Bind Texture.">(BindTexture2d),
+    binding::Function<"XPLMGenerateTextureNumbers", "outTextureIDs, inCount",
+                      "Generate Texture Numbers.">(GenerateTextureNumbers),
+    binding::Function<"XPLMGetTexture", "inTexture", "Get Texture.">(GetTexture),
+    binding::Function<"XPLMWorldToLocal", "inLatitude, inLongitude, inAltitude",
+                      "Convert World to Local Coordinates.">(WorldToLocal),
+    binding::Function<"XPLMLocalToWorld", "inX, inY, inZ", "Convert Local to World Coordinates.">(LocalToWorld),
+    binding::Function<"XPLMDrawTranslucentDarkBox", "inLeft, inTop, inRight, inBottom",
+                      "Draw Translucent Dark Box.">(DrawTranslucentDarkBox),
+    binding::Function<"XPLMDrawString", "inColorRGB, inXOffset, inYOffset, inChar, inWordWrapWidth, inFontID",
+                      "Draw String.">(DrawString),
+    binding::Function<"XPLMDrawNumber",
+                      "inColorRGB, inXOffset, inYOffset, inValue, inDigits, inDecimals, inShowSign, inFontID",
+                      "Draw Number.">(DrawNumber),
+    binding::Function<"XPLMGetFontDimensions", "inFontID, outCharWidth, outCharHeight, outDigitsOnly",
+                      "Get Font Dimensions.">(GetFontDimensions),
     {nullptr, nullptr, 0, nullptr},
 };
 

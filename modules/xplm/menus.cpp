@@ -167,17 +167,20 @@ PyObject* RemoveMenuItem(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    {"XPLMFindPluginsMenu", FindPluginsMenu, METH_VARARGS, "Find Plugins Menu."},
-    {"XPLMCreateMenu", CreateMenu, METH_VARARGS, "Create Menu."},
-    {"XPLMDestroyMenu", DestroyMenu, METH_VARARGS, "Destroy Menu."},
-    {"XPLMClearAllMenuItems", ClearAllMenuItems, METH_VARARGS, "Clear All Menu Items."},
-    {"XPLMAppendMenuItem", AppendMenuItem, METH_VARARGS, "Append Menu Item."},
-    {"XPLMAppendMenuSeparator", AppendMenuSeparator, METH_VARARGS, "Append Menu Separator."},
-    {"XPLMSetMenuItemName", SetMenuItemName, METH_VARARGS, "Set Menu Item Name."},
-    {"XPLMCheckMenuItem", CheckMenuItem, METH_VARARGS, "Check Menu Item."},
-    {"XPLMCheckMenuItemState", CheckMenuItemState, METH_VARARGS, "Check Menu Item State."},
-    {"XPLMEnableMenuItem", EnableMenuItem, METH_VARARGS, "Enable Menu Item."},
-    {"XPLMRemoveMenuItem", RemoveMenuItem, METH_VARARGS, "Remove Menu Item."},
+    binding::Function<"XPLMFindPluginsMenu", "", "Find Plugins Menu.">(FindPluginsMenu),
+    binding::Function<"XPLMCreateMenu", "self, inName, inParentMenu, inParentItem, inHandler, inMenuRef",
+                      "Create Menu.">(CreateMenu),
+    binding::Function<"XPLMDestroyMenu", "self, inMenuID", "Destroy Menu.">(DestroyMenu),
+    binding::Function<"XPLMClearAllMenuItems", "inMenuID", "Clear All Menu Items.">(ClearAllMenuItems),
+    binding::Function<"XPLMAppendMenuItem", "inMenu, inItemName, inItemRef, inForceEnglish",
+                      "Append Menu Item.">(AppendMenuItem),
+    binding::Function<"XPLMAppendMenuSeparator", "inMenu", "Append Menu Separator.">(AppendMenuSeparator),
+    binding::Function<"XPLMSetMenuItemName", "inMenu, inIndex, inItemName, inForceEnglish",
+                      "Set Menu Item Name.">(SetMenuItemName),
+    binding::Function<"XPLMCheckMenuItem", "inMenu, index, inCheck", "Check Menu Item.">(CheckMenuItem),
+    binding::Function<"XPLMCheckMenuItemState", "inMenu, index", "Check Menu Item State.">(CheckMenuItemState),
+    binding::Function<"XPLMEnableMenuItem", "inMenu, index, enabled", "Enable Menu Item.">(EnableMenuItem),
+    binding::Function<"XPLMRemoveMenuItem", "inMenu, inIndex", "Remove Menu Item.">(RemoveMenuItem),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -200,17 +200,19 @@ PyObject* ReinitUsersPlane(PyObject*, PyObject*) {
 }
 
 PyMethodDef kMethods[] = {
-    {"XPLMSetUsersAircraft", SetUsersAircraft, METH_VARARGS, "Set Users Aircraft."},
-    {"XPLMPlaceUserAtAirport", PlaceUserAtAirport, METH_VARARGS, "Place User At Airport."},
-    {"XPLMCountAircraft", CountAircraft, METH_VARARGS, "Count Aircraft."},
-    {"XPLMGetNthAircraftModel", GetNthAircraftModel, METH_VARARGS, "Get Nth Aircraft Model."},
-    {"XPLMAcquirePlanes", AcquirePlanes, METH_VARARGS, "Acquire Planes."},
-    {"XPLMReleasePlanes", ReleasePlanes, METH_VARARGS, "Release Planes."},
-    {"XPLMSetActiveAircraftCount", SetActiveAircraftCount, METH_VARARGS, "Set Active Aircraft Count."},
-    {"XPLMSetAircraftModel", SetAircraftModel, METH_VARARGS, "Set Aircraft Model."},
-    {"XPLMDisableAIForPlane", DisableAIForPlane, METH_VARARGS, "Disable AI For Plane."},
-    {"XPLMDrawAircraft", DrawAircraft, METH_VARARGS, "Draw Aircraft."},
-    {"XPLMReinitUsersPlane", ReinitUsersPlane, METH_VARARGS, "Reinit Users Plane."},
+    binding::Function<"XPLMSetUsersAircraft", "inAircraftPath", "Set Users Aircraft.">(SetUsersAircraft),
+    binding::Function<"XPLMPlaceUserAtAirport", "inAirportCode", "Place User At Airport.">(PlaceUserAtAirport),
+    binding::Function<"XPLMCountAircraft", "", "Count Aircraft.">(CountAircraft),
+    binding::Function<"XPLMGetNthAircraftModel", "inIndex", "Get Nth Aircraft Model.">(GetNthAircraftModel),
+    binding::Function<"XPLMAcquirePlanes", "self, inAircraft, inCallback, inRefcon", "Acquire Planes.">(AcquirePlanes),
+    binding::Function<"XPLMReleasePlanes", "self", "Release Planes.">(ReleasePlanes),
+    binding::Function<"XPLMSetActiveAircraftCount", "inCount", "Set Active Aircraft Count.">(SetActiveAircraftCount),
+    binding::Function<"XPLMSetAircraftModel", "inIndex, inAircraftPath", "Set Aircraft Model.">(SetAircraftModel),
+    binding::Function<"XPLMDisableAIForPlane", "inPlaneIndex", "Disable AI For Plane.">(DisableAIForPlane),
+    binding::Function<"XPLMDrawAircraft",
+                      "inPlaneIndex, inX, inY, inZ, inPitch, inRoll, inYaw, inFullDraw, inDrawStateInfo",
+                      "Draw Aircraft.">(DrawAircraft),
+    binding::Function<"XPLMReinitUsersPlane", "", "Reinit Users Plane.">(ReinitUsersPlane),
     {nullptr, nullptr, 0, nullptr},
 };
 

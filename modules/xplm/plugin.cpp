@@ -109,17 +109,19 @@ PyObject* SendMessageToPlugin(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    {"XPLMGetMyID", GetMyID, METH_VARARGS, "Get plugin ID."},
-    {"XPLMCountPlugins", CountPlugins, METH_VARARGS, "Count the number of plugins."},
-    {"XPLMGetNthPlugin", GetNthPlugin, METH_VARARGS, "Get the Nth plugins."},
-    {"XPLMFindPluginByPath", FindPluginByPath, METH_VARARGS, "Find plugin by path."},
-    {"XPLMFindPluginBySignature", FindPluginBySignature, METH_VARARGS, "Find plugin by signature."},
-    {"XPLMGetPluginInfo", GetPluginInfo, METH_VARARGS, "Get plugin info."},
-    {"XPLMIsPluginEnabled", IsPluginEnabled, METH_VARARGS, "Is the plugin enabled."},
-    {"XPLMEnablePlugin", EnablePlugin, METH_VARARGS, "Enable the plugin."},
-    {"XPLMDisablePlugin", DisablePlugin, METH_VARARGS, "Disable the plugin."},
-    {"XPLMReloadPlugins", ReloadPlugins, METH_VARARGS, "Extract File and Path."},
-    {"XPLMSendMessageToPlugin", SendMessageToPlugin, METH_VARARGS, "Send message to a plugin."},
+    binding::Function<"XPLMGetMyID", "", "Get plugin ID.">(GetMyID),
+    binding::Function<"XPLMCountPlugins", "", "Count the number of plugins.">(CountPlugins),
+    binding::Function<"XPLMGetNthPlugin", "inIndex", "Get the Nth plugins.">(GetNthPlugin),
+    binding::Function<"XPLMFindPluginByPath", "inPath", "Find plugin by path.">(FindPluginByPath),
+    binding::Function<"XPLMFindPluginBySignature", "inSignature", "Find plugin by signature.">(FindPluginBySignature),
+    binding::Function<"XPLMGetPluginInfo", "inPlugin, outName, outFilePath, outSignature, outDescription",
+                      "Get plugin info.">(GetPluginInfo),
+    binding::Function<"XPLMIsPluginEnabled", "inPluginID", "Is the plugin enabled.">(IsPluginEnabled),
+    binding::Function<"XPLMEnablePlugin", "inPluginID", "Enable the plugin.">(EnablePlugin),
+    binding::Function<"XPLMDisablePlugin", "inPluginID", "Disable the plugin.">(DisablePlugin),
+    binding::Function<"XPLMReloadPlugins", "", "Extract File and Path.">(ReloadPlugins),
+    binding::Function<"XPLMSendMessageToPlugin", "inPlugin, inMessage, inParam",
+                      "Send message to a plugin.">(SendMessageToPlugin),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -65,13 +65,14 @@ PyObject* SetFlightLoopCallbackInterval(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    {"XPLMGetElapsedTime", GetElapsedTime, METH_VARARGS, "Get Elapsed Time."},
-    {"XPLMGetCycleNumber", GetCycleNumber, METH_VARARGS, "Get Cycle Number."},
-    {"XPLMRegisterFlightLoopCallback", RegisterFlightLoopCallback, METH_VARARGS, "Register Flight Loop Callback."},
-    {"XPLMUnregisterFlightLoopCallback", UnregisterFlightLoopCallback, METH_VARARGS,
-     "Unregister Flight Loop Callback."},
-    {"XPLMSetFlightLoopCallbackInterval", SetFlightLoopCallbackInterval, METH_VARARGS,
-     "Set Flight Loop Callback Interval."},
+    binding::Function<"XPLMGetElapsedTime", "", "Get Elapsed Time.">(GetElapsedTime),
+    binding::Function<"XPLMGetCycleNumber", "", "Get Cycle Number.">(GetCycleNumber),
+    binding::Function<"XPLMRegisterFlightLoopCallback", "self, inFlightLoop, inInterval, inRefcon",
+                      "Register Flight Loop Callback.">(RegisterFlightLoopCallback),
+    binding::Function<"XPLMUnregisterFlightLoopCallback", "self, inFlightLoop, inRefcon",
+                      "Unregister Flight Loop Callback.">(UnregisterFlightLoopCallback),
+    binding::Function<"XPLMSetFlightLoopCallbackInterval", "inFlightLoop, inInterval, inRelativeToNow, inRefcon",
+                      "Set Flight Loop Callback Interval.">(SetFlightLoopCallbackInterval),
     {nullptr, nullptr, 0, nullptr},
 };
 
