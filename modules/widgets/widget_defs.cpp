@@ -50,10 +50,10 @@ PyObject* GetWidgetGeometryChange(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    {"KV_GetMouseState", GetMouseState, METH_VARARGS, "Get the mouse state from param1."},
-    {"KV_GetKeyState", GetKeyState, METH_VARARGS, "Get the key state from param1."},
-    {"KV_GetWidgetGeometryChange", GetWidgetGeometryChange, METH_VARARGS,
-     "Get the widget geometry changes from param1."},
+    binding::Function<"KV_GetMouseState", "inParam1", "Get the mouse state from param1.">(GetMouseState),
+    binding::Function<"KV_GetKeyState", "inParam1", "Get the key state from param1.">(GetKeyState),
+    binding::Function<"KV_GetWidgetGeometryChange", "inParam2",
+                      "Get the widget geometry changes from param1.">(GetWidgetGeometryChange),
     {nullptr, nullptr, 0, nullptr},
 };
 

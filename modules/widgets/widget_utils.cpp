@@ -169,12 +169,16 @@ PyObject* DragWidget(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    {"XPUCreateWidgets", CreateWidgets, METH_VARARGS, "Create an XPU widget."},
-    {"XPUMoveWidgetBy", MoveWidgetBy, METH_VARARGS, "Move a widget."},
-    {"XPUFixedLayout", FixedLayout, METH_VARARGS, "Fixed Layout."},
-    {"XPUSelectIfNeeded", SelectIfNeeded, METH_VARARGS, "Select if needed."},
-    {"XPUDefocusKeyboard", DefocusKeyboard, METH_VARARGS, "Defocus keyboard."},
-    {"XPUDragWidget", DragWidget, METH_VARARGS, "Drag widget."},
+    binding::Function<"XPUCreateWidgets", "inWidgetDefs, inCount, inParamParent, ioWidgets",
+                      "Create an XPU widget.">(CreateWidgets),
+    binding::Function<"XPUMoveWidgetBy", "inWidget, inDeltaX, inDeltaY", "Move a widget.">(MoveWidgetBy),
+    binding::Function<"XPUFixedLayout", "inMessage, inWidget, inParam1, inParam2", "Fixed Layout.">(FixedLayout),
+    binding::Function<"XPUSelectIfNeeded", "inMessage, inWidget, inParam1, inParam2, inEatClick",
+                      "Select if needed.">(SelectIfNeeded),
+    binding::Function<"XPUDefocusKeyboard", "inMessage, inWidget, inParam1, inParam2, inEatClick",
+                      "Defocus keyboard.">(DefocusKeyboard),
+    binding::Function<"XPUDragWidget", "inMessage, inWidget, inParam1, inParam2, inLeft, inTop, inRight, inBottom",
+                      "Drag widget.">(DragWidget),
     {nullptr, nullptr, 0, nullptr},
 };
 

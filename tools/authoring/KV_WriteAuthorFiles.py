@@ -23,6 +23,10 @@ EXACT_TYPES = {
     "inLon": "float | None",
     "inFrequency": "int | None",
     "script": "Any",
+    "inWidgetDefs": "list[list[Any]]",
+    "ioWidgets": "list[Any]",
+    "inDescriptor": "str",
+    "inObject": "Any",
 }
 FLOAT_NAMES = ("Interval", "Latitude", "Longitude", "Altitude", "Lat", "Lon", "inX", "inY", "inZ", "Pitch",
                "Roll", "Yaw")
