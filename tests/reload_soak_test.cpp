@@ -156,7 +156,9 @@ TEST(ReloadSoak, ReloadsLeaveOnlyTheLastRunsRegistrationsAndDoNotGrow) {
     EXPECT_EQ(sim.Host().RootWidgets().size(), kScripts + 1u);
     EXPECT_EQ(testing::CountOccurrences(sim.LogFile(), "+++ LOGGING STARTED +++"), kReloads + 1);
     const long growth = ResidentBytes() - residentAfterWarmUp;
-    if (kMeasureMemory) EXPECT_LT(growth, 5L * 1024 * 1024) << "resident memory grew by " << growth << " bytes";
+    if (kMeasureMemory) {
+        EXPECT_LT(growth, 5L * 1024 * 1024) << "resident memory grew by " << growth << " bytes";
+    }
     EXPECT_LE(OpenDescriptors(), descriptorsAfterWarmUp);
     std::printf("%d scripts: start %.1f ms, one reload %.1f ms on average; resident memory grew %ld KiB over the "
                 "last %d reloads\n",

@@ -23,7 +23,9 @@ protected:
 
     // For fixtures whose code under test must never leave an error for the next call.
     void ExpectNoPendingError(const char* what) {
-        if (Py_IsInitialized()) EXPECT_EQ(PyErr_Occurred(), nullptr) << what;
+        if (Py_IsInitialized()) {
+            EXPECT_EQ(PyErr_Occurred(), nullptr) << what;
+        }
     }
     std::string Eval(const std::string& expression) { return sim.Eval(expression); }
     int HostCalls(const std::string& function) { return sim.Host().CountCalls(function); }
