@@ -8,9 +8,11 @@
 #include "host/host_state.h"
 #include "modules/xplm/binding.h"
 #include "modules/xplm/initialisers.h"
+#include "registry/callback_dispatch.h"
 #include "registry/python_call.h"
 
 #include <XPLMDataAccess.h>
+#include <XPWidgetDefs.h>
 
 #include <algorithm>
 #include <array>
@@ -31,6 +33,7 @@ const char* kScript = R"(
 from XPLMDataAccess import *
 from XPLMDisplay import *
 from XPLMProcessing import *
+from XPWidgets import *
 
 class Script:
     def geti(self, refcon):
@@ -50,9 +53,12 @@ class Helper:
         return 1
     def sniff(self, key, flags, virtualKey, refcon):
         return 1
+    def widget(self, message, widget, param1, param2):
+        return 1
 
 script = Script()
 helpers = []
+widgets = []
 
 def register(count, prefix):
     refs = []
@@ -62,6 +68,7 @@ def register(count, prefix):
         XPLMRegisterFlightLoopCallback(script, helper.loop, -1.0, i)
         XPLMRegisterDrawCallback(script, helper.draw, xplm_Phase_Gauges, 0, i)
         XPLMRegisterKeySniffer(script, helper.sniff, 0, i)
+        widgets.append(XPCreateCustomWidget(script, 0, 10, 10, 0, 1, '', 0, 0, helper.widget))
         refs.append(XPLMRegisterDataAccessor(script, prefix + str(i), xplmType_Int | xplmType_Float | xplmType_FloatArray,
                                              0, script.geti, None, script.getf, None, None, None, None, None,
                                              script.getvf, None, None, None, i, 0))
@@ -124,6 +131,11 @@ bool MeasureAt(int count, std::vector<Row>& rows) {
     PyRef loopMethod = PyRef::Steal(PyObject_GetAttrString(helper, "loop"));
     PyRef drawMethod = PyRef::Steal(PyObject_GetAttrString(helper, "draw"));
     PyRef sniffMethod = PyRef::Steal(PyObject_GetAttrString(helper, "sniff"));
+    PyRef widgetMethod = PyRef::Steal(PyObject_GetAttrString(helper, "widget"));
+    PyObject* widgets = PyDict_GetItemString(Globals(), "widgets");
+    XPWidgetID widget = nullptr;
+    if (!korvane::binding::ParseHandle(PyList_GetItem(widgets, PyList_Size(widgets) - count + chosen), &widget))
+        return false;
     PyObject* script = PyDict_GetItemString(Globals(), "script");
     PyRef getiMethod = PyRef::Steal(PyObject_GetAttrString(script, "geti"));
     PyRef getfMethod = PyRef::Steal(PyObject_GetAttrString(script, "getf"));
@@ -157,17 +169,23 @@ bool MeasureAt(int count, std::vector<Row>& rows) {
     rows[2].figures.push_back(Measure(
         [&] { sink = sniffer.callback('a', 8, 'A', sniffer.refcon); },
         [&] { sink = Convert<int>(CallWith(sniffMethod.get(), Int('a'), Int(8), Int('A'), Int(chosen))).value_or(0); }));
-    rows[3].figures.push_back(Measure([&] { sink = accessors.getInt(accessors.readRefcon); },
+    rows[3].figures.push_back(Measure(
+        [&] { sink = UserWidgetCallback(xpMsg_Draw, widget, 0, 0); },
+        [&] {
+            sink = Convert<int>(CallWith(widgetMethod.get(), Int(xpMsg_Draw), Handle(widget), WideInt(0), WideInt(0)))
+                       .value_or(0);
+        }));
+    rows[4].figures.push_back(Measure([&] { sink = accessors.getInt(accessors.readRefcon); },
                                       [&] { sink = Convert<int>(callOnce(getiMethod.get(), Int(chosen))).value_or(0); }));
-    rows[4].figures.push_back(Measure([&] { sink = accessors.getFloat(accessors.readRefcon); },
+    rows[5].figures.push_back(Measure([&] { sink = accessors.getFloat(accessors.readRefcon); },
                                       [&] { sink = Convert<float>(callOnce(getfMethod.get(), Int(chosen))).value_or(0); }));
-    rows[5].figures.push_back(Measure(
+    rows[6].figures.push_back(Measure(
         [&] { sink = accessors.getFloats(accessors.readRefcon, floats.data(), 0, 8); },
         [&] {
             sink = Convert<int>(CallWith(getvfMethod.get(), Int(chosen), PyRef::Steal(PyList_New(0)), Int(0), Int(8)))
                        .value_or(0);
         }));
-    rows[6].figures.push_back(
+    rows[7].figures.push_back(
         Measure([&] { sink = callOnce(getDataf.get(), PyRef::Borrow(simulatorHandle.get())) ? 1 : 0; }, [] {}));
     return !PyErr_Occurred();
 }
@@ -179,6 +197,7 @@ int Run() {
         {"host calls a flight loop", true, {}},
         {"host calls a draw callback", true, {}},
         {"host calls a key sniffer", true, {}},
+        {"host sends a widget message", true, {}},
         {"host reads an int accessor", true, {}},
         {"host reads a float accessor", true, {}},
         {"host reads a float array accessor (8)", true, {}},
@@ -219,7 +238,10 @@ int main() {
     korvane::AdoptInterpreterLock();
     korvane::registry = std::make_unique<korvane::ScriptRegistry>();
     int status =
-        korvane::InitXPLMDataAccess() && korvane::InitXPLMDisplay() && korvane::InitXPLMProcessing() ? Run() : 1;
+        korvane::InitXPLMDataAccess() && korvane::InitXPLMDisplay() && korvane::InitXPLMProcessing() &&
+                         korvane::InitXPWidgets()
+                     ? Run()
+                     : 1;
     if (PyErr_Occurred()) PyErr_Print();
     korvane::registry->ClearScripts();  // its references go while the interpreter runs
     Py_FinalizeEx();
