@@ -16,6 +16,11 @@ namespace korvane::host {
 bool MakeScreenCurrent();
 // Begins a frame's drawing: the screen is cleared and made current. False without GL.
 bool BeginScreenFrame();
+// True while the screen's context is current on this thread: the host's own drawing
+// services draw only then.
+bool ScreenIsCurrent();
+// Ends a frame's drawing: what was drawn is handed to the renderer, as a buffer swap would.
+void EndScreenFrame();
 // Whether the host can draw at all (makes the context when not yet tried).
 bool ScreenCanDraw();
 // Why it cannot, empty when it can.
@@ -35,5 +40,15 @@ struct ScreenPixels {
 ScreenPixels ReadScreen();
 // Writes the screen as a PNG file; false with a reason when it cannot.
 bool WriteScreenPng(const std::filesystem::path& file, std::string* error);
+
+// The host's own drawing, for its drawing services; each does nothing unless
+// ScreenIsCurrent(). Rectangles are left, bottom, right, top in screen pixels and
+// inclusive, as the SDK gives them; colours are RGBA from 0 to 1.
+void FillRect(int left, int bottom, int right, int top, const float* rgba);
+void FrameRect(int left, int bottom, int right, int top, const float* rgba);
+// Text with its baseline at y, in the host's face sized `pixelHeight`, each character
+// `advance` pixels on; with wrapWidth > 0 lines break between words to stay within it,
+// each further line `pixelHeight` lower.
+void DrawText(const float* rgb, int x, int y, const std::string& text, int wrapWidth, int pixelHeight, int advance);
 
 }  // namespace korvane::host

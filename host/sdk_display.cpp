@@ -111,6 +111,7 @@ void RunDrawing() {
         if (drawing) MakeScreenCurrent();
         draw(id, refcon);
     }
+    if (drawing) EndScreenFrame();
 }
 
 void PressKey(char key, XPLMKeyFlags flags, char virtualKey) {
