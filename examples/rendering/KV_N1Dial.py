@@ -13,7 +13,7 @@ import XPLMDisplay
 import XPLMGraphics
 
 try:
-    from OpenGL import GL
+    from OpenGL import GL  # type: ignore[import]
 except ImportError:  # no PyOpenGL: the text still shows
     GL = None
 
@@ -47,9 +47,9 @@ class Korvane:
         XPLMDisplay.XPLMDestroyWindow(self, self.window)
 
     def Draw(self, window, refcon):
-        left, top, right, bottom = [], [], [], []
-        XPLMDisplay.XPLMGetWindowGeometry(window, left, top, right, bottom)
-        left, top, right, bottom = left[0], top[0], right[0], bottom[0]
+        lefts, tops, rights, bottoms = [], [], [], []
+        XPLMDisplay.XPLMGetWindowGeometry(window, lefts, tops, rights, bottoms)
+        left, top, right, bottom = lefts[0], tops[0], rights[0], bottoms[0]
         values = []
         XPLMDataAccess.XPLMGetDatavf(self.n1, values, 0, 1)
         n1 = values[0] if values else 0.0
