@@ -2,6 +2,7 @@
 // The driver of the headless host: it plays the simulator towards one plug-in. It
 // lays out a simulator folder, loads the plug-in, calls its entry points as the
 // simulator does, runs frames, and lets tests see what the plug-in asked of it.
+#include "host/gl_canvas.h"
 #include "host/host_state.h"
 #include "host/widgets/widget_library.h"
 
@@ -69,6 +70,13 @@ public:
     void MouseDrag(int x, int y);
     void MouseUp(int x, int y);
     void MouseClick(int x, int y);  // down, then up at the same point
+    // What the screen shows after the last frame (empty when the host cannot draw, and
+    // CannotDrawReason says why), and the same written as a PNG file.
+    ScreenPixels ReadScreen() const { return host::ReadScreen(); }
+    bool WriteScreenPng(const std::filesystem::path& file, std::string* error) const {
+        return host::WriteScreenPng(file, error);
+    }
+    std::string CannotDrawReason() const { return ScreenCannotDrawReason(); }
 
     // What plug-ins registered for drawing and input: windows back to front, the rest
     // in registration order.

@@ -5,6 +5,7 @@
 #include "host/console_capture.h"
 #include "host/driver.h"
 #include "host/events_file.h"
+#include "host/gl_canvas.h"
 #include "host/scripts_watch.h"
 
 #include <signal.h>
@@ -41,12 +42,16 @@ struct Options {
     std::optional<std::filesystem::path> report;
     bool watch = false;
     bool profile = false;
+    std::optional<std::filesystem::path> snapshot;
+    double snapshotEvery = 0;
+    std::filesystem::path snapshotFolder;
 };
 
 void PrintUsage(std::ostream& out) {
     out << "usage: korvane-host [--root DIR] [--scripts DIR] [--seconds N] [--plugin FILE]\n"
                  "                    [--events FILE]... [--screen WxH] [--strict] [--report FILE.json]\n"
-                 "                    [--watch] [--profile]\n"
+                 "                    [--watch] [--profile] [--snapshot FILE.png]\n"
+                 "                    [--snapshot-every SECONDS DIR]\n"
                  "  --root DIR     use DIR as the simulator folder as it stands\n"
                  "                 (default: a new temporary folder)\n"
                  "  --scripts DIR  copy DIR's files into the scripts folder first\n"
@@ -63,7 +68,12 @@ void PrintUsage(std::ostream& out) {
                  "  --watch        run in real time until interrupted (Ctrl-C), reloading the scripts\n"
                  "                 whenever a file in the scripts folder changes\n"
                  "  --profile      count the calls and time of every script's callbacks and print\n"
-                 "                 the table, costliest first, at the end (sets KORVANE_PROFILE=1)\n";
+                 "                 the table, costliest first, at the end (sets KORVANE_PROFILE=1)\n"
+                 "  --snapshot FILE.png\n"
+                 "                 write the screen as it stands at the end of the run to FILE.png\n"
+                 "  --snapshot-every SECONDS DIR\n"
+                 "                 write the screen every SECONDS of simulated time to DIR/frame-0001.png,\n"
+                 "                 frame-0002.png, ...\n";
 }
 
 // What the command line asked for: a run, the usage, or nothing (it was wrong).
@@ -117,6 +127,20 @@ Parsed ParseOptions(int argc, char** argv) {
             if (value.empty() || IsFolder(value) || !IsFolder(folder))
                 return Refuse("--report takes a file in an existing folder, not '" + value + "'");
             options.report = file;
+        } else if (option == "--snapshot") {
+            std::filesystem::path file = value;
+            std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
+            if (value.empty() || IsFolder(value) || !IsFolder(folder))
+                return Refuse("--snapshot takes a PNG file in an existing folder, not '" + value + "'");
+            options.snapshot = file;
+        } else if (option == "--snapshot-every") {
+            char* end = nullptr;
+            options.snapshotEvery = std::strtod(value.c_str(), &end);
+            if (end == value.c_str() || *end != '\0' || !(options.snapshotEvery > 0 && options.snapshotEvery <= 86400))
+                return Refuse("--snapshot-every takes a number of seconds above 0, not '" + value + "'");
+            if (i + 1 >= argc || !IsFolder(argv[i + 1]))
+                return Refuse("--snapshot-every takes SECONDS and an existing folder");
+            options.snapshotFolder = argv[++i];
         } else if (option == "--events") {
             options.events.push_back(value);
         } else if (option == "--screen") {
@@ -243,6 +267,34 @@ void PlayDueEvents(HeadlessHost& host, const std::vector<korvane::host::TimedEve
     for (; next < events.size() && events[next].time <= frameTime + 1e-9; ++next) events[next].play(host);
 }
 
+// The numbered series --snapshot-every writes, one picture each time its interval of
+// simulated time has passed.
+struct SnapshotSeries {
+    double every = 0;
+    std::filesystem::path folder;
+    double next = 0;
+    int written = 0;
+    bool failed = false;
+};
+SnapshotSeries series;
+
+void TakeDueSnapshot(const HeadlessHost& host) {
+    if (series.every <= 0 || series.failed) return;
+    const double now = korvane::host::State().elapsedTime;
+    // A hair's tolerance: frame times add up in binary fractions.
+    if (now + 1e-9 < series.next) return;
+    series.next = now + series.every;
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%04d.png", series.written + 1);
+    std::string error;
+    if (!host.WriteScreenPng(series.folder / name, &error)) {
+        std::cerr << "korvane-host: no snapshots: " << error << "\n";
+        series.failed = true;
+        return;
+    }
+    ++series.written;
+}
+
 // Runs the frames of `seconds`; each event plays just before the first frame that
 // reaches its time. Gives the number of events left for after the run.
 std::size_t RunWithEvents(HeadlessHost& host, double seconds, const std::vector<korvane::host::TimedEvent>& events) {
@@ -251,6 +303,7 @@ std::size_t RunWithEvents(HeadlessHost& host, double seconds, const std::vector<
     for (long frame = 1; frame <= frames && !interrupted; ++frame) {
         PlayDueEvents(host, events, next, static_cast<double>(frame) * host.FrameSeconds());
         host.RunFrame();
+        TakeDueSnapshot(host);
     }
     return events.size() - next;
 }
@@ -297,6 +350,7 @@ std::size_t Watch(HeadlessHost& host, PluginState& plugin, const Options& option
     for (long count = 1; !interrupted; ++count) {
         PlayDueEvents(host, events, next, static_cast<double>(count) * host.FrameSeconds());
         host.RunFrame();
+        TakeDueSnapshot(host);
         korvane::host::FolderSnapshot now = korvane::host::TakeSnapshot(watched);
         if (std::vector<std::string> changed = korvane::host::ChangedFiles(seen, now); !changed.empty()) {
             if (options.scripts) {
@@ -412,6 +466,10 @@ int Run(int argc, char** argv) {
         if (options.report) ::setenv("KORVANE_PROFILE", "1", 0);
     }
 
+    series.every = options.snapshotEvery;
+    series.folder = options.snapshotFolder;
+    series.next = options.snapshotEvery;
+
     ConsoleCapture console;
     HeadlessHost host(root);
     host.SetScreenSize(options.screenWidth, options.screenHeight);
@@ -434,6 +492,15 @@ int Run(int argc, char** argv) {
                   << (events.empty() ? "" : " with " + std::to_string(events.size()) + " input events") << "\n";
     const std::size_t unplayed =
         options.watch ? Watch(host, plugin, options, events) : RunWithEvents(host, options.seconds, events);
+    if (options.snapshot) {
+        std::string error;
+        if (host.WriteScreenPng(*options.snapshot, &error))
+            std::cout << "Snapshot: " << options.snapshot->string() << "\n";
+        else
+            std::cerr << "korvane-host: no snapshot: " << error << "\n";
+    }
+    if (series.written > 0)
+        std::cout << series.written << " snapshot(s) in " << series.folder.string() << "\n";
     if (interrupted) std::cout << "Interrupted; stopping the scripts\n";
     if (unplayed > 0) std::cout << unplayed << " input event(s) fall after the end of the run and were not played\n";
     const std::string leftOpen = OpenReport(host);

@@ -2,6 +2,7 @@
 // a window manager, key sniffers and hot keys, and the input that reaches them.
 #include "host/display_input.h"
 #include "host/frame_work.h"
+#include "host/gl_canvas.h"
 #include "host/host_state.h"
 #include "host/widgets/widget_library.h"
 
@@ -90,8 +91,10 @@ HotKey* FindHotKey(XPLMHotKeyID id) {
 
 void RunDrawing() {
     HostState& state = State();
+    const bool drawing = BeginScreenFrame();
     for (XPLMDrawingPhase phase : kFramePhases) {
         for (int before : {1, 0}) {
+            if (drawing) MakeScreenCurrent();
             CallEach(state.drawCallbacks, SameDraw, [&](const DrawRegistration& r) {
                 if (r.phase == phase && r.before == before) r.callback(phase, before, r.refcon);
                 return true;
@@ -105,8 +108,10 @@ void RunDrawing() {
         if (!window || !window->visible || !window->draw) continue;
         const XPLMDrawWindow_f draw = window->draw;
         void* const refcon = window->refcon;
+        if (drawing) MakeScreenCurrent();
         draw(id, refcon);
     }
+    if (drawing) EndScreenFrame();
 }
 
 void PressKey(char key, XPLMKeyFlags flags, char virtualKey) {

@@ -1,10 +1,16 @@
-// XPLMGraphics as the headless host serves it. Nothing is drawn: state changes, texture
-// binds and drawing calls are recorded. Coordinates convert by a fixed projection and
-// each font has fixed metrics.
+// XPLMGraphics as the headless host serves it. State changes, texture binds and drawing
+// calls are recorded, and drawn for real on the host's screen while it can draw.
+// Coordinates convert by a fixed projection and each font has fixed metrics.
+#include "host/gl_canvas.h"
 #include "host/host_state.h"
+
+#ifdef KORVANE_HOST_GL
+#include <GL/gl.h>
+#endif
 
 #include <XPLMGraphics.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <iterator>
@@ -62,6 +68,12 @@ std::string ColourText(const float* colour) {
     return text;
 }
 
+// Any font draws in the host's one face at that font's size.
+void DrawHostText(const float* colour, int x, int y, const char* text, int wrapWidth, XPLMFontID font) {
+    if (font < 0 || font >= static_cast<int>(std::size(kFonts))) font = xplmFont_Basic;
+    DrawText(colour, x, y, text, wrapWidth, kFonts[font].height, kFonts[font].width);
+}
+
 }  // namespace
 
 XPLM_API void XPLMSetGraphicsState(int inEnableFog, int inNumberTexUnits, int inEnableLighting,
@@ -74,14 +86,43 @@ XPLM_API void XPLMSetGraphicsState(int inEnableFog, int inNumberTexUnits, int in
                                            " alphaBlending=" + std::to_string(inEnableAlphaBlending) +
                                            " depthTesting=" + std::to_string(inEnableDepthTesting) +
                                            " depthWriting=" + std::to_string(inEnableDepthWriting));
+#ifdef KORVANE_HOST_GL
+    if (!ScreenIsCurrent()) return;
+    auto set = [](GLenum capability, int on) { on ? glEnable(capability) : glDisable(capability); };
+    set(GL_FOG, inEnableFog);
+    set(GL_LIGHTING, inEnableLighting);
+    set(GL_ALPHA_TEST, inEnableAlphaTesting);
+    set(GL_BLEND, inEnableAlphaBlending);
+    set(GL_DEPTH_TEST, inEnableDepthTesting);
+    glDepthMask(inEnableDepthWriting ? GL_TRUE : GL_FALSE);
+    // Texturing on the first units asked for, off on the rest the fixed pipeline has.
+    GLint units = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
+    for (int unit = 0; unit < units; ++unit) {
+        glActiveTexture(GL_TEXTURE0 + unit);
+        set(GL_TEXTURE_2D, unit < inNumberTexUnits);
+    }
+    glActiveTexture(GL_TEXTURE0);
+#endif
 }
 
 XPLM_API void XPLMBindTexture2d(int inTextureNum, int inTextureUnit) {
     RecordCall("XPLMBindTexture2d", "texture=" + std::to_string(inTextureNum) + " unit=" + std::to_string(inTextureUnit));
+#ifdef KORVANE_HOST_GL
+    GLint units = 0;
+    if (!ScreenIsCurrent() || inTextureNum < 0 || inTextureUnit < 0) return;
+    glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
+    if (inTextureUnit >= units) return;
+    glActiveTexture(GL_TEXTURE0 + inTextureUnit);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(inTextureNum));
+    glActiveTexture(GL_TEXTURE0);
+#endif
 }
 
 XPLM_API void XPLMGenerateTextureNumbers(int* outTextureIDs, int inCount) {
     RecordCall("XPLMGenerateTextureNumbers", std::to_string(inCount));
+    // Numbers from the host's own range, which GL accepts as texture names when bound
+    // (a compatibility context makes a texture of any unused name).
     for (int i = 0; i < inCount; ++i) outTextureIDs[i] = State().nextTextureNumber++;
 }
 
@@ -110,6 +151,8 @@ XPLM_API void XPLMLocalToWorld(double inX, double inY, double inZ, double* outLa
 XPLM_API void XPLMDrawTranslucentDarkBox(int inLeft, int inTop, int inRight, int inBottom) {
     RecordCall("XPLMDrawTranslucentDarkBox", std::to_string(inLeft) + " " + std::to_string(inTop) + " " +
                                                  std::to_string(inRight) + " " + std::to_string(inBottom));
+    static const float kDark[] = {0.0f, 0.0f, 0.0f, 0.55f};
+    FillRect(inLeft, inBottom, inRight, inTop, kDark);
 }
 
 XPLM_API void XPLMDrawString(float* inColorRGB, int inXOffset, int inYOffset, char* inChar, int* inWordWrapWidth,
@@ -118,6 +161,7 @@ XPLM_API void XPLMDrawString(float* inColorRGB, int inXOffset, int inYOffset, ch
                                      std::to_string(inYOffset) + " '" + inChar + "' wrap=" +
                                      (inWordWrapWidth ? std::to_string(*inWordWrapWidth) : "null") +
                                      " font=" + std::to_string(inFontID));
+    DrawHostText(inColorRGB, inXOffset, inYOffset, inChar, inWordWrapWidth ? *inWordWrapWidth : 0, inFontID);
 }
 
 XPLM_API void XPLMDrawNumber(float* inColorRGB, int inXOffset, int inYOffset, double inValue, int inDigits,
@@ -128,6 +172,12 @@ XPLM_API void XPLMDrawNumber(float* inColorRGB, int inXOffset, int inYOffset, do
                                      std::to_string(inYOffset) + " " + value + " digits=" + std::to_string(inDigits) +
                                      " decimals=" + std::to_string(inDecimals) +
                                      " sign=" + std::to_string(inShowSign) + " font=" + std::to_string(inFontID));
+    // At least `digits` digits before the point, zero-filled, `decimals` after it.
+    const int decimals = std::clamp(inDecimals, 0, 12);
+    const int width = std::clamp(inDigits, 0, 24) + (decimals > 0 ? decimals + 1 : 0) + (inShowSign ? 1 : 0);
+    char shown[96];
+    std::snprintf(shown, sizeof shown, inShowSign ? "%+0*.*f" : "%0*.*f", width, decimals, inValue);
+    DrawHostText(inColorRGB, inXOffset, inYOffset, shown, 0, inFontID);
 }
 
 XPLM_API void XPLMGetFontDimensions(XPLMFontID inFontID, int* outCharWidth, int* outCharHeight, int* outDigitsOnly) {

@@ -1,7 +1,8 @@
-// XPUIGraphics as the headless host serves it. Nothing is drawn: every drawing call is
-// recorded with its arguments. Default dimensions are fixed per style, and a track's
+// XPUIGraphics as the headless host serves it. Every drawing call is recorded with its
+// arguments and, while the host can draw, drawn as plain but recognisable shapes. Default dimensions are fixed per style, and a track's
 // metrics are computed from its rectangle so that whoever draws a track and whoever
 // hit-tests it agree on where its parts lie.
+#include "host/gl_canvas.h"
 #include "host/host_state.h"
 
 #include <XPUIGraphics.h>
@@ -104,10 +105,60 @@ TrackParts PartsOf(XPTrackStyle style) {
     }
 }
 
+// The host's interface palette: greys like the simulator's, a blue for lit parts.
+constexpr float kFace[] = {0.62f, 0.64f, 0.67f, 1.0f};
+constexpr float kFaceLit[] = {0.74f, 0.80f, 0.90f, 1.0f};
+constexpr float kEdge[] = {0.20f, 0.21f, 0.23f, 1.0f};
+constexpr float kLight[] = {0.86f, 0.87f, 0.89f, 1.0f};
+constexpr float kWell[] = {0.36f, 0.38f, 0.41f, 1.0f};
+// Fields and lists are dark, for the interface's light text.
+constexpr float kPaper[] = {0.17f, 0.19f, 0.21f, 1.0f};
+constexpr float kMark[] = {0.15f, 0.35f, 0.75f, 1.0f};
+constexpr float kHelp[] = {0.96f, 0.93f, 0.76f, 1.0f};
+constexpr float kScreen[] = {0.08f, 0.10f, 0.12f, 1.0f};
+
+// A raised or sunken face with a one-pixel outline.
+void Panel(int x1, int y1, int x2, int y2, const float* face, const float* edge = kEdge) {
+    FillRect(x1, y1, x2, y2, face);
+    FrameRect(x1, y1, x2, y2, edge);
+}
+
+void DrawTrackShape(int x1, int y1, int x2, int y2, int min, int max, int value, XPTrackStyle style, int lit) {
+    int vertical = 0, downButton = 0, downPage = 0, thumb = 0, upPage = 0, upButton = 0;
+    XPGetTrackMetrics(x1, y1, x2, y2, min, max, value, style, &vertical, &downButton, &downPage, &thumb, &upPage,
+                      &upButton);
+    const int left = std::min(x1, x2), right = std::max(x1, x2);
+    const int bottom = std::min(y1, y2), top = std::max(y1, y2);
+    // The span [from, from + size) along the track as a rectangle.
+    auto part = [&](int from, int size, const float* colour) {
+        if (size <= 0) return;
+        if (vertical)
+            Panel(left, bottom + from, right, bottom + from + size - 1, colour);
+        else
+            Panel(left + from, bottom, left + from + size - 1, top, colour);
+    };
+    Panel(left, bottom, right, top, style == xpTrack_Progress ? kPaper : kWell);
+    part(0, downButton, kFace);
+    if (style == xpTrack_Progress) part(downButton, downPage, kMark);
+    part(downButton + downPage, thumb, lit ? kFaceLit : kFace);
+    part(downButton + downPage + thumb + upPage, upButton, kFace);
+}
+
 }  // namespace
 
 WIDGET_API void XPDrawWindow(int inX1, int inY1, int inX2, int inY2, XPWindowStyle inStyle) {
     RecordCall("XPDrawWindow", RectText(inX1, inY1, inX2, inY2) + " style=" + std::to_string(inStyle));
+    if (!ScreenIsCurrent()) return;
+    switch (inStyle) {
+        case xpWindow_Help: Panel(inX1, inY1, inX2, inY2, kHelp); break;
+        case xpWindow_SubWindow: Panel(inX1, inY1, inX2, inY2, kWell, kLight); break;
+        case xpWindow_Screen: Panel(inX1, inY1, inX2, inY2, kScreen, kLight); break;
+        case xpWindow_ListView: Panel(inX1, inY1, inX2, inY2, kPaper); break;
+        default:
+            Panel(inX1, inY1, inX2, inY2, kFace);
+            FrameRect(inX1 + 1, inY1 + 1, inX2 - 1, inY2 - 1, kLight);
+            break;
+    }
 }
 
 WIDGET_API void XPGetWindowDefaultDimensions(XPWindowStyle inStyle, int* outWidth, int* outHeight) {
@@ -119,6 +170,37 @@ WIDGET_API void XPGetWindowDefaultDimensions(XPWindowStyle inStyle, int* outWidt
 WIDGET_API void XPDrawElement(int inX1, int inY1, int inX2, int inY2, XPElementStyle inStyle, int inLit) {
     RecordCall("XPDrawElement", RectText(inX1, inY1, inX2, inY2) + " style=" + std::to_string(inStyle) +
                                     " lit=" + std::to_string(inLit));
+    if (!ScreenIsCurrent()) return;
+    const int left = std::min(inX1, inX2), right = std::max(inX1, inX2);
+    const int bottom = std::min(inY1, inY2), top = std::max(inY1, inY2);
+    switch (inStyle) {
+        case xpElement_TextField:
+        case xpElement_TextFieldMiddle: Panel(left, bottom, right, top, kPaper); break;
+        case xpElement_CheckBox:
+        case xpElement_CheckBoxLit:
+            Panel(left, bottom, right, top, kPaper);
+            if (inLit || inStyle == xpElement_CheckBoxLit) FillRect(left + 3, bottom + 3, right - 3, top - 3, kMark);
+            break;
+        case xpElement_PushButton:
+        case xpElement_PushButtonLit:
+            Panel(left, bottom, right, top, inLit || inStyle == xpElement_PushButtonLit ? kFaceLit : kFace);
+            FillRect(left + 1, top - 1, right - 1, top - 1, kLight);
+            break;
+        case xpElement_WindowCloseBox:
+        case xpElement_WindowCloseBoxPressed:
+            Panel(left, bottom, right, top, inStyle == xpElement_WindowCloseBoxPressed ? kWell : kFace);
+            FillRect(left + 4, bottom + 4, right - 4, top - 4, kEdge);
+            break;
+        case xpElement_WindowDragBar:
+        case xpElement_WindowDragBarSmooth: Panel(left, bottom, right, top, kWell, kLight); break;
+        case xpElement_ScrollBar: DrawTrackShape(left, bottom, right, top, 0, 1, 0, xpTrack_ScrollBar, inLit); break;
+        case xpElement_LittleDownArrow:
+        case xpElement_LittleUpArrow: Panel(left, bottom, right, top, inLit ? kFaceLit : kFace); break;
+        default:
+            // The map symbols: a small marker.
+            Panel(left, bottom, right, top, inLit ? kFaceLit : kMark);
+            break;
+    }
 }
 
 WIDGET_API void XPGetElementDefaultDimensions(XPElementStyle inStyle, int* outWidth, int* outHeight,
@@ -134,6 +216,7 @@ WIDGET_API void XPDrawTrack(int inX1, int inY1, int inX2, int inY2, int inMin, i
     RecordCall("XPDrawTrack", RectText(inX1, inY1, inX2, inY2) + " min=" + std::to_string(inMin) +
                                   " max=" + std::to_string(inMax) + " value=" + std::to_string(inValue) +
                                   " style=" + std::to_string(inTrackStyle) + " lit=" + std::to_string(inLit));
+    if (ScreenIsCurrent()) DrawTrackShape(inX1, inY1, inX2, inY2, inMin, inMax, inValue, inTrackStyle, inLit);
 }
 
 WIDGET_API void XPGetTrackDefaultDimensions(XPTrackStyle inStyle, int* outWidth, int* outCanBeLit) {

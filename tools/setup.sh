@@ -7,7 +7,9 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 build_dir="$1"
 shift
 
-packages=(cmake ninja-build g++ pkg-config python3-dev libgtest-dev nlohmann-json3-dev python3-mypy)
+packages=(cmake ninja-build g++ pkg-config python3-dev libgtest-dev nlohmann-json3-dev python3-mypy
+  # The headless host draws with Mesa off screen, writes PNG and renders text; the examples use PyOpenGL.
+  libegl-dev libopengl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libfreetype-dev fonts-dejavu-core python3-opengl)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
