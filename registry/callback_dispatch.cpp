@@ -264,7 +264,7 @@ int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t para
     HostCall hostCall(kWidget.function);
     if (!registry) return kWidget.noEntry;
     int answer = kWidget.noEntry;
-    std::vector<ScriptRegistry::WidgetTarget> targets = registry->FindWidgetTargets(widget);
+    const ScriptRegistry::WidgetTargets targets = registry->FindWidgetTargets(widget);
     if (!targets.empty()) {
         WidgetFrameGuard frame({message, param1, param2});
         bool first = true;
@@ -278,7 +278,7 @@ int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t para
         }
     }
     if (message == xpMsg_Destroy && scriptSentDestroys == 0 && registry) {
-        std::vector<CallbackEntry> gone = registry->ForgetWidget(widget);
+        registry->ForgetWidget(widget);  // the entries go with the list it hands back
     }
     return answer;
 }

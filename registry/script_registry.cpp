@@ -348,13 +348,25 @@ PyObject* ScriptRegistry::FindWidgetCallable(void* widget, PyObject* key) const 
     return nullptr;
 }
 
-std::vector<ScriptRegistry::WidgetTarget> ScriptRegistry::FindWidgetTargets(void* widget) const {
-    std::vector<WidgetTarget> targets;
+void ScriptRegistry::WidgetTargets::Add(PyObject* key, PyObject* callable) {
+    WidgetTarget target{PyRef::Borrow(key), PyRef::Borrow(callable)};
+    if (count_ < few_.size()) {
+        few_[count_++] = std::move(target);
+        return;
+    }
+    // Past the few, every target moves to the heap so that they stay in one sequence.
+    if (more_.empty())
+        for (WidgetTarget& earlier : few_) more_.push_back(std::move(earlier));
+    more_.push_back(std::move(target));
+    ++count_;
+}
+
+ScriptRegistry::WidgetTargets ScriptRegistry::FindWidgetTargets(void* widget) const {
+    WidgetTargets targets;
     const std::vector<EntryPlace>* places = widgets_.Find(widget);
     if (!places) return targets;
-    targets.reserve(places->size());
     for (auto place = places->rbegin(); place != places->rend(); ++place)
-        targets.push_back({PyRef::Borrow(place->record->key.get()), PyRef::Borrow(place->entry->callable.get())});
+        targets.Add(place->record->key.get(), place->entry->callable.get());
     return targets;
 }
 

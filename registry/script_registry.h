@@ -217,7 +217,21 @@ public:
         PyRef key;
         PyRef callable;
     };
-    std::vector<WidgetTarget> FindWidgetTargets(void* widget) const;
+    // Widget messages come by the hundred each frame and a widget rarely has more than a
+    // few callables, so those few are kept without allocating.
+    class WidgetTargets {
+    public:
+        void Add(PyObject* key, PyObject* callable);
+        const WidgetTarget* begin() const { return more_.empty() ? few_.data() : more_.data(); }
+        const WidgetTarget* end() const { return begin() + count_; }
+        bool empty() const { return count_ == 0; }
+
+    private:
+        std::array<WidgetTarget, 4> few_;
+        std::vector<WidgetTarget> more_;
+        std::size_t count_ = 0;
+    };
+    WidgetTargets FindWidgetTargets(void* widget) const;
     // True while the key still holds that callable for the widget.
     bool HoldsWidgetCallable(void* widget, PyObject* key, PyObject* callable) const;
     // Borrowed; the interpreter's None when the widget has no object.
