@@ -27,9 +27,8 @@ std::string PointerText(const void* pointer) {
 }
 
 DataRefRecord* FindDataRefRecord(const std::string& name) {
-    for (const auto& record : State().dataRefs)
-        if (record->name == name) return record.get();
-    return nullptr;
+    auto found = State().dataRefsByName.find(name);
+    return found == State().dataRefsByName.end() ? nullptr : found->second;
 }
 
 DataRefRecord& DataRefNamed(const std::string& name) {
@@ -37,6 +36,7 @@ DataRefRecord& DataRefNamed(const std::string& name) {
     auto record = std::make_unique<DataRefRecord>();
     record->name = name;
     State().dataRefHandles.insert(record.get());
+    State().dataRefsByName.emplace(name, record.get());
     State().dataRefs.push_back(std::move(record));
     return *State().dataRefs.back();
 }

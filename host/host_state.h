@@ -261,6 +261,7 @@ struct HostState {
     std::deque<HostCall> calls;  // the latest calls, oldest first
     std::unordered_map<std::string, int> callCounts;
     std::vector<std::unique_ptr<DataRefRecord>> dataRefs;
+    std::unordered_map<std::string, DataRefRecord*> dataRefsByName;
     std::unordered_set<const void*> dataRefHandles;  // every handle ever handed out
 
     double elapsedTime = 0;

@@ -99,6 +99,7 @@ std::vector<std::unique_ptr<ScriptRecord>> ScriptRegistry::TakeRecords() {
     taken.swap(records_);
     scripts_.clear();
     byKey_.Clear();
+    entries_.Clear();
     accessorSides_.Clear();
     windows_.Clear();
     widgets_.Clear();
@@ -116,7 +117,8 @@ std::vector<std::unique_ptr<ScriptRecord>> ScriptRegistry::TakeRecordsSince(std:
         byKey_.Erase(record->key.get());
         std::erase(scripts_, record.get());
         for (std::size_t kind = 0; kind < kCallbackKindCount; ++kind)
-            for (const CallbackEntry& entry : record->entries[kind]) Unindex(static_cast<CallbackKind>(kind), entry);
+            for (const CallbackEntry& entry : record->entries[kind])
+                Unindex(*record, static_cast<CallbackKind>(kind), entry);
     }
     return taken;
 }
@@ -136,18 +138,19 @@ void ScriptRegistry::LowerCounter(CallbackKind kind) {
 }
 
 namespace {
+// The record's entry among those of every record for one callable.
+const EntryIndex::Place* PlaceOf(const ScriptRecord& record, const std::vector<EntryIndex::Place>* places) {
+    if (!places) return nullptr;
+    for (const EntryIndex::Place& place : *places)
+        if (place.record == &record) return &place;
+    return nullptr;
+}
 // An accessor slot's place within its side (readers or writers).
 std::size_t SidePosition(CallbackKind slot) {
     return static_cast<std::size_t>(static_cast<int>(slot) - static_cast<int>(CallbackKind::GetDatai)) / 2;
 }
 bool IsWriterSlot(CallbackKind slot) {
     return (static_cast<int>(slot) - static_cast<int>(CallbackKind::GetDatai)) % 2 == 1;
-}
-// A script may serve several windows or hot keys with one callable; each is its own
-// host object that must be found and undone.
-bool OneEntryPerHandle(CallbackKind kind) {
-    return kind == CallbackKind::Window || kind == CallbackKind::HotKey || kind == CallbackKind::WidgetCallback ||
-           kind == CallbackKind::WidgetObject || kind == CallbackKind::CreatedWidget;
 }
 }  // namespace
 
@@ -157,12 +160,9 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
     ScriptRecord& record = FindOrMakeRecord(key);
     EntryList& list = record.List(kind);
     // One handler commonly serves several menus, told apart by their menu refcons.
-    if (kind != CallbackKind::Menu)
-        for (const CallbackEntry& existing : list)
-            if (SameCallable(existing.callable.get(), entry.callable.get()) && existing.table == entry.table &&
-                (!OneEntryPerHandle(kind) || existing.handle == entry.handle))
-                return &existing;
+    if (const CallbackEntry* earlier = entries_.FindRepeat(&record, kind, entry)) return earlier;
     CallbackEntry& stored = list.emplace_back(std::move(entry));
+    entries_.Add(&record, kind, std::prev(list.end()));
     stored.hostRefcon = refcons_.Issue({&record, &stored, kind});
     if (IsAccessorSlot(kind) && stored.table) {
         AccessorSide* side = accessorSides_.Find(stored.table.get());
@@ -185,7 +185,8 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
     return &stored;
 }
 
-void ScriptRegistry::Unindex(CallbackKind kind, const CallbackEntry& entry) {
+void ScriptRegistry::Unindex(const ScriptRecord& record, CallbackKind kind, const CallbackEntry& entry) {
+    entries_.Remove(&record, kind, entry);
     refcons_.Revoke(entry.hostRefcon);
     if (kind == CallbackKind::Window) {
         const EntryPlace* place = windows_.Find(entry.handle);
@@ -207,7 +208,7 @@ void ScriptRegistry::Unindex(CallbackKind kind, const CallbackEntry& entry) {
 
 std::optional<CallbackEntry> ScriptRegistry::TakeEntry(CallbackKind kind, ScriptRecord& record,
                                                        EntryList::iterator found) {
-    Unindex(kind, *found);
+    Unindex(record, kind, *found);
     CallbackEntry removed = std::move(*found);
     record.List(kind).erase(found);
     LowerCounter(kind);
@@ -231,6 +232,11 @@ void ScriptRegistry::DropIfUnused(ScriptRecord* record) {
 std::optional<CallbackEntry> ScriptRegistry::RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable) {
     ScriptRecord* record = Find(key);
     if (!record) return std::nullopt;
+    if (OneEntryPerCallable(kind)) {
+        const EntryIndex::Place* place = PlaceOf(*record, entries_.WithCallable(kind, callable));
+        if (!place) return std::nullopt;
+        return TakeEntry(kind, *record, place->entry);
+    }
     EntryList& list = record->List(kind);
     auto found = std::find_if(list.begin(), list.end(),
                               [&](const CallbackEntry& entry) { return SameCallable(entry.callable.get(), callable); });
@@ -241,11 +247,17 @@ std::optional<CallbackEntry> ScriptRegistry::RemoveByCallable(CallbackKind kind,
 std::optional<CallbackEntry> ScriptRegistry::RemoveByHandle(CallbackKind kind, PyObject* key, void* handle) {
     ScriptRecord* record = Find(key);
     if (!record) return std::nullopt;
-    EntryList& list = record->List(kind);
-    auto found =
-        std::find_if(list.begin(), list.end(), [&](const CallbackEntry& entry) { return entry.handle == handle; });
-    if (found == list.end()) return std::nullopt;
-    return TakeEntry(kind, *record, found);
+    std::optional<EntryList::iterator> found;
+    if (OneEntryPerCallable(kind)) {  // kinds without host handles: nothing to index them by
+        EntryList& list = record->List(kind);
+        auto match =
+            std::find_if(list.begin(), list.end(), [&](const CallbackEntry& entry) { return entry.handle == handle; });
+        if (match != list.end()) found = match;
+    } else {
+        found = entries_.FirstWithHandle(record, kind, handle);
+    }
+    if (!found) return std::nullopt;
+    return TakeEntry(kind, *record, *found);
 }
 
 std::optional<CallbackEntry> ScriptRegistry::RemoveByHandleFromAny(CallbackKind kind, void* handle) {
@@ -262,6 +274,7 @@ bool ScriptRegistry::SetEntryHandle(CallbackKind kind, const void* hostRefcon, v
         if (place && place->entry == target->entry) windows_.Erase(target->entry->handle);
         windows_.Set(handle, {target->record, target->entry});
     }
+    entries_.MoveHandle(target->record, kind, *target->entry, handle);
     target->entry->handle = handle;
     return true;
 }
@@ -272,7 +285,7 @@ std::vector<CallbackEntry> ScriptRegistry::RemoveAll(CallbackKind kind, PyObject
     if (!record) return removed;
     EntryList& list = record->List(kind);
     for (CallbackEntry& entry : list) {
-        Unindex(kind, entry);
+        Unindex(*record, kind, entry);
         removed.push_back(std::move(entry));
     }
     list.clear();
@@ -285,6 +298,10 @@ std::vector<CallbackEntry> ScriptRegistry::RemoveAll(CallbackKind kind, PyObject
 const CallbackEntry* ScriptRegistry::FindEntry(CallbackKind kind, PyObject* key, PyObject* callable) const {
     const ScriptRecord* record = Find(key);
     if (!record) return nullptr;
+    if (OneEntryPerCallable(kind)) {
+        const EntryIndex::Place* place = PlaceOf(*record, entries_.WithCallable(kind, callable));
+        return place ? &*place->entry : nullptr;
+    }
     for (const CallbackEntry& entry : record->List(kind))
         if (SameCallable(entry.callable.get(), callable)) return &entry;
     return nullptr;
@@ -296,6 +313,11 @@ bool ScriptRegistry::HoldsAny(CallbackKind kind) const {
 
 std::vector<void*> ScriptRegistry::HostRefconsOf(CallbackKind kind, PyObject* callable) const {
     std::vector<void*> refcons;
+    if (OneEntryPerCallable(kind)) {
+        if (const std::vector<EntryIndex::Place>* places = entries_.WithCallable(kind, callable))
+            for (const EntryIndex::Place& place : *places) refcons.push_back(place.entry->hostRefcon);
+        return refcons;
+    }
     for (const auto& record : records_)
         for (const CallbackEntry& entry : record->List(kind))
             if (SameCallable(entry.callable.get(), callable)) refcons.push_back(entry.hostRefcon);
@@ -415,10 +437,9 @@ std::vector<CallbackEntry> ScriptRegistry::ForgetWidget(void* widget) {
 
 PyObject* ScriptRegistry::FindWidgetObject(void* widget, PyObject* key) const {
     const ScriptRecord* record = Find(key);
-    if (record)
-        for (const CallbackEntry& entry : record->List(CallbackKind::WidgetObject))
-            if (entry.handle == widget) return entry.callable.get();
-    return Py_None;
+    if (!record) return Py_None;
+    std::optional<EntryList::iterator> found = entries_.FirstWithHandle(record, CallbackKind::WidgetObject, widget);
+    return found ? (*found)->callable.get() : Py_None;
 }
 
 }  // namespace korvane

@@ -2,6 +2,8 @@
 // The table of loaded scripts and of every host callback each of them registered.
 // Native callbacks find their Python callable here; bindings add and remove entries.
 #include "core/py_ref.h"
+#include "registry/callback_entry.h"
+#include "registry/entry_index.h"
 #include "registry/host_refcons.h"
 #include "registry/pointer_index.h"
 
@@ -16,113 +18,6 @@
 #include <vector>
 
 namespace korvane {
-
-enum class CallbackKind {
-    Window,
-    FlightLoop,
-    Draw,
-    KeySniffer,
-    HotKey,
-    SharedData,
-    Menu,
-    Camera,
-    Planes,
-    WidgetCallback,
-    // The twelve data-accessor slots, in the host's slot order.
-    GetDatai,
-    SetDatai,
-    GetDataf,
-    SetDataf,
-    GetDatad,
-    SetDatad,
-    GetDatavi,
-    SetDatavi,
-    GetDatavf,
-    SetDatavf,
-    GetDatab,
-    SetDatab,
-    WidgetObject,
-    // A widget a script created through the bindings; undoing it destroys the widget.
-    CreatedWidget,
-};
-inline constexpr std::size_t kCallbackKindCount = static_cast<std::size_t>(CallbackKind::CreatedWidget) + 1;
-// Kinds up to and including WidgetCallback keep a counter of live entries.
-inline constexpr std::size_t kCountedKindCount = static_cast<std::size_t>(CallbackKind::WidgetCallback) + 1;
-
-inline bool IsAccessorSlot(CallbackKind kind) {
-    return kind >= CallbackKind::GetDatai && kind <= CallbackKind::SetDatab;
-}
-
-// One side (readers or writers) of a script's data accessor. Its address is the
-// host's refcon for that side, and the six entries of the side share ownership of
-// it, so it lives exactly as long as they do; the callables themselves live in the
-// entries. The registry finds a side by that address without dereferencing it.
-struct AccessorTable {};
-
-// A data name a script shares with the host, as the host knows it.
-struct SharedName {
-    std::string name;
-    int type = 0;
-};
-
-// Which window callable a window lookup means.
-enum class WindowField { Draw = 0, Key = 1, MouseClick = 2 };
-
-struct CallbackEntry {
-    // The registered callable (the draw callable of a window, the object of a widget object).
-    PyRef callable;
-    // The script's own refcon (the menu refcon for menus).
-    long refcon = 0;
-    // The host's handle: window, hot key, menu, widget or data reference.
-    void* handle = nullptr;
-    // Windows only: the key and mouse-click callables.
-    PyRef keyCallable;
-    PyRef mouseCallable;
-    // Data accessors only: the table holding `callable`.
-    std::shared_ptr<AccessorTable> table;
-    // Shared data only: every name the script shared with this callable, one host
-    // registration each; `releaseHost` undoes them all.
-    std::shared_ptr<std::vector<SharedName>> sharedNames;
-    // The refcon the host knows this registration by, given out by the registry when
-    // the entry is added: it names this entry alone, whoever else registers the same
-    // callable.
-    void* hostRefcon = nullptr;
-    // Undoes the host registration this entry stands for; run when the entry goes
-    // without its script undoing it (a stop, a failed load). Empty when another entry
-    // carries the undo.
-    std::function<void(const CallbackEntry&)> releaseHost;
-
-    void ReleaseHost() const {
-        if (releaseHost) releaseHost(*this);
-    }
-};
-
-// A list keeps its entries where they are, so the registry's indexes may point at them.
-using EntryList = std::list<CallbackEntry>;
-
-struct ScriptRecord {
-    // The script instance (or helper object); the record owns a reference so that the
-    // identity stays unique for as long as the record exists.
-    PyRef key;
-    // A loaded script; otherwise an object a script registered callbacks for, which
-    // gets no lifecycle calls and goes away with its last entry.
-    bool isScript = false;
-    int enabled = 1;
-    // Records made later have larger serials, so a failed load finds what it made.
-    std::uint64_t serial = 0;
-    std::string moduleName;
-    std::string name;
-    std::string signature;
-    std::string description;
-    std::array<EntryList, kCallbackKindCount> entries;
-
-    EntryList& List(CallbackKind kind) { return entries[static_cast<std::size_t>(kind)]; }
-    const EntryList& List(CallbackKind kind) const { return entries[static_cast<std::size_t>(kind)]; }
-    bool HasEntries() const;
-    // How log lines name the record: the script's module name, else its name; a
-    // helper object by its type.
-    std::string Label() const;
-};
 
 // What a dispatcher needs from a lookup: borrowed pointers, valid until Python runs.
 struct EntryMatch {
@@ -270,7 +165,7 @@ private:
     ScriptRecord& FindOrMakeRecord(PyObject* key);
     std::optional<CallbackEntry> TakeEntry(CallbackKind kind, ScriptRecord& record, EntryList::iterator found);
     // Takes an entry out of the indexes, before it leaves its list.
-    void Unindex(CallbackKind kind, const CallbackEntry& entry);
+    void Unindex(const ScriptRecord& record, CallbackKind kind, const CallbackEntry& entry);
     void DropIfUnused(ScriptRecord* record);
     void LowerCounter(CallbackKind kind);
 
@@ -279,6 +174,7 @@ private:
     std::vector<std::unique_ptr<ScriptRecord>> records_;
     std::vector<ScriptRecord*> scripts_;
     PointerIndex<ScriptRecord*> byKey_;
+    EntryIndex entries_;
     HostRefcons<RefconTarget> refcons_;
     PointerIndex<AccessorSide> accessorSides_;
     PointerIndex<EntryPlace> windows_;  // by window ID

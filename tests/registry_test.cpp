@@ -257,13 +257,17 @@ TEST_F(RegistryTest, AccessorTableLivesAsLongAsItsEntries) {
 }
 
 // The indexes behind the constant-time lookups follow every add and removal: after a
-// long run of both, interleaved across scripts and kinds, each live entry is found by
-// its refcon or table and nothing removed is found.
+// long run of both, interleaved across scripts and kinds (flight loops removed by
+// callable, accessors and hot keys by handle, hot keys getting theirs after the add),
+// each live entry is found by its refcon, table, callable and handle, a repeat finds
+// the live entry, and nothing removed is found.
 TEST_F(RegistryTest, IndexesFollowInterleavedAddsAndRemovals) {
     struct Live {
+        CallbackKind kind;
         PyObject* key;
         PyObject* callable;
         void* hostRefcon;
+        void* handle;
         std::shared_ptr<AccessorTable> table;
     };
     std::vector<PyObject*> scripts = {NewObject(), NewObject(), NewObject()};
@@ -272,39 +276,64 @@ TEST_F(RegistryTest, IndexesFollowInterleavedAddsAndRemovals) {
     std::vector<std::shared_ptr<AccessorTable>> goneTables;  // kept, so no new table takes their address
     unsigned seed = 7;
     auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    const CallbackKind kinds[] = {CallbackKind::FlightLoop, CallbackKind::GetDataf, CallbackKind::HotKey};
     for (int step = 0; step < 3000; ++step) {
         if (live.empty() || next() % 3 != 0) {
-            PyObject* key = scripts[next() % scripts.size()];
-            CallbackEntry entry = Entry(NewObject(), step);
-            auto table = std::make_shared<AccessorTable>();
-            bool accessor = next() % 2 == 0;
-            if (accessor) entry.table = table;
-            PyObject* callable = entry.callable.get();
-            void* hostRefcon = registry.AddEntry(accessor ? CallbackKind::GetDataf : CallbackKind::FlightLoop, key,
-                                                 std::move(entry))->hostRefcon;
-            live.push_back({key, callable, hostRefcon, accessor ? table : nullptr});
+            Live added{kinds[next() % 3], scripts[next() % scripts.size()], NewObject(), nullptr, nullptr, nullptr};
+            CallbackEntry entry = Entry(added.callable, step);
+            if (added.kind == CallbackKind::GetDataf) {
+                added.table = std::make_shared<AccessorTable>();
+                added.handle = added.table.get();
+                entry.table = added.table;
+                entry.handle = added.handle;
+            }
+            added.hostRefcon = registry.AddEntry(added.kind, added.key, std::move(entry))->hostRefcon;
+            if (added.kind == CallbackKind::HotKey) {
+                added.handle = NewObject();
+                ASSERT_TRUE(registry.SetEntryHandle(CallbackKind::HotKey, added.hostRefcon, added.handle));
+            }
+            live.push_back(added);
         } else {
             std::size_t victim = next() % live.size();
             const Live& doomed = live[victim];
-            CallbackKind kind = doomed.table ? CallbackKind::GetDataf : CallbackKind::FlightLoop;
-            ASSERT_TRUE(registry.RemoveByCallable(kind, doomed.key, doomed.callable));
+            bool removed = doomed.kind == CallbackKind::FlightLoop
+                               ? registry.RemoveByCallable(doomed.kind, doomed.key, doomed.callable).has_value()
+                               : registry.RemoveByHandle(doomed.kind, doomed.key, doomed.handle).has_value();
+            ASSERT_TRUE(removed);
             gone.push_back(doomed.table ? static_cast<void*>(doomed.table.get()) : doomed.hostRefcon);
             if (doomed.table) goneTables.push_back(doomed.table);
             live.erase(live.begin() + static_cast<std::ptrdiff_t>(victim));
         }
     }
     for (const Live& entry : live) {
-        EntryMatch match = entry.table ? registry.FindAccessor(CallbackKind::GetDataf, entry.table.get())
-                                       : registry.FindByHostRefcon(CallbackKind::FlightLoop, entry.hostRefcon);
+        EntryMatch match = entry.table ? registry.FindAccessor(entry.kind, entry.table.get())
+                                       : registry.FindByHostRefcon(entry.kind, entry.hostRefcon);
         ASSERT_EQ(match.key, entry.key);
         ASSERT_EQ(match.callable, entry.callable);
+        CallbackEntry repeat = Entry(entry.callable, -1, entry.handle);
+        repeat.table = entry.table;
+        bool added = true;
+        ASSERT_EQ(registry.AddEntry(entry.kind, entry.key, std::move(repeat), &added)->hostRefcon, entry.hostRefcon);
+        ASSERT_FALSE(added);
+        if (entry.kind == CallbackKind::FlightLoop) {
+            ASSERT_EQ(registry.HostRefconsOf(entry.kind, entry.callable), std::vector<void*>{entry.hostRefcon});
+        }
     }
     for (void* refcon : gone) {
         EXPECT_EQ(registry.FindByHostRefcon(CallbackKind::FlightLoop, refcon).key, nullptr);
+        EXPECT_EQ(registry.FindByHostRefcon(CallbackKind::HotKey, refcon).key, nullptr);
         EXPECT_EQ(registry.FindAccessor(CallbackKind::GetDataf, refcon).key, nullptr);
     }
     EXPECT_EQ(registry.KindCount(CallbackKind::FlightLoop),
-              std::count_if(live.begin(), live.end(), [](const Live& entry) { return !entry.table; }));
+              std::count_if(live.begin(), live.end(), [](const Live& entry) { return entry.kind == CallbackKind::FlightLoop; }));
+    // Every live entry goes by the way it was made to go, and then the record is empty.
+    for (const Live& entry : live) {
+        bool removed = entry.kind == CallbackKind::FlightLoop
+                           ? registry.RemoveByCallable(entry.kind, entry.key, entry.callable).has_value()
+                           : registry.RemoveByHandle(entry.kind, entry.key, entry.handle).has_value();
+        ASSERT_TRUE(removed);
+    }
+    for (PyObject* script : scripts) EXPECT_EQ(registry.FindRecord(script), nullptr);
 }
 
 }  // namespace

@@ -63,5 +63,59 @@ TEST(Scale, TenThousandFlightLoopsRunAndReloadPromptly) {
     sim.DisableAndStop();
 }
 
+// Big aircraft add-ons publish thousands of data references from one script, often
+// through one method per type. Registering and unregistering them, and thousands of
+// flight loops beside them, costs each the same however many came before.
+const char* kPublisherScript = R"(
+import XPLMDataAccess as D
+import XPLMProcessing as P
+class Loop:
+    def run(self, *args):
+        return 0
+class Korvane:
+    def XPluginStart(self):
+        global publisher
+        publisher = self
+        return ('Publisher', 'kv.publisher', 'thousands of data references')
+    def getf(self, refcon):
+        return 1.5
+    def XPluginEnable(self):
+        return 1
+    def XPluginDisable(self):
+        pass
+    def XPluginStop(self):
+        pass
+    def publish(self, count):
+        self.refs = [D.XPLMRegisterDataAccessor(self, 'kv/publisher/%d' % i, D.xplmType_Float, 0,
+                                                None, None, self.getf, None, None, None, None, None,
+                                                None, None, None, None, i, 0) for i in range(count)]
+        self.loops = [Loop() for i in range(count)]
+        for i, loop in enumerate(self.loops):
+            P.XPLMRegisterFlightLoopCallback(self, loop.run, -1, i)
+    def withdraw(self):
+        for ref in self.refs:
+            D.XPLMUnregisterDataAccessor(self, ref)
+        for loop in self.loops:
+            P.XPLMUnregisterFlightLoopCallback(self, loop.run, 0)
+)";
+
+TEST(Scale, ThousandsOfRegistrationsComeAndGoPromptly) {
+    ScriptHost sim;
+    sim.AddScript("KV_Publisher", kPublisherScript);
+    sim.StartAndEnable();
+    Clock::time_point start = Clock::now();
+    sim.Exec("import XPLMDataAccess as D; from KV_Publisher import publisher; publisher.publish(10000)");
+    EXPECT_LT(SecondsSince(start), kSlack) << "registering";
+    EXPECT_EQ(host::LiveFlightLoops().size(), 10000u);
+    EXPECT_EQ(sim.Eval("D.XPLMGetDataf(D.XPLMFindDataRef('kv/publisher/9999'))"), "1.5");
+
+    start = Clock::now();
+    sim.Exec("publisher.withdraw()");
+    EXPECT_LT(SecondsSince(start), kSlack) << "unregistering";
+    EXPECT_TRUE(host::LiveFlightLoops().empty());
+    EXPECT_EQ(sim.Eval("D.XPLMFindDataRef('kv/publisher/0')"), "None");
+    sim.DisableAndStop();
+}
+
 }  // namespace
 }  // namespace korvane::testing
