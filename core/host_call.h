@@ -29,9 +29,10 @@ extern State state;
 void Reacquire(const char* function);
 void Settle(const char* function);
 
-// New thread states go to the head of the interpreter's list, so while the host's
-// thread state heads it, no other thread exists to wait for the lock.
-inline bool OtherThreadsExist() { return PyInterpreterState_ThreadHead(state.interpreter) != state.hostThreadState; }
+// New thread states go to the head of the interpreter's doubly linked list, so while
+// nothing stands before the host's thread state, no other thread exists to wait for the
+// lock. Read from the state itself: this runs on every return to the host.
+inline bool OtherThreadsExist() { return state.hostThreadState->prev != nullptr; }
 }  // namespace host_call_detail
 
 class HostCall {
@@ -42,7 +43,13 @@ public:
         // A script's own thread that reaches a native (through a binding that calls
         // the host) holds the lock already and leaves it be.
         counted_ = !state.hostThreadKnown || pthread_equal(pthread_self(), state.hostThread);
-        if (counted_ && state.depth++ == 0) Reacquire(function_);
+        if (counted_ && state.depth++ == 0) {
+#ifdef KORVANE_CHECKED
+            Reacquire(function_);
+#else
+            if (state.lock == Lock::Parked) Reacquire(function_);
+#endif
+        }
     }
     ~HostCall() {
         using namespace host_call_detail;

@@ -75,8 +75,8 @@ Result Dispatch(const Slot<Result>& slot, void* table, Call call) {
     // The script may unregister this very accessor from inside the call.
     PyRef callable = PyRef::Borrow(match.callable);
     std::optional<Result> result =
-        profile::Enabled() ? profile::Timed(match.key, slot.function, [&] { return call(callable.get(), match.refcon); })
-                           : call(callable.get(), match.refcon);
+        profile::Enabled() ? profile::Timed(match.key, slot.function, [&] { return call(callable.get(), Refcon(match.refconObject, match.refcon)); })
+                           : call(callable.get(), Refcon(match.refconObject, match.refcon));
     if (result) return *result;
     ReportFailedCall(match.key, callable.get(), slot.function);
     return slot.failed;
@@ -157,11 +157,11 @@ bool Fill(PyObject* list, char* bytes, int maxLength) {
 // The reading array slots: the reader appends to a new list, or gets None when the host
 // only asks for the size (null buffer); its result is the count.
 template <typename Element>
-std::optional<int> ReadArray(PyObject* callable, long refcon, Element* values, int offset, int max) {
+std::optional<int> ReadArray(PyObject* callable, PyRef refcon, Element* values, int offset, int max) {
     PyRef list = values ? PyRef::Steal(PyList_New(0)) : PyRef::Borrow(Py_None);
     if (!list) return std::nullopt;
     std::optional<int> count =
-        Convert<int>(CallWith(callable, Int(refcon), PyRef::Borrow(list.get()), Int(offset), Int(max)));
+        Convert<int>(CallWith(callable, std::move(refcon), PyRef::Borrow(list.get()), Int(offset), Int(max)));
     if (count && values && !Fill(list.get(), values, max)) return std::nullopt;
     return count;
 }
@@ -186,79 +186,79 @@ PyObject* FloatObject(float value) { return PyFloat_FromDouble(value); }
 PyObject* ByteObject(signed char value) { return PyLong_FromLong(value); }
 
 template <typename Element, typename MakeItem>
-std::optional<int> WriteArray(PyObject* callable, long refcon, const Element* values, int offset, int count,
+std::optional<int> WriteArray(PyObject* callable, PyRef refcon, const Element* values, int offset, int count,
                               MakeItem makeItem) {
-    return Ignore(CallWith(callable, Int(refcon), ListFromBuffer(values, count, makeItem), Int(offset), Int(count)));
+    return Ignore(CallWith(callable, std::move(refcon), ListFromBuffer(values, count, makeItem), Int(offset), Int(count)));
 }
 
 }  // namespace
 
 int GetDatai(void* table) {
     return Dispatch(kGetDatai, table,
-                    [](PyObject* callable, long refcon) { return Convert<int>(CallWith(callable, Int(refcon))); });
+                    [](PyObject* callable, PyRef refcon) { return Convert<int>(CallWith(callable, std::move(refcon))); });
 }
 
 void SetDatai(void* table, int value) {
-    Dispatch(kSetDatai, table, [=](PyObject* callable, long refcon) {
-        return Ignore(CallWith(callable, Int(refcon), Int(value)));
+    Dispatch(kSetDatai, table, [=](PyObject* callable, PyRef refcon) {
+        return Ignore(CallWith(callable, std::move(refcon), Int(value)));
     });
 }
 
 float GetDataf(void* table) {
     return Dispatch(kGetDataf, table,
-                    [](PyObject* callable, long refcon) { return Convert<float>(CallWith(callable, Int(refcon))); });
+                    [](PyObject* callable, PyRef refcon) { return Convert<float>(CallWith(callable, std::move(refcon))); });
 }
 
 void SetDataf(void* table, float value) {
-    Dispatch(kSetDataf, table, [=](PyObject* callable, long refcon) {
-        return Ignore(CallWith(callable, Int(refcon), Float(value)));
+    Dispatch(kSetDataf, table, [=](PyObject* callable, PyRef refcon) {
+        return Ignore(CallWith(callable, std::move(refcon), Float(value)));
     });
 }
 
 double GetDatad(void* table) {
     return Dispatch(kGetDatad, table,
-                    [](PyObject* callable, long refcon) { return Convert<double>(CallWith(callable, Int(refcon))); });
+                    [](PyObject* callable, PyRef refcon) { return Convert<double>(CallWith(callable, std::move(refcon))); });
 }
 
 void SetDatad(void* table, double value) {
-    Dispatch(kSetDatad, table, [=](PyObject* callable, long refcon) {
-        return Ignore(CallWith(callable, Int(refcon), Float(value)));
+    Dispatch(kSetDatad, table, [=](PyObject* callable, PyRef refcon) {
+        return Ignore(CallWith(callable, std::move(refcon), Float(value)));
     });
 }
 
 int GetDatavi(void* table, int* values, int offset, int max) {
-    return Dispatch(kGetDatavi, table, [=](PyObject* callable, long refcon) {
-        return ReadArray(callable, refcon, values, offset, max);
+    return Dispatch(kGetDatavi, table, [=](PyObject* callable, PyRef refcon) {
+        return ReadArray(callable, std::move(refcon), values, offset, max);
     });
 }
 
 void SetDatavi(void* table, int* values, int offset, int count) {
-    Dispatch(kSetDatavi, table, [=](PyObject* callable, long refcon) {
-        return WriteArray(callable, refcon, values, offset, count, IntObject);
+    Dispatch(kSetDatavi, table, [=](PyObject* callable, PyRef refcon) {
+        return WriteArray(callable, std::move(refcon), values, offset, count, IntObject);
     });
 }
 
 int GetDatavf(void* table, float* values, int offset, int max) {
-    return Dispatch(kGetDatavf, table, [=](PyObject* callable, long refcon) {
-        return ReadArray(callable, refcon, values, offset, max);
+    return Dispatch(kGetDatavf, table, [=](PyObject* callable, PyRef refcon) {
+        return ReadArray(callable, std::move(refcon), values, offset, max);
     });
 }
 
 void SetDatavf(void* table, float* values, int offset, int count) {
-    Dispatch(kSetDatavf, table, [=](PyObject* callable, long refcon) {
-        return WriteArray(callable, refcon, values, offset, count, FloatObject);
+    Dispatch(kSetDatavf, table, [=](PyObject* callable, PyRef refcon) {
+        return WriteArray(callable, std::move(refcon), values, offset, count, FloatObject);
     });
 }
 
 int GetDatab(void* table, void* bytes, int offset, int maxLength) {
-    return Dispatch(kGetDatab, table, [=](PyObject* callable, long refcon) {
-        return ReadArray(callable, refcon, static_cast<char*>(bytes), offset, maxLength);
+    return Dispatch(kGetDatab, table, [=](PyObject* callable, PyRef refcon) {
+        return ReadArray(callable, std::move(refcon), static_cast<char*>(bytes), offset, maxLength);
     });
 }
 
 void SetDatab(void* table, void* bytes, int offset, int length) {
-    Dispatch(kSetDatab, table, [=](PyObject* callable, long refcon) {
-        return WriteArray(callable, refcon, static_cast<const signed char*>(bytes), offset, length, ByteObject);
+    Dispatch(kSetDatab, table, [=](PyObject* callable, PyRef refcon) {
+        return WriteArray(callable, std::move(refcon), static_cast<const signed char*>(bytes), offset, length, ByteObject);
     });
 }
 

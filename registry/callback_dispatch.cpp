@@ -65,8 +65,8 @@ Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
     PyRef callable = PyRef::Borrow(match.callable);
     std::optional<Result> result =
         profile::Enabled()
-            ? profile::Timed(match.key, answers.function, [&] { return call(callable.get(), match.refcon); })
-            : call(callable.get(), match.refcon);
+            ? profile::Timed(match.key, answers.function, [&] { return call(callable.get(), Refcon(match.refconObject, match.refcon)); })
+            : call(callable.get(), Refcon(match.refconObject, match.refcon));
     if (result) return *result;
     ReportFailedCall(match.key, callable.get(), answers.function);
     if (answers.failedLine) WriteLog(answers.failedLine);
@@ -125,13 +125,13 @@ bool WritePositionBack(PyObject* list, XPLMCameraPosition_t& position) {
     return true;
 }
 
-std::optional<int> CallCameraControl(PyObject* callable, long refcon, XPLMCameraPosition_t* position,
+std::optional<int> CallCameraControl(PyObject* callable, PyRef refcon, XPLMCameraPosition_t* position,
                                      int isLosingControl) {
-    if (!position) return Convert<int>(CallWith(callable, Int(0), Int(isLosingControl), Int(refcon)));
+    if (!position) return Convert<int>(CallWith(callable, Int(0), Int(isLosingControl), std::move(refcon)));
     PyRef list = PositionList(*position);
     if (!list) return std::nullopt;
     std::optional<int> result =
-        Convert<int>(CallWith(callable, PyRef::Borrow(list.get()), Int(isLosingControl), Int(refcon)));
+        Convert<int>(CallWith(callable, PyRef::Borrow(list.get()), Int(isLosingControl), std::move(refcon)));
     if (result && !WritePositionBack(list.get(), *position)) return std::nullopt;
     return result;
 }
@@ -141,13 +141,13 @@ std::optional<int> CallCameraControl(PyObject* callable, long refcon, XPLMCamera
 void DrawWindowCallback(XPLMWindowID window, void* refcon) {
     Dispatch(
         kDrawWindow, [=] { return registry->FindWindow(WindowField::Draw, window); },
-        [=](PyObject* callable, long) { return Ignore(CallWith(callable, Handle(window), Int(RefconValue(refcon)))); });
+        [=](PyObject* callable, PyRef) { return Ignore(CallWith(callable, Handle(window), Int(RefconValue(refcon)))); });
 }
 
 void KeyCallback(XPLMWindowID window, char key, XPLMKeyFlags flags, char virtualKey, void* refcon, int losingFocus) {
     Dispatch(
         kKey, [=] { return registry->FindWindow(WindowField::Key, window); },
-        [=](PyObject* callable, long) {
+        [=](PyObject* callable, PyRef) {
             return Ignore(CallWith(callable, Handle(window), Int(SignedKey(key)), Int(flags), Int(SignedKey(virtualKey)),
                                    Int(RefconValue(refcon)), Int(losingFocus)));
         });
@@ -156,56 +156,56 @@ void KeyCallback(XPLMWindowID window, char key, XPLMKeyFlags flags, char virtual
 int MouseClickCallback(XPLMWindowID window, int x, int y, XPLMMouseStatus status, void* refcon) {
     return Dispatch(
         kMouseClick, [=] { return registry->FindWindow(WindowField::MouseClick, window); },
-        [=](PyObject* callable, long) {
+        [=](PyObject* callable, PyRef) {
             return Convert<int>(
                 CallWith(callable, Handle(window), Int(x), Int(y), Int(status), Int(RefconValue(refcon))));
         });
 }
 
 float FlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter, void* refcon) {
-    return Dispatch(kFlightLoop, ByHostRefcon(CallbackKind::FlightLoop, refcon), [=](PyObject* callable, long mine) {
+    return Dispatch(kFlightLoop, ByHostRefcon(CallbackKind::FlightLoop, refcon), [=](PyObject* callable, PyRef mine) {
         return Convert<float>(
-            CallWith(callable, Float(elapsedSinceLastCall), Float(elapsedSinceLastFlightLoop), Int(counter), Int(mine)));
+            CallWith(callable, Float(elapsedSinceLastCall), Float(elapsedSinceLastFlightLoop), Int(counter), std::move(mine)));
     });
 }
 
 int DrawCallback(XPLMDrawingPhase phase, int isBefore, void* refcon) {
-    return Dispatch(kDraw, ByHostRefcon(CallbackKind::Draw, refcon), [=](PyObject* callable, long mine) {
-        return Convert<int>(CallWith(callable, Int(phase), Int(isBefore), Int(mine)));
+    return Dispatch(kDraw, ByHostRefcon(CallbackKind::Draw, refcon), [=](PyObject* callable, PyRef mine) {
+        return Convert<int>(CallWith(callable, Int(phase), Int(isBefore), std::move(mine)));
     });
 }
 
 int KeySnifferCallback(char key, XPLMKeyFlags flags, char virtualKey, void* refcon) {
-    return Dispatch(kKeySniffer, ByHostRefcon(CallbackKind::KeySniffer, refcon), [=](PyObject* callable, long mine) {
-        return Convert<int>(CallWith(callable, Int(SignedKey(key)), Int(flags), Int(UnsignedKey(virtualKey)), Int(mine)));
+    return Dispatch(kKeySniffer, ByHostRefcon(CallbackKind::KeySniffer, refcon), [=](PyObject* callable, PyRef mine) {
+        return Convert<int>(CallWith(callable, Int(SignedKey(key)), Int(flags), Int(UnsignedKey(virtualKey)), std::move(mine)));
     });
 }
 
 void HotKeyCallback(void* refcon) {
     Dispatch(kHotKey, ByHostRefcon(CallbackKind::HotKey, refcon),
-             [](PyObject* callable, long mine) { return Ignore(CallWith(callable, Int(mine))); });
+             [](PyObject* callable, PyRef mine) { return Ignore(CallWith(callable, std::move(mine))); });
 }
 
 void UserSharedDataCallback(void* refcon) {
     Dispatch(kSharedData, ByHostRefcon(CallbackKind::SharedData, refcon),
-             [](PyObject* callable, long mine) { return Ignore(CallWith(callable, Int(mine))); });
+             [](PyObject* callable, PyRef mine) { return Ignore(CallWith(callable, std::move(mine))); });
 }
 
 void UserMenuCallback(void* menuRefcon, void* itemRefcon) {
-    Dispatch(kMenu, ByHostRefcon(CallbackKind::Menu, menuRefcon), [=](PyObject* callable, long mine) {
-        return Ignore(CallWith(callable, Int(mine), Int(RefconValue(itemRefcon))));
+    Dispatch(kMenu, ByHostRefcon(CallbackKind::Menu, menuRefcon), [=](PyObject* callable, PyRef mine) {
+        return Ignore(CallWith(callable, std::move(mine), Int(RefconValue(itemRefcon))));
     });
 }
 
 int UserCameraControlCallback(XPLMCameraPosition_t* position, int isLosingControl, void* refcon) {
-    return Dispatch(kCamera, ByHostRefcon(CallbackKind::Camera, refcon), [=](PyObject* callable, long mine) {
-        return CallCameraControl(callable, mine, position, isLosingControl);
+    return Dispatch(kCamera, ByHostRefcon(CallbackKind::Camera, refcon), [=](PyObject* callable, PyRef mine) {
+        return CallCameraControl(callable, std::move(mine), position, isLosingControl);
     });
 }
 
 void UserPlanesAvailableCallback(void* refcon) {
     Dispatch(kPlanes, ByHostRefcon(CallbackKind::Planes, refcon),
-             [](PyObject* callable, long mine) { return Ignore(CallWith(callable, Int(mine))); });
+             [](PyObject* callable, PyRef mine) { return Ignore(CallWith(callable, std::move(mine))); });
 }
 
 namespace {

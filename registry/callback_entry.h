@@ -83,6 +83,9 @@ struct CallbackEntry {
     PyRef callable;
     // The script's own refcon (the menu refcon for menus).
     long refcon = 0;
+    // The same refcon as the int object each call passes, made once when the entry is
+    // added so that a call allocates nothing for it; null when it could not be made.
+    PyRef refconObject;
     // The host's handle: window, hot key, menu, widget or data reference.
     void* handle = nullptr;
     // Windows only: the key and mouse-click callables.

@@ -162,6 +162,8 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
     // One handler commonly serves several menus, told apart by their menu refcons.
     if (const CallbackEntry* earlier = entries_.FindRepeat(&record, kind, entry)) return earlier;
     CallbackEntry& stored = list.emplace_back(std::move(entry));
+    stored.refconObject = PyRef::Steal(PyLong_FromLong(stored.refcon));
+    if (!stored.refconObject) PyErr_Clear();  // its calls make the int themselves
     entries_.Add(&record, kind, std::prev(list.end()));
     stored.hostRefcon = refcons_.Issue({&record, &stored, kind});
     if (IsAccessorSlot(kind) && stored.table) {
@@ -324,20 +326,14 @@ std::vector<void*> ScriptRegistry::HostRefconsOf(CallbackKind kind, PyObject* ca
     return refcons;
 }
 
-EntryMatch ScriptRegistry::FindByHostRefcon(CallbackKind kind, const void* hostRefcon) const {
-    const RefconTarget* target = refcons_.Find(hostRefcon);
-    if (!target || target->kind != kind) return {};
-    const ScriptRecord& record = *target->record;
-    return {record.key.get(), target->entry->callable.get(), target->entry->refcon, record.enabled};
-}
-
 EntryMatch ScriptRegistry::FindAccessor(CallbackKind slot, const void* table) const {
     const AccessorSide* side = accessorSides_.Find(table);
     // A side's entries are all readers or all writers; a slot of the other kind has none.
     if (!side || side->writers != IsWriterSlot(slot)) return {};
     const CallbackEntry* entry = side->entries[SidePosition(slot)];
     if (!entry) return {};
-    return {side->record->key.get(), entry->callable.get(), entry->refcon, side->record->enabled};
+    return {side->record->key.get(), entry->callable.get(), entry->refcon, entry->refconObject.get(),
+            side->record->enabled};
 }
 
 namespace {
@@ -354,7 +350,7 @@ PyObject* WindowCallable(const CallbackEntry& entry, WindowField field) {
 EntryMatch ScriptRegistry::FindWindow(WindowField field, void* windowId) const {
     const EntryPlace* place = windows_.Find(windowId);
     if (!place) return {};
-    return {place->record->key.get(), WindowCallable(*place->entry, field), 0, place->record->enabled};
+    return {place->record->key.get(), WindowCallable(*place->entry, field), 0, nullptr, place->record->enabled};
 }
 
 PyObject* ScriptRegistry::FindWidgetOwner(void* widget) const {

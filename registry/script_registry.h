@@ -24,6 +24,7 @@ struct EntryMatch {
     PyObject* key = nullptr;
     PyObject* callable = nullptr;
     long refcon = 0;
+    PyObject* refconObject = nullptr;  // the entry's refconObject, may be null
     int enabled = 0;
 };
 
@@ -188,5 +189,14 @@ private:
     std::uint64_t nextSerial_ = 1;
     bool open_ = true;
 };
+
+// Inline: every flight loop, draw callback and key sniffer call makes it.
+inline EntryMatch ScriptRegistry::FindByHostRefcon(CallbackKind kind, const void* hostRefcon) const {
+    const RefconTarget* target = refcons_.Find(hostRefcon);
+    if (!target || target->kind != kind) return {};
+    const ScriptRecord& record = *target->record;
+    const CallbackEntry& entry = *target->entry;
+    return {record.key.get(), entry.callable.get(), entry.refcon, entry.refconObject.get(), record.enabled};
+}
 
 }  // namespace korvane

@@ -154,6 +154,9 @@ bool MeasureAt(int count, std::vector<Row>& rows) {
         return false;
     }
 
+    // The refcon as the int object the registration keeps and passes on every call.
+    PyRef refcon = PyRef::Steal(PyLong_FromLong(chosen));
+    auto mine = [&refcon] { return PyRef::Borrow(refcon.get()); };
     volatile double sink = 0;
     std::array<float, 8> floats{};
     // The accessor functions the host found for the data reference, called as the host
@@ -162,13 +165,13 @@ bool MeasureAt(int count, std::vector<Row>& rows) {
     auto callOnce = [](PyObject* callable, PyRef argument) { return CallWith(callable, std::move(argument)); };
     rows[0].figures.push_back(Measure(
         [&] { sink = loop.callback(0.05f, 0.05f, 1, loop.refcon); },
-        [&] { sink = Convert<float>(CallWith(loopMethod.get(), Float(0.05f), Float(0.05f), Int(1), Int(chosen))).value_or(0); }));
+        [&] { sink = Convert<float>(CallWith(loopMethod.get(), Float(0.05f), Float(0.05f), Int(1), mine())).value_or(0); }));
     rows[1].figures.push_back(Measure(
         [&] { sink = draw.callback(draw.phase, draw.before, draw.refcon); },
-        [&] { sink = Convert<int>(CallWith(drawMethod.get(), Int(draw.phase), Int(draw.before), Int(chosen))).value_or(0); }));
+        [&] { sink = Convert<int>(CallWith(drawMethod.get(), Int(draw.phase), Int(draw.before), mine())).value_or(0); }));
     rows[2].figures.push_back(Measure(
         [&] { sink = sniffer.callback('a', 8, 'A', sniffer.refcon); },
-        [&] { sink = Convert<int>(CallWith(sniffMethod.get(), Int('a'), Int(8), Int('A'), Int(chosen))).value_or(0); }));
+        [&] { sink = Convert<int>(CallWith(sniffMethod.get(), Int('a'), Int(8), Int('A'), mine())).value_or(0); }));
     rows[3].figures.push_back(Measure(
         [&] { sink = UserWidgetCallback(xpMsg_Draw, widget, 0, 0); },
         [&] {
@@ -176,13 +179,13 @@ bool MeasureAt(int count, std::vector<Row>& rows) {
                        .value_or(0);
         }));
     rows[4].figures.push_back(Measure([&] { sink = accessors.getInt(accessors.readRefcon); },
-                                      [&] { sink = Convert<int>(callOnce(getiMethod.get(), Int(chosen))).value_or(0); }));
+                                      [&] { sink = Convert<int>(callOnce(getiMethod.get(), mine())).value_or(0); }));
     rows[5].figures.push_back(Measure([&] { sink = accessors.getFloat(accessors.readRefcon); },
-                                      [&] { sink = Convert<float>(callOnce(getfMethod.get(), Int(chosen))).value_or(0); }));
+                                      [&] { sink = Convert<float>(callOnce(getfMethod.get(), mine())).value_or(0); }));
     rows[6].figures.push_back(Measure(
         [&] { sink = accessors.getFloats(accessors.readRefcon, floats.data(), 0, 8); },
         [&] {
-            sink = Convert<int>(CallWith(getvfMethod.get(), Int(chosen), PyRef::Steal(PyList_New(0)), Int(0), Int(8)))
+            sink = Convert<int>(CallWith(getvfMethod.get(), mine(), PyRef::Steal(PyList_New(0)), Int(0), Int(8)))
                        .value_or(0);
         }));
     rows[7].figures.push_back(
