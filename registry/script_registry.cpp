@@ -159,7 +159,8 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
     if (!open_) return nullptr;
     ScriptRecord& record = FindOrMakeRecord(key);
     EntryList& list = record.List(kind);
-    // One handler commonly serves several menus, told apart by their menu refcons.
+    // A repeat keeps the earlier registration. Menus never repeat: one handler commonly
+    // serves several, told apart by their menu refcons.
     if (const CallbackEntry* earlier = entries_.FindRepeat(&record, kind, entry)) return earlier;
     CallbackEntry& stored = list.emplace_back(std::move(entry));
     stored.refconObject = PyRef::Steal(PyLong_FromLong(stored.refcon));

@@ -79,12 +79,6 @@ class Korvane:
         return ('Publisher', 'kv.publisher', 'thousands of data references')
     def getf(self, refcon):
         return 1.5
-    def XPluginEnable(self):
-        return 1
-    def XPluginDisable(self):
-        pass
-    def XPluginStop(self):
-        pass
     def publish(self, count):
         self.refs = [D.XPLMRegisterDataAccessor(self, 'kv/publisher/%d' % i, D.xplmType_Float, 0,
                                                 None, None, self.getf, None, None, None, None, None,
