@@ -75,8 +75,8 @@ Result Dispatch(const Slot<Result>& slot, void* table, Call call) {
     // The script may unregister this very accessor from inside the call.
     PyRef callable = PyRef::Borrow(match.callable);
     std::optional<Result> result =
-        profile::Enabled() ? profile::Timed(match.key, slot.function, [&] { return call(callable.get(), Refcon(match.refconObject, match.refcon)); })
-                           : call(callable.get(), Refcon(match.refconObject, match.refcon));
+        profile::Enabled() ? profile::Timed(match.key, slot.function, [&] { return call(callable.get(), match); })
+                           : call(callable.get(), match);
     if (result) return *result;
     ReportFailedCall(match.key, callable.get(), slot.function);
     return slot.failed;
@@ -188,77 +188,82 @@ PyObject* ByteObject(signed char value) { return PyLong_FromLong(value); }
 template <typename Element, typename MakeItem>
 std::optional<int> WriteArray(PyObject* callable, PyRef refcon, const Element* values, int offset, int count,
                               MakeItem makeItem) {
-    return Ignore(CallWith(callable, std::move(refcon), ListFromBuffer(values, count, makeItem), Int(offset), Int(count)));
+    return Ignore(
+        CallWith(callable, std::move(refcon), ListFromBuffer(values, count, makeItem), Int(offset), Int(count)));
 }
 
 }  // namespace
 
 int GetDatai(void* table) {
-    return Dispatch(kGetDatai, table,
-                    [](PyObject* callable, PyRef refcon) { return Convert<int>(CallWith(callable, std::move(refcon))); });
+    return Dispatch(kGetDatai, table, [](PyObject* callable, const EntryMatch& match) {
+        return Convert<int>(CallWith(callable, match.RefconArgument()));
+    });
 }
 
 void SetDatai(void* table, int value) {
-    Dispatch(kSetDatai, table, [=](PyObject* callable, PyRef refcon) {
-        return Ignore(CallWith(callable, std::move(refcon), Int(value)));
+    Dispatch(kSetDatai, table, [=](PyObject* callable, const EntryMatch& match) {
+        return Ignore(CallWith(callable, match.RefconArgument(), Int(value)));
     });
 }
 
 float GetDataf(void* table) {
-    return Dispatch(kGetDataf, table,
-                    [](PyObject* callable, PyRef refcon) { return Convert<float>(CallWith(callable, std::move(refcon))); });
+    return Dispatch(kGetDataf, table, [](PyObject* callable, const EntryMatch& match) {
+        return Convert<float>(CallWith(callable, match.RefconArgument()));
+    });
 }
 
 void SetDataf(void* table, float value) {
-    Dispatch(kSetDataf, table, [=](PyObject* callable, PyRef refcon) {
-        return Ignore(CallWith(callable, std::move(refcon), Float(value)));
+    Dispatch(kSetDataf, table, [=](PyObject* callable, const EntryMatch& match) {
+        return Ignore(CallWith(callable, match.RefconArgument(), Float(value)));
     });
 }
 
 double GetDatad(void* table) {
-    return Dispatch(kGetDatad, table,
-                    [](PyObject* callable, PyRef refcon) { return Convert<double>(CallWith(callable, std::move(refcon))); });
+    return Dispatch(kGetDatad, table, [](PyObject* callable, const EntryMatch& match) {
+        return Convert<double>(CallWith(callable, match.RefconArgument()));
+    });
 }
 
 void SetDatad(void* table, double value) {
-    Dispatch(kSetDatad, table, [=](PyObject* callable, PyRef refcon) {
-        return Ignore(CallWith(callable, std::move(refcon), Float(value)));
+    Dispatch(kSetDatad, table, [=](PyObject* callable, const EntryMatch& match) {
+        return Ignore(CallWith(callable, match.RefconArgument(), Float(value)));
     });
 }
 
 int GetDatavi(void* table, int* values, int offset, int max) {
-    return Dispatch(kGetDatavi, table, [=](PyObject* callable, PyRef refcon) {
-        return ReadArray(callable, std::move(refcon), values, offset, max);
+    return Dispatch(kGetDatavi, table, [=](PyObject* callable, const EntryMatch& match) {
+        return ReadArray(callable, match.RefconArgument(), values, offset, max);
     });
 }
 
 void SetDatavi(void* table, int* values, int offset, int count) {
-    Dispatch(kSetDatavi, table, [=](PyObject* callable, PyRef refcon) {
-        return WriteArray(callable, std::move(refcon), values, offset, count, IntObject);
+    Dispatch(kSetDatavi, table, [=](PyObject* callable, const EntryMatch& match) {
+        return WriteArray(callable, match.RefconArgument(), values, offset, count, IntObject);
     });
 }
 
 int GetDatavf(void* table, float* values, int offset, int max) {
-    return Dispatch(kGetDatavf, table, [=](PyObject* callable, PyRef refcon) {
-        return ReadArray(callable, std::move(refcon), values, offset, max);
+    return Dispatch(kGetDatavf, table, [=](PyObject* callable, const EntryMatch& match) {
+        return ReadArray(callable, match.RefconArgument(), values, offset, max);
     });
 }
 
 void SetDatavf(void* table, float* values, int offset, int count) {
-    Dispatch(kSetDatavf, table, [=](PyObject* callable, PyRef refcon) {
-        return WriteArray(callable, std::move(refcon), values, offset, count, FloatObject);
+    Dispatch(kSetDatavf, table, [=](PyObject* callable, const EntryMatch& match) {
+        return WriteArray(callable, match.RefconArgument(), values, offset, count, FloatObject);
     });
 }
 
 int GetDatab(void* table, void* bytes, int offset, int maxLength) {
-    return Dispatch(kGetDatab, table, [=](PyObject* callable, PyRef refcon) {
-        return ReadArray(callable, std::move(refcon), static_cast<char*>(bytes), offset, maxLength);
+    return Dispatch(kGetDatab, table, [=](PyObject* callable, const EntryMatch& match) {
+        return ReadArray(callable, match.RefconArgument(), static_cast<char*>(bytes), offset, maxLength);
     });
 }
 
 void SetDatab(void* table, void* bytes, int offset, int length) {
-    Dispatch(kSetDatab, table, [=](PyObject* callable, PyRef refcon) {
-        return WriteArray(callable, std::move(refcon), static_cast<const signed char*>(bytes), offset, length, ByteObject);
+    Dispatch(kSetDatab, table, [=](PyObject* callable, const EntryMatch& match) {
+        return WriteArray(callable, match.RefconArgument(), static_cast<const signed char*>(bytes), offset, length,
+                          ByteObject);
     });
 }
 

@@ -65,8 +65,8 @@ Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
     PyRef callable = PyRef::Borrow(match.callable);
     std::optional<Result> result =
         profile::Enabled()
-            ? profile::Timed(match.key, answers.function, [&] { return call(callable.get(), Refcon(match.refconObject, match.refcon)); })
-            : call(callable.get(), Refcon(match.refconObject, match.refcon));
+            ? profile::Timed(match.key, answers.function, [&] { return call(callable.get(), match); })
+            : call(callable.get(), match);
     if (result) return *result;
     ReportFailedCall(match.key, callable.get(), answers.function);
     if (answers.failedLine) WriteLog(answers.failedLine);
@@ -141,71 +141,80 @@ std::optional<int> CallCameraControl(PyObject* callable, PyRef refcon, XPLMCamer
 void DrawWindowCallback(XPLMWindowID window, void* refcon) {
     Dispatch(
         kDrawWindow, [=] { return registry->FindWindow(WindowField::Draw, window); },
-        [=](PyObject* callable, PyRef) { return Ignore(CallWith(callable, Handle(window), Int(RefconValue(refcon)))); });
+        [=](PyObject* callable, const EntryMatch&) {
+            return Ignore(CallWith(callable, Handle(window), Int(RefconValue(refcon))));
+        });
 }
 
 void KeyCallback(XPLMWindowID window, char key, XPLMKeyFlags flags, char virtualKey, void* refcon, int losingFocus) {
     Dispatch(
         kKey, [=] { return registry->FindWindow(WindowField::Key, window); },
-        [=](PyObject* callable, PyRef) {
-            return Ignore(CallWith(callable, Handle(window), Int(SignedKey(key)), Int(flags), Int(SignedKey(virtualKey)),
-                                   Int(RefconValue(refcon)), Int(losingFocus)));
+        [=](PyObject* callable, const EntryMatch&) {
+            return Ignore(CallWith(callable, Handle(window), Int(SignedKey(key)), Int(flags),
+                                   Int(SignedKey(virtualKey)), Int(RefconValue(refcon)), Int(losingFocus)));
         });
 }
 
 int MouseClickCallback(XPLMWindowID window, int x, int y, XPLMMouseStatus status, void* refcon) {
     return Dispatch(
         kMouseClick, [=] { return registry->FindWindow(WindowField::MouseClick, window); },
-        [=](PyObject* callable, PyRef) {
+        [=](PyObject* callable, const EntryMatch&) {
             return Convert<int>(
                 CallWith(callable, Handle(window), Int(x), Int(y), Int(status), Int(RefconValue(refcon))));
         });
 }
 
 float FlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter, void* refcon) {
-    return Dispatch(kFlightLoop, ByHostRefcon(CallbackKind::FlightLoop, refcon), [=](PyObject* callable, PyRef mine) {
-        return Convert<float>(
-            CallWith(callable, Float(elapsedSinceLastCall), Float(elapsedSinceLastFlightLoop), Int(counter), std::move(mine)));
-    });
+    return Dispatch(
+        kFlightLoop, ByHostRefcon(CallbackKind::FlightLoop, refcon), [=](PyObject* callable, const EntryMatch& match) {
+            return Convert<float>(CallWith(callable, Float(elapsedSinceLastCall), Float(elapsedSinceLastFlightLoop),
+                                           Int(counter), match.RefconArgument()));
+        });
 }
 
 int DrawCallback(XPLMDrawingPhase phase, int isBefore, void* refcon) {
-    return Dispatch(kDraw, ByHostRefcon(CallbackKind::Draw, refcon), [=](PyObject* callable, PyRef mine) {
-        return Convert<int>(CallWith(callable, Int(phase), Int(isBefore), std::move(mine)));
+    return Dispatch(kDraw, ByHostRefcon(CallbackKind::Draw, refcon), [=](PyObject* callable, const EntryMatch& match) {
+        return Convert<int>(CallWith(callable, Int(phase), Int(isBefore), match.RefconArgument()));
     });
 }
 
 int KeySnifferCallback(char key, XPLMKeyFlags flags, char virtualKey, void* refcon) {
-    return Dispatch(kKeySniffer, ByHostRefcon(CallbackKind::KeySniffer, refcon), [=](PyObject* callable, PyRef mine) {
-        return Convert<int>(CallWith(callable, Int(SignedKey(key)), Int(flags), Int(UnsignedKey(virtualKey)), std::move(mine)));
-    });
+    return Dispatch(kKeySniffer, ByHostRefcon(CallbackKind::KeySniffer, refcon),
+                    [=](PyObject* callable, const EntryMatch& match) {
+                        return Convert<int>(CallWith(callable, Int(SignedKey(key)), Int(flags),
+                                                     Int(UnsignedKey(virtualKey)), match.RefconArgument()));
+                    });
 }
 
 void HotKeyCallback(void* refcon) {
-    Dispatch(kHotKey, ByHostRefcon(CallbackKind::HotKey, refcon),
-             [](PyObject* callable, PyRef mine) { return Ignore(CallWith(callable, std::move(mine))); });
+    Dispatch(kHotKey, ByHostRefcon(CallbackKind::HotKey, refcon), [](PyObject* callable, const EntryMatch& match) {
+        return Ignore(CallWith(callable, match.RefconArgument()));
+    });
 }
 
 void UserSharedDataCallback(void* refcon) {
-    Dispatch(kSharedData, ByHostRefcon(CallbackKind::SharedData, refcon),
-             [](PyObject* callable, PyRef mine) { return Ignore(CallWith(callable, std::move(mine))); });
+    Dispatch(
+        kSharedData, ByHostRefcon(CallbackKind::SharedData, refcon),
+        [](PyObject* callable, const EntryMatch& match) { return Ignore(CallWith(callable, match.RefconArgument())); });
 }
 
 void UserMenuCallback(void* menuRefcon, void* itemRefcon) {
-    Dispatch(kMenu, ByHostRefcon(CallbackKind::Menu, menuRefcon), [=](PyObject* callable, PyRef mine) {
-        return Ignore(CallWith(callable, std::move(mine), Int(RefconValue(itemRefcon))));
+    Dispatch(kMenu, ByHostRefcon(CallbackKind::Menu, menuRefcon), [=](PyObject* callable, const EntryMatch& match) {
+        return Ignore(CallWith(callable, match.RefconArgument(), Int(RefconValue(itemRefcon))));
     });
 }
 
 int UserCameraControlCallback(XPLMCameraPosition_t* position, int isLosingControl, void* refcon) {
-    return Dispatch(kCamera, ByHostRefcon(CallbackKind::Camera, refcon), [=](PyObject* callable, PyRef mine) {
-        return CallCameraControl(callable, std::move(mine), position, isLosingControl);
-    });
+    return Dispatch(kCamera, ByHostRefcon(CallbackKind::Camera, refcon),
+                    [=](PyObject* callable, const EntryMatch& match) {
+                        return CallCameraControl(callable, match.RefconArgument(), position, isLosingControl);
+                    });
 }
 
 void UserPlanesAvailableCallback(void* refcon) {
-    Dispatch(kPlanes, ByHostRefcon(CallbackKind::Planes, refcon),
-             [](PyObject* callable, PyRef mine) { return Ignore(CallWith(callable, std::move(mine))); });
+    Dispatch(kPlanes, ByHostRefcon(CallbackKind::Planes, refcon), [](PyObject* callable, const EntryMatch& match) {
+        return Ignore(CallWith(callable, match.RefconArgument()));
+    });
 }
 
 namespace {

@@ -14,8 +14,6 @@ inline PyRef Float(double value) { return PyRef::Steal(PyFloat_FromDouble(value)
 // Window and widget handles: full-width unsigned ints, as the bindings hand them out.
 inline PyRef Handle(const void* handle) { return PyRef::Steal(PyLong_FromVoidPtr(const_cast<void*>(handle))); }
 inline PyRef WideInt(long long value) { return PyRef::Steal(PyLong_FromLongLong(value)); }
-// A script's refcon: the int object its entry keeps, or a new one when it has none.
-inline PyRef Refcon(PyObject* made, long value) { return made ? PyRef::Borrow(made) : Int(value); }
 
 // Calls with the given new references as positional arguments; null when an argument
 // could not be made or the call raised.

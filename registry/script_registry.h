@@ -26,6 +26,11 @@ struct EntryMatch {
     long refcon = 0;
     PyObject* refconObject = nullptr;  // the entry's refconObject, may be null
     int enabled = 0;
+
+    // The refcon as a call's argument: the entry's int object, or a new one when it has none.
+    PyRef RefconArgument() const {
+        return refconObject ? PyRef::Borrow(refconObject) : PyRef::Steal(PyLong_FromLong(refcon));
+    }
 };
 
 // Two callables name the same registration when they are one object, or bound

@@ -325,7 +325,8 @@ TEST_F(RegistryTest, IndexesFollowInterleavedAddsAndRemovals) {
         EXPECT_EQ(registry.FindAccessor(CallbackKind::GetDataf, refcon).key, nullptr);
     }
     EXPECT_EQ(registry.KindCount(CallbackKind::FlightLoop),
-              std::count_if(live.begin(), live.end(), [](const Live& entry) { return entry.kind == CallbackKind::FlightLoop; }));
+              std::count_if(live.begin(), live.end(),
+                            [](const Live& entry) { return entry.kind == CallbackKind::FlightLoop; }));
     // Every live entry goes by the way it was made to go, and then the record is empty.
     for (const Live& entry : live) {
         bool removed = entry.kind == CallbackKind::FlightLoop
