@@ -6,18 +6,11 @@
 #include <XPStandardWidgets.h>
 
 namespace korvane {
-namespace {
-
-PyMethodDef kMethods[] = {
-    {nullptr, nullptr, 0, nullptr},
-};
-
-}  // namespace
 
 #define K(name) {#name, name}
 
 PyObject* InitXPStandardWidgets() {
-    return binding::CreateModule("XPStandardWidgets", kMethods, {
+    return binding::CreateModule("XPStandardWidgets", nullptr, {
         K(xpWidgetClass_MainWindow), K(xpMainWindowStyle_MainWindow), K(xpMainWindowStyle_Translucent),
         K(xpProperty_MainWindowType), K(xpProperty_MainWindowHasCloseBoxes), K(xpMessage_CloseButtonPushed),
 

@@ -14,7 +14,7 @@ namespace korvane::binding {
 PyObject* CreateModule(const char* name, PyMethodDef* methods, std::initializer_list<IntConstant> constants) {
     PyObject* module = PyImport_AddModule(name);  // borrowed, kept alive by sys.modules
     if (!module) return nullptr;
-    if (PyModule_AddFunctions(module, methods) < 0) return nullptr;
+    if (methods && PyModule_AddFunctions(module, methods) < 0) return nullptr;
     for (const IntConstant& constant : constants)
         if (PyModule_AddIntConstant(module, constant.name, constant.value) < 0) return nullptr;
     return module;

@@ -57,8 +57,8 @@ constexpr PyMethodDef Function(PyCFunction function) {
     return {Name.chars, function, METH_VARARGS, SignedDoc<Name, Arguments, Doc>::kText.data()};
 }
 
-// Makes the module importable under `name` with its functions and its integer
-// constants, entered in the order given. Returns a borrowed reference.
+// Makes the module importable under `name` with its functions (none for a null table)
+// and its integer constants, entered in the order given. Returns a borrowed reference.
 PyObject* CreateModule(const char* name, PyMethodDef* methods, std::initializer_list<IntConstant> constants = {});
 
 // "O&" converter for pointer-sized host handles (data references, windows, widgets).

@@ -6,18 +6,11 @@
 #include <XPLMDefs.h>
 
 namespace korvane {
-namespace {
-
-PyMethodDef kMethods[] = {
-    {nullptr, nullptr, 0, nullptr},
-};
-
-}  // namespace
 
 #define K(name) {#name, name}
 
 PyObject* InitXPLMDefs() {
-    return binding::CreateModule("XPLMDefs", kMethods, {
+    return binding::CreateModule("XPLMDefs", nullptr, {
         K(XPLM_NO_PLUGIN_ID), K(XPLM_PLUGIN_XPLANE), K(kXPLM_Version), K(xplm_ShiftFlag), K(xplm_OptionAltFlag),
         K(xplm_ControlFlag), K(xplm_DownFlag), K(xplm_UpFlag),
 
