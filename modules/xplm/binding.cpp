@@ -3,6 +3,7 @@
 #include "core/core_state.h"
 #include "registry/callback_dispatch.h"
 
+#include <XPLMUtilities.h>
 #include <XPWidgets.h>
 
 #include <climits>
@@ -80,6 +81,14 @@ int ParseHostText(PyObject* object, void* out) {
 }
 
 PyObject* ReturnOne() { return PyLong_FromLong(1); }
+
+void* FindNewerSdkFunction(const char* name, const char* sdkVersion) {
+    void* function = XPLMFindSymbol(name);
+    if (!function)
+        PyErr_Format(PyExc_RuntimeError, "%s needs X-Plane SDK %s or later, which this simulator does not have", name,
+                     sdkVersion);
+    return function;
+}
 
 bool CheckResultList(PyObject* list, const char* function) {
     if (list == Py_None || PyList_Check(list)) return true;

@@ -86,6 +86,15 @@ int ParseHostText(PyObject* object, void* out);
 // The result of a binding whose host function returns nothing.
 PyObject* ReturnOne();
 
+// SDK functions newer than SDK 2.00 are looked up when first called rather than linked,
+// so that Korvane.xpl still loads in a simulator that lacks them. Null, with
+// RuntimeError naming the function and the SDK version it needs, where the host has none.
+void* FindNewerSdkFunction(const char* name, const char* sdkVersion);
+template <typename FunctionPointer>
+FunctionPointer FindNewerSdkFunction(const char* name, const char* sdkVersion) {
+    return reinterpret_cast<FunctionPointer>(FindNewerSdkFunction(name, sdkVersion));
+}
+
 // Result lists: an out-parameter is a list or None.
 // Raises TypeError for anything else, before any host call is made.
 bool CheckResultList(PyObject* list, const char* function);
