@@ -1,6 +1,6 @@
 #include "core/camera_sharing.h"
 
-#include "core/camera_references.h"
+#include "platform/camera_references.h"
 
 #include <XPLMDataAccess.h>
 

@@ -1,5 +1,5 @@
 #pragma once
-// The core shares the camera plug-in's fourteen references (core/camera_references.h)
+// The core shares the camera plug-in's fourteen references (platform/camera_references.h)
 // for as long as the interpreter runs.
 namespace korvane {
 

@@ -16,6 +16,7 @@
 #include "modules/xplm/initialisers.h"
 #include "platform/platform.h"
 #include "registry/dispatch_costs.h"
+#include "registry/failure_report.h"
 
 #include <XPLMUtilities.h>
 
@@ -139,6 +140,7 @@ void StopPython(int disableFirst) {
         registry->CloseRegistrations();
         LetScriptThreadsGo(ScriptModuleNames());
         RemoveLeftoverRegistrations();
+        dispatch::WriteFailureSummaries();
         // Before finalizing, while the run's callback counts still stand.
         run_report::EndRun();
         profile::Report();

@@ -5,7 +5,7 @@
 #include "platform/platform.h"
 #include "ui/panel_lists.h"
 
-#include <cstdio>
+#include <mutex>
 
 namespace korvane {
 
@@ -13,13 +13,17 @@ int outputFileEnabled = 1;
 
 namespace {
 
-// Each write opens, appends and closes, so another program may read or delete the
-// file at any time; a file that cannot be opened loses the text silently.
-void AppendToFile(const std::string& path, std::string_view text) {
-    std::FILE* file = std::fopen(path.c_str(), "a");
-    if (!file) return;
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
+// Both files stay open while the plug-in runs (an open and a close for every fragment
+// cost more than the write); each write reaches the file at once, so a reader, a
+// reload or a test sees everything written so far. Writes may come from scripts'
+// threads, so they take turns.
+std::mutex filesLock;
+platform::AppendingFile logFile;
+platform::AppendingFile outputFile;
+
+void AppendToFile(platform::AppendingFile& file, const std::string& path, std::string_view text) {
+    std::lock_guard<std::mutex> lock(filesLock);
+    file.Write(path, text);
 }
 
 }  // namespace
@@ -29,12 +33,18 @@ std::string OutputFilePath() { return ScriptsListingPath() + "KorvaneOutput.txt"
 
 void WriteLog(std::string_view text) {
     platform::DebugOutput(std::string(text));
-    AppendToFile(LogFilePath(), text);
+    AppendToFile(logFile, LogFilePath(), text);
 }
 
 void WriteOutput(std::string_view text) {
     if (outputFileEnabled == 0) return;
-    AppendToFile(OutputFilePath(), text);
+    AppendToFile(outputFile, OutputFilePath(), text);
+}
+
+void CloseReportFiles() {
+    std::lock_guard<std::mutex> lock(filesLock);
+    logFile.Close();
+    outputFile.Close();
 }
 
 void SendToConsole(std::uint32_t command, std::string_view text) {

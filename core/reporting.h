@@ -14,6 +14,8 @@ extern int outputFileEnabled;
 void WriteLog(std::string_view text);
 // Appends the text to the output file while it is enabled.
 void WriteOutput(std::string_view text);
+// Closes both files; the plug-in's stop does it last. A later write opens them again.
+void CloseReportFiles();
 // Sends one text with a console command to the console program, if one runs.
 void SendToConsole(std::uint32_t command, std::string_view text);
 // "Module - m, Function - f, Error = e" to the console, the print list and the log.

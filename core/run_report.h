@@ -5,7 +5,7 @@
 // the errors they raised, their writes to standard error, the registrations they still
 // held at stop and the callback counts. Without the variable, as in the simulator,
 // nothing is collected.
-#include "core/run_report_file.h"
+#include "platform/run_report_wire.h"
 
 #include <Python.h>
 

@@ -1,6 +1,6 @@
 // korvane-host: runs the plug-in in the headless host on a scripts folder for a number
 // of simulated seconds and shows what it wrote to its log, its output and the console.
-#include "core/run_report_file.h"
+#include "platform/run_report_wire.h"
 #include "host/bench_report.h"
 #include "host/console_capture.h"
 #include "host/driver.h"

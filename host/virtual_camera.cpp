@@ -1,7 +1,7 @@
 // A stand-in for the separate virtual camera plug-in. The real one lives outside
 // Korvane; this one only shows what reached it: it shares the fourteen values, says
 // it is ready, and each frame reads them, counts the commands and clears them.
-#include "core/camera_references.h"
+#include "platform/camera_references.h"
 #include "host/frame_work.h"
 #include "host/host_state.h"
 

@@ -2,11 +2,34 @@
 // Calls that differ by operating system. The core reaches the OS only through here.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace korvane::platform {
 
 // Copies one log line to the debugger output (POSIX: the process's standard error).
 void DebugOutput(const std::string& line);
+
+// A text file kept open for appending: every write reaches the file at once, so a
+// reader sees all of it. Another program may delete, move or replace the file at any
+// time; the next write then opens whatever the path names now (creating it), so the
+// text lands where readers look. A file that cannot be opened loses the text.
+class AppendingFile {
+public:
+    AppendingFile() = default;
+    ~AppendingFile() { Close(); }
+    AppendingFile(const AppendingFile&) = delete;
+    AppendingFile& operator=(const AppendingFile&) = delete;
+
+    void Write(const std::string& path, std::string_view text);
+    void Close();
+
+private:
+    bool NamesOpenFile(const std::string& path) const;
+
+    int handle_ = -1;
+    std::string path_;
+    std::uint64_t device_ = 0, inode_ = 0;
+};
 
 // True when the folder named by the listing path (ending in a separator) can be opened.
 bool FolderExists(const std::string& listingPath);

@@ -1,6 +1,8 @@
 #include "platform/platform.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -8,16 +10,50 @@
 
 namespace korvane::platform {
 
-void DebugOutput(const std::string& line) {
-    // One write per line so that lines from several writers do not interleave.
-    const char* data = line.data();
-    std::size_t left = line.size();
+namespace {
+
+void WriteAll(int handle, const char* data, std::size_t left) {
     while (left > 0) {
-        ssize_t written = ::write(STDERR_FILENO, data, left);
+        ssize_t written = ::write(handle, data, left);
         if (written <= 0) return;
         data += written;
         left -= static_cast<std::size_t>(written);
     }
+}
+
+}  // namespace
+
+void DebugOutput(const std::string& line) {
+    // One write per line so that lines from several writers do not interleave.
+    WriteAll(STDERR_FILENO, line.data(), line.size());
+}
+
+// One stat per write, against an open and a close before: the path is checked, not
+// trusted, because log readers rotate and delete these files.
+bool AppendingFile::NamesOpenFile(const std::string& path) const {
+    if (handle_ < 0 || path != path_) return false;
+    struct stat named {};
+    return ::stat(path.c_str(), &named) == 0 && named.st_dev == device_ && named.st_ino == inode_;
+}
+
+void AppendingFile::Write(const std::string& path, std::string_view text) {
+    if (!NamesOpenFile(path)) {
+        Close();
+        handle_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (handle_ < 0) return;
+        struct stat opened {};
+        ::fstat(handle_, &opened);
+        path_ = path;
+        device_ = opened.st_dev;
+        inode_ = opened.st_ino;
+    }
+    WriteAll(handle_, text.data(), text.size());
+}
+
+void AppendingFile::Close() {
+    if (handle_ >= 0) ::close(handle_);
+    handle_ = -1;
+    path_.clear();
 }
 
 bool FolderExists(const std::string& listingPath) {

@@ -1,11 +1,12 @@
 #include "registry/accessor_dispatch.h"
 
 #include "core/core_state.h"
+#include "core/exception_barrier.h"
 #include "core/host_call.h"
+#include "core/host_text.h"
 #include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/reporting.h"
-#include "modules/xplm/binding.h"
 #include "registry/dispatch_costs.h"
 #include "registry/failure_report.h"
 #include "registry/python_call.h"
@@ -53,8 +54,7 @@ constexpr Slot<int> kSetDatab{CallbackKind::SetDatab, "SetDatab", "Cannot find m
 // callable's owner, call, and fall back to the slot's answers. `call` gives nothing
 // (with a Python error set) when the call or its conversions failed.
 template <typename Result, typename Call>
-Result Dispatch(const Slot<Result>& slot, void* table, Call call) {
-    HostCall hostCall(slot.function);
+Result CallAccessor(const Slot<Result>& slot, void* table, Call call) {
     // The registry is emptied before the interpreter stops, so it answers for it too.
     if (!registry) return slot.noOwner;
     // Only the address is compared: the table may have been freed since the host got it.
@@ -80,6 +80,12 @@ Result Dispatch(const Slot<Result>& slot, void* table, Call call) {
     if (result) return *result;
     ReportFailedCall(match.key, callable.get(), slot.function);
     return slot.failed;
+}
+
+template <typename Result, typename Call>
+Result Dispatch(const Slot<Result>& slot, void* table, Call call) {
+    HostCall hostCall(slot.function);
+    return WithinHostCall(slot.function, slot.failed, [&] { return CallAccessor(slot, table, call); });
 }
 
 // A whole number from a list item: an int, or a float cut towards zero; nothing for
@@ -142,7 +148,7 @@ bool Fill(PyObject* list, char* bytes, int maxLength) {
     PyObject* first = PyList_GET_ITEM(list, 0);
     if (PyUnicode_Check(first) || PyBytes_Check(first)) {
         PyRef holder;
-        std::optional<std::string_view> text = binding::TextToHost(first, holder);
+        std::optional<std::string_view> text = TextToHost(first, holder);
         if (!text) return false;
         std::size_t room = static_cast<std::size_t>(std::max(maxLength, 0));
         std::size_t copied = std::min(text->size(), room);

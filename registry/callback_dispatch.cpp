@@ -1,6 +1,7 @@
 #include "registry/callback_dispatch.h"
 
 #include "core/core_state.h"
+#include "core/exception_barrier.h"
 #include "core/host_call.h"
 #include "core/py_ref.h"
 #include "core/python_errors.h"
@@ -50,8 +51,7 @@ constexpr Answers<int> kWidget{"UserWidgetCallback", "Cannot find method UserWid
 // is a registry (it is empty unless the interpreter runs); `call` builds the arguments, calls and
 // converts, and gives nothing (with a Python error set) when any of that failed.
 template <typename Result, typename Lookup, typename Call>
-Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
-    HostCall hostCall(answers.function);
+Result CallEntry(const Answers<Result>& answers, Lookup lookup, Call call) {
     // The registry is emptied before the interpreter stops, so it answers for it too.
     if (!registry) return answers.noEntry;
     EntryMatch match = lookup();
@@ -71,6 +71,12 @@ Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
     ReportFailedCall(match.key, callable.get(), answers.function);
     if (answers.failedLine) WriteLog(answers.failedLine);
     return answers.failed;
+}
+
+template <typename Result, typename Lookup, typename Call>
+Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
+    HostCall hostCall(answers.function);
+    return WithinHostCall(answers.function, answers.failed, [&] { return CallEntry(answers, lookup, call); });
 }
 
 // Refcons the host passes through reach Python as the script's signed ints; window
@@ -174,7 +180,11 @@ float FlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFligh
 
 int DrawCallback(XPLMDrawingPhase phase, int isBefore, void* refcon) {
     return Dispatch(kDraw, ByHostRefcon(CallbackKind::Draw, refcon), [=](PyObject* callable, const EntryMatch& match) {
-        return Convert<int>(CallWith(callable, Int(phase), Int(isBefore), match.RefconArgument()));
+        PyRef result = CallWith(callable, Int(phase), Int(isBefore), match.RefconArgument());
+        // After its phase the simulator ignores the result, so a callable that returns
+        // nothing there has done nothing wrong.
+        if (!isBefore && result.get() == Py_None) return std::optional<int>(1);
+        return Convert<int>(std::move(result));
     });
 }
 
@@ -269,8 +279,8 @@ bool IsWidgetMessageParameter(std::initializer_list<XPWidgetMessage> messages, i
 // first, each has the message until one handles it, as the host does with its own
 // callback chain. A destroyed widget's entries go once its callables have had the
 // message, so nothing reaches them again, even when the host reuses the handle.
-int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
-    HostCall hostCall(kWidget.function);
+namespace {
+int HandWidgetMessage(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
     if (!registry) return kWidget.noEntry;
     int answer = kWidget.noEntry;
     const ScriptRegistry::WidgetTargets targets = registry->FindWidgetTargets(widget);
@@ -290,6 +300,13 @@ int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t para
         registry->ForgetWidget(widget);  // the entries go with the list it hands back
     }
     return answer;
+}
+}  // namespace
+
+int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
+    HostCall hostCall(kWidget.function);
+    return WithinHostCall(kWidget.function, kWidget.failed,
+                          [&] { return HandWidgetMessage(message, widget, param1, param2); });
 }
 
 }  // namespace korvane::dispatch

@@ -6,7 +6,11 @@
 #include "core/reporting.h"
 #include "core/run_report.h"
 
+#include <XPLMProcessing.h>
+
+#include <map>
 #include <string>
+#include <tuple>
 
 namespace korvane::dispatch {
 namespace {
@@ -21,6 +25,42 @@ std::string CallableName(PyObject* callable) {
     return text;
 }
 
+// "Type: message" of a normalized error, as the last line of its traceback reads.
+std::string ErrorText(PyObject* type, PyObject* value) {
+    std::string text = PyType_Check(type) ? reinterpret_cast<PyTypeObject*>(type)->tp_name : "error";
+    PyRef message = value ? PyRef::Steal(PyObject_Str(value)) : PyRef();
+    const char* utf8 = message ? PyUnicode_AsUTF8(message.get()) : nullptr;
+    if (utf8 && *utf8) text.append(": ").append(utf8);
+    PyErr_Clear();
+    return text;
+}
+
+// "'script' callback: callable", how each line about a failed call begins.
+std::string Who(const std::string& owner, const char* callback, const std::string& callable) {
+    return "'" + (owner.empty() ? std::string("a script") : owner) + "' " + callback + ": " + callable;
+}
+
+// One way one callable fails: its script, the callback, its name and the error.
+using FailureKey = std::tuple<std::string, const char*, std::string, std::string>;
+
+struct Repeats {
+    long long total = 0;     // every failure of the kind this run
+    long long unwritten = 0;  // counted since the last summary line
+    float lastSummary = 0.0f;
+};
+
+// Cleared at every interpreter stop; it names failures by text only, so no object
+// it held could outlive its interpreter.
+std::map<FailureKey, Repeats> repeats;
+
+void WriteSummary(const FailureKey& key, Repeats& kind) {
+    const auto& [owner, callback, callable, error] = key;
+    WriteLog(Who(owner, callback, callable) + " failed " +
+             std::to_string(kind.unwritten) + " more times with " + error + " (" + std::to_string(kind.total) +
+             " in all)\n");
+    kind.unwritten = 0;
+}
+
 }  // namespace
 
 void ReportFailedCall(PyObject* key, PyObject* callable, const char* callback) {
@@ -28,15 +68,41 @@ void ReportFailedCall(PyObject* key, PyObject* callable, const char* callback) {
     PyObject* value = nullptr;
     PyObject* traceback = nullptr;
     PyErr_Fetch(&type, &value, &traceback);
+    const bool hasTraceback = traceback != nullptr;
+    PyErr_NormalizeException(&type, &value, &traceback);
+    PyRef ownedType = PyRef::Steal(type), ownedValue = PyRef::Steal(value), ownedTraceback = PyRef::Steal(traceback);
     const ScriptRecord* record = registry ? registry->FindRecord(key) : nullptr;
     const std::string owner = record ? record->Label() : std::string();
-    if (type && !traceback) {
-        WriteLog("'" + (record ? owner : "a script") + "' " + callback + ": " + CallableName(callable) +
-                 " gave a result that could not be used\n");
-    }
-    PyErr_Restore(type, value, traceback);
+    const std::string name = CallableName(callable);
     run_report::Scope scope(owner, callback, callable);
+
+    FailureKey failure{owner, callback, name, type ? ErrorText(type, value) : std::string()};
+    Repeats& kind = repeats[failure];
+    if (++kind.total > kFailuresShownInFull) {
+        run_report::RecordError(type, value, traceback);
+        ++kind.unwritten;
+        const float now = XPLMGetElapsedTime();
+        if (now - kind.lastSummary >= kFailureSummarySeconds) {
+            WriteSummary(failure, kind);
+            kind.lastSummary = now;
+        }
+        return;
+    }
+    if (type && !hasTraceback)
+        WriteLog(Who(owner, callback, name) + " gave a result that could not be used\n");
+    PyErr_Restore(ownedType.release(), ownedValue.release(), ownedTraceback.release());
     PrintPythonError();
+    if (kind.total == kFailuresShownInFull) {
+        WriteLog(Who(owner, callback, name) + " keeps failing this way; further identical failures are counted, one line every " +
+                 std::to_string(static_cast<int>(kFailureSummarySeconds)) + " s\n");
+        kind.lastSummary = XPLMGetElapsedTime();
+    }
+}
+
+void WriteFailureSummaries() {
+    for (auto& [failure, kind] : repeats)
+        if (kind.unwritten > 0) WriteSummary(failure, kind);
+    repeats.clear();
 }
 
 }  // namespace korvane::dispatch

@@ -69,12 +69,12 @@ PyObject* PrintStderr(PyObject*, PyObject* args) {
 }
 
 PyMethodDef methods[] = {
-    binding::Function<"QuindleDisplay", "text", "Sends Text to the Pseudo Display.">(QuindleDisplay),
-    binding::Function<"QuindleClearDisplay", "", "Clear Display.">(QuindleClearDisplay),
-    binding::Function<"QuindlePrint", "text", "Sends Text to the Pseudo Print.">(QuindlePrint),
-    binding::Function<"QuindleClearPrint", "", "Clear Printer.">(QuindleClearPrint),
-    binding::Function<"PrintStdout", "text", "Prints to stdout">(PrintStdout),
-    binding::Function<"PrintStderr", "text", "Prints to stderr">(PrintStderr),
+    binding::Function<"QuindleDisplay", "text", "Sends Text to the Pseudo Display.", QuindleDisplay>(),
+    binding::Function<"QuindleClearDisplay", "", "Clear Display.", QuindleClearDisplay>(),
+    binding::Function<"QuindlePrint", "text", "Sends Text to the Pseudo Print.", QuindlePrint>(),
+    binding::Function<"QuindleClearPrint", "", "Clear Printer.", QuindleClearPrint>(),
+    binding::Function<"PrintStdout", "text", "Prints to stdout", PrintStdout>(),
+    binding::Function<"PrintStderr", "text", "Prints to stderr", PrintStderr>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -1,6 +1,6 @@
 #include "modules/services/quindle_vc_utilities.h"
 
-#include "core/camera_references.h"
+#include "platform/camera_references.h"
 #include "modules/xplm/binding.h"
 
 #include <XPLMDataAccess.h>
@@ -56,30 +56,30 @@ PyObject* WriteFloat(PyObject*, PyObject* args) {
 }
 
 PyMethodDef methods[] = {
-    binding::Function<"VC_CameraPluginReady", "", "Check that VC plugin is ready.">(ReadInt<kCameraPluginReady>),
-    binding::Function<"VC_AcquireCamera", "", "Acquire the VC.">(Command<kAcquireCamera>),
-    binding::Function<"VC_ReleaseCamera", "", "Release the VC.">(Command<kReleaseCamera>),
-    binding::Function<"VC_SetCamera", "", "Set the Camerar.">(Command<kSetCamera>),
-    binding::Function<"VC_GetCameraIndex", "", "Get the Camera Index.">(ReadInt<kCameraIndex>),
-    binding::Function<"VC_GetCameraTypeIndex", "", "Get the Camera Type Index.">(ReadInt<kCameraTypeIndex>),
-    binding::Function<"VC_GetXOffset", "", "Get the X Offset.">(ReadFloat<kXOffset>),
-    binding::Function<"VC_GetYOffset", "", "Get the Y Offset.">(ReadFloat<kYOffset>),
-    binding::Function<"VC_GetZOffset", "", "Get the Z Offset.">(ReadFloat<kZOffset>),
-    binding::Function<"VC_GetHeadingOffset", "", "Get the Heading Offset.">(ReadFloat<kHeadingOffset>),
-    binding::Function<"VC_GetPitchOffset", "", "Get the Pitch Offset.">(ReadFloat<kPitchOffset>),
-    binding::Function<"VC_GetRollOffset", "", "Get the Roll Offset.">(ReadFloat<kRollOffset>),
-    binding::Function<"VC_GetZoomRatio", "", "Get the Zoom Ratio.">(ReadFloat<kZoomRatio>),
-    binding::Function<"VC_SetCameraIndex", "inValue", "Set the Camera Index.">(WriteInt<kCameraIndex>),
-    binding::Function<"VC_SetCameraTypeIndex", "inValue", "Set the Camera Type Index.">(WriteInt<kCameraTypeIndex>),
-    binding::Function<"VC_SetXOffset", "inValue", "Set the X Offset.">(WriteFloat<kXOffset>),
-    binding::Function<"VC_SetYOffset", "inValue", "Set the Y Offset.">(WriteFloat<kYOffset>),
-    binding::Function<"VC_SetZOffset", "inValue", "Set the Z Offset.">(WriteFloat<kZOffset>),
-    binding::Function<"VC_SetHeadingOffset", "inValue", "Set the Heading Offset.">(WriteFloat<kHeadingOffset>),
-    binding::Function<"VC_SetPitchOffset", "inValue", "Set the Pitch Offset.">(WriteFloat<kPitchOffset>),
-    binding::Function<"VC_SetRollOffset", "inValue", "Set the Roll Offset.">(WriteFloat<kRollOffset>),
-    binding::Function<"VC_SetZoomRatio", "inValue", "Set the Zoom Ratio.">(WriteFloat<kZoomRatio>),
-    binding::Function<"VC_GetLookAtAircraft", "", "Get the LookAtAircraft Index.">(ReadInt<kLookAtAircraft>),
-    binding::Function<"VC_SetLookAtAircraft", "inValue", "Set the LookAtAircraft Index.">(WriteInt<kLookAtAircraft>),
+    binding::Function<"VC_CameraPluginReady", "", "Check that VC plugin is ready.", ReadInt<kCameraPluginReady>>(),
+    binding::Function<"VC_AcquireCamera", "", "Acquire the VC.", Command<kAcquireCamera>>(),
+    binding::Function<"VC_ReleaseCamera", "", "Release the VC.", Command<kReleaseCamera>>(),
+    binding::Function<"VC_SetCamera", "", "Set the Camerar.", Command<kSetCamera>>(),
+    binding::Function<"VC_GetCameraIndex", "", "Get the Camera Index.", ReadInt<kCameraIndex>>(),
+    binding::Function<"VC_GetCameraTypeIndex", "", "Get the Camera Type Index.", ReadInt<kCameraTypeIndex>>(),
+    binding::Function<"VC_GetXOffset", "", "Get the X Offset.", ReadFloat<kXOffset>>(),
+    binding::Function<"VC_GetYOffset", "", "Get the Y Offset.", ReadFloat<kYOffset>>(),
+    binding::Function<"VC_GetZOffset", "", "Get the Z Offset.", ReadFloat<kZOffset>>(),
+    binding::Function<"VC_GetHeadingOffset", "", "Get the Heading Offset.", ReadFloat<kHeadingOffset>>(),
+    binding::Function<"VC_GetPitchOffset", "", "Get the Pitch Offset.", ReadFloat<kPitchOffset>>(),
+    binding::Function<"VC_GetRollOffset", "", "Get the Roll Offset.", ReadFloat<kRollOffset>>(),
+    binding::Function<"VC_GetZoomRatio", "", "Get the Zoom Ratio.", ReadFloat<kZoomRatio>>(),
+    binding::Function<"VC_SetCameraIndex", "inValue", "Set the Camera Index.", WriteInt<kCameraIndex>>(),
+    binding::Function<"VC_SetCameraTypeIndex", "inValue", "Set the Camera Type Index.", WriteInt<kCameraTypeIndex>>(),
+    binding::Function<"VC_SetXOffset", "inValue", "Set the X Offset.", WriteFloat<kXOffset>>(),
+    binding::Function<"VC_SetYOffset", "inValue", "Set the Y Offset.", WriteFloat<kYOffset>>(),
+    binding::Function<"VC_SetZOffset", "inValue", "Set the Z Offset.", WriteFloat<kZOffset>>(),
+    binding::Function<"VC_SetHeadingOffset", "inValue", "Set the Heading Offset.", WriteFloat<kHeadingOffset>>(),
+    binding::Function<"VC_SetPitchOffset", "inValue", "Set the Pitch Offset.", WriteFloat<kPitchOffset>>(),
+    binding::Function<"VC_SetRollOffset", "inValue", "Set the Roll Offset.", WriteFloat<kRollOffset>>(),
+    binding::Function<"VC_SetZoomRatio", "inValue", "Set the Zoom Ratio.", WriteFloat<kZoomRatio>>(),
+    binding::Function<"VC_GetLookAtAircraft", "", "Get the LookAtAircraft Index.", ReadInt<kLookAtAircraft>>(),
+    binding::Function<"VC_SetLookAtAircraft", "inValue", "Set the LookAtAircraft Index.", WriteInt<kLookAtAircraft>>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -92,15 +92,15 @@ PyObject* SendMessageToScript(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    binding::Function<"KV_CountScripts", "", "Count the number of scripts.">(CountScripts),
-    binding::Function<"KV_GetNthScript", "index", "Get the Nth scripts.">(GetNthScript),
-    binding::Function<"KV_FindScriptBySignature", "signature", "Find script by signature.">(FindScriptBySignature),
-    binding::Function<"KV_GetScriptInfo", "script", "Get script info.">(GetScriptInfo),
-    binding::Function<"KV_IsScriptEnabled", "script", "Is the script enabled.">(IsScriptEnabled),
-    binding::Function<"KV_EnableScript", "script", "Enable the script.">(EnableScript),
-    binding::Function<"KV_DisableScript", "script", "Disable the script.">(DisableScript),
+    binding::Function<"KV_CountScripts", "", "Count the number of scripts.", CountScripts>(),
+    binding::Function<"KV_GetNthScript", "index", "Get the Nth scripts.", GetNthScript>(),
+    binding::Function<"KV_FindScriptBySignature", "signature", "Find script by signature.", FindScriptBySignature>(),
+    binding::Function<"KV_GetScriptInfo", "script", "Get script info.", GetScriptInfo>(),
+    binding::Function<"KV_IsScriptEnabled", "script", "Is the script enabled.", IsScriptEnabled>(),
+    binding::Function<"KV_EnableScript", "script", "Enable the script.", EnableScript>(),
+    binding::Function<"KV_DisableScript", "script", "Disable the script.", DisableScript>(),
     binding::Function<"KV_SendMessageToScript", "self, script, message, param",
-                      "Send message to a script.">(SendMessageToScript),
+                      "Send message to a script.", SendMessageToScript>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -74,17 +74,17 @@ PyObject* GetTrackMetrics(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    binding::Function<"XPDrawWindow", "inX1, inY1, inX2, inY2, inStyle", "Create a widget.">(DrawWindow),
+    binding::Function<"XPDrawWindow", "inX1, inY1, inX2, inY2, inStyle", "Create a widget.", DrawWindow>(),
     binding::Function<"XPGetWindowDefaultDimensions", "inStyle, outWidth, outHeight",
-                      "Create a widget.">(GetWindowDefaultDimensions),
-    binding::Function<"XPDrawElement", "inX1, inY1, inX2, inY2, inStyle, inLit", "Create a widget.">(DrawElement),
+                      "Create a widget.", GetWindowDefaultDimensions>(),
+    binding::Function<"XPDrawElement", "inX1, inY1, inX2, inY2, inStyle, inLit", "Create a widget.", DrawElement>(),
     binding::Function<"XPGetElementDefaultDimensions", "inStyle, outWidth, outHeight, outCanBeLit",
-                      "Create a widget.">(GetElementDefaultDimensions),
+                      "Create a widget.", GetElementDefaultDimensions>(),
     binding::Function<"XPDrawTrack", "inX1, inY1, inX2, inY2, inMin, inMax, inValue, inTrackStyle, inLit",
-                      "Create a widget.">(DrawTrack),
-    binding::Function<"XPGetTrackDefaultDimensions", "inStyle", "Create a widget.">(GetTrackDefaultDimensions),
+                      "Create a widget.", DrawTrack>(),
+    binding::Function<"XPGetTrackDefaultDimensions", "inStyle", "Create a widget.", GetTrackDefaultDimensions>(),
     binding::Function<"XPGetTrackMetrics", "inX1, inY1, inX2, inY2, inMin, inMax, inValue, inTrackStyle",
-                      "Create a widget.">(GetTrackMetrics),
+                      "Create a widget.", GetTrackMetrics>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

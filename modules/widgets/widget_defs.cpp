@@ -50,10 +50,10 @@ PyObject* GetWidgetGeometryChange(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    binding::Function<"KV_GetMouseState", "inParam1", "Get the mouse state from param1.">(GetMouseState),
-    binding::Function<"KV_GetKeyState", "inParam1", "Get the key state from param1.">(GetKeyState),
+    binding::Function<"KV_GetMouseState", "inParam1", "Get the mouse state from param1.", GetMouseState>(),
+    binding::Function<"KV_GetKeyState", "inParam1", "Get the key state from param1.", GetKeyState>(),
     binding::Function<"KV_GetWidgetGeometryChange", "inParam2",
-                      "Get the widget geometry changes from param1.">(GetWidgetGeometryChange),
+                      "Get the widget geometry changes from param1.", GetWidgetGeometryChange>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -170,15 +170,15 @@ PyObject* DragWidget(PyObject*, PyObject* args) {
 
 PyMethodDef kMethods[] = {
     binding::Function<"XPUCreateWidgets", "inWidgetDefs, inCount, inParamParent, ioWidgets",
-                      "Create an XPU widget.">(CreateWidgets),
-    binding::Function<"XPUMoveWidgetBy", "inWidget, inDeltaX, inDeltaY", "Move a widget.">(MoveWidgetBy),
-    binding::Function<"XPUFixedLayout", "inMessage, inWidget, inParam1, inParam2", "Fixed Layout.">(FixedLayout),
+                      "Create an XPU widget.", CreateWidgets>(),
+    binding::Function<"XPUMoveWidgetBy", "inWidget, inDeltaX, inDeltaY", "Move a widget.", MoveWidgetBy>(),
+    binding::Function<"XPUFixedLayout", "inMessage, inWidget, inParam1, inParam2", "Fixed Layout.", FixedLayout>(),
     binding::Function<"XPUSelectIfNeeded", "inMessage, inWidget, inParam1, inParam2, inEatClick",
-                      "Select if needed.">(SelectIfNeeded),
+                      "Select if needed.", SelectIfNeeded>(),
     binding::Function<"XPUDefocusKeyboard", "inMessage, inWidget, inParam1, inParam2, inEatClick",
-                      "Defocus keyboard.">(DefocusKeyboard),
+                      "Defocus keyboard.", DefocusKeyboard>(),
     binding::Function<"XPUDragWidget", "inMessage, inWidget, inParam1, inParam2, inLeft, inTop, inRight, inBottom",
-                      "Drag widget.">(DragWidget),
+                      "Drag widget.", DragWidget>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -7,6 +7,7 @@
 
 #include <XPWidgets.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -249,10 +250,13 @@ PyObject* GetWidgetDescriptor(PyObject*, PyObject* args) {
         PyErr_SetString(PyExc_ValueError, "XPGetWidgetDescriptor() needs a maximum length of 0 or more");
         return nullptr;
     }
-    if (list == Py_None) return PyLong_FromLong(XPGetWidgetDescriptor(widget, nullptr, maxLength));
-    // One byte more than the host may fill, so the text always ends.
-    std::vector<char> buffer(static_cast<std::size_t>(maxLength) + 1, '\0');
-    int length = XPGetWidgetDescriptor(widget, buffer.data(), maxLength);
+    int length = XPGetWidgetDescriptor(widget, nullptr, maxLength);
+    if (list == Py_None) return PyLong_FromLong(length);
+    // The host fills no more than its text, so a large maximum costs nothing; one byte
+    // more than it may fill, so the text always ends.
+    const int room = std::clamp(length, 0, maxLength);
+    std::vector<char> buffer(static_cast<std::size_t>(room) + 1, '\0');
+    length = XPGetWidgetDescriptor(widget, buffer.data(), room);
     PyRef text = PyRef::Steal(binding::TextFromHost(buffer.data(), static_cast<Py_ssize_t>(strnlen(buffer.data(),
                                                                                                    buffer.size()))));
     if (!text || PyList_Append(list, text.get()) < 0) return nullptr;
@@ -301,48 +305,48 @@ PyObject* GetWidgetClassFunc(PyObject*, PyObject* args) {
 PyMethodDef kMethods[] = {
     binding::Function<"XPCreateWidget",
                       "inLeft, inTop, inRight, inBottom, inVisible, inDescriptor, inIsRoot, inContainer, inClass",
-                      "Create a widget.">(CreateWidget),
+                      "Create a widget.", CreateWidget>(),
     binding::Function<"XPCreateCustomWidget",
                       "self, inLeft, inTop, inRight, inBottom, inVisible, inDescriptor, inIsRoot, inContainer, "
                       "inCallback",
-                      "Create a custom widget.">(CreateCustomWidget),
-    binding::Function<"XPDestroyWidget", "self, inWidget, inDestroyChildren", "Destroy a widget.">(DestroyWidget),
+                      "Create a custom widget.", CreateCustomWidget>(),
+    binding::Function<"XPDestroyWidget", "self, inWidget, inDestroyChildren", "Destroy a widget.", DestroyWidget>(),
     binding::Function<"XPSendMessageToWidget", "inWidget, inMessage, inMode, inParam1, inParam2",
-                      "Send message to widget.">(SendMessageToWidget),
+                      "Send message to widget.", SendMessageToWidget>(),
     binding::Function<"XPPlaceWidgetWithin", "inSubWidget, inContainer",
-                      "Place within another widget.">(PlaceWidgetWithin),
-    binding::Function<"XPCountChildWidgets", "inWidget", "Count child widgets.">(CountChildWidgets),
-    binding::Function<"XPGetNthChildWidget", "inWidget, inIndex", "Get Nth child.">(GetNthChildWidget),
-    binding::Function<"XPGetParentWidget", "inWidget", "Get parent.">(GetParentWidget),
-    binding::Function<"XPShowWidget", "inWidget", "Show widget.">(ShowWidget),
-    binding::Function<"XPHideWidget", "inWidget", "Hide widget.">(HideWidget),
-    binding::Function<"XPIsWidgetVisible", "inWidget", "Is the widget visible.">(IsWidgetVisible),
-    binding::Function<"XPFindRootWidget", "inWidget", "Find the root widget.">(FindRootWidget),
-    binding::Function<"XPBringRootWidgetToFront", "inWidget", "Bring root widget to front.">(BringRootWidgetToFront),
-    binding::Function<"XPIsWidgetInFront", "inWidget", "Is the widget in front.">(IsWidgetInFront),
+                      "Place within another widget.", PlaceWidgetWithin>(),
+    binding::Function<"XPCountChildWidgets", "inWidget", "Count child widgets.", CountChildWidgets>(),
+    binding::Function<"XPGetNthChildWidget", "inWidget, inIndex", "Get Nth child.", GetNthChildWidget>(),
+    binding::Function<"XPGetParentWidget", "inWidget", "Get parent.", GetParentWidget>(),
+    binding::Function<"XPShowWidget", "inWidget", "Show widget.", ShowWidget>(),
+    binding::Function<"XPHideWidget", "inWidget", "Hide widget.", HideWidget>(),
+    binding::Function<"XPIsWidgetVisible", "inWidget", "Is the widget visible.", IsWidgetVisible>(),
+    binding::Function<"XPFindRootWidget", "inWidget", "Find the root widget.", FindRootWidget>(),
+    binding::Function<"XPBringRootWidgetToFront", "inWidget", "Bring root widget to front.", BringRootWidgetToFront>(),
+    binding::Function<"XPIsWidgetInFront", "inWidget", "Is the widget in front.", IsWidgetInFront>(),
     binding::Function<"XPGetWidgetGeometry", "inWidget, outLeft, outTop, outRight, outBottom",
-                      "Get the widget geometry.">(GetWidgetGeometry),
+                      "Get the widget geometry.", GetWidgetGeometry>(),
     binding::Function<"XPSetWidgetGeometry", "inWidget, inLeft, inTop, inRight, inBottom",
-                      "Set the widget geometry.">(SetWidgetGeometry),
+                      "Set the widget geometry.", SetWidgetGeometry>(),
     binding::Function<"XPGetWidgetForLocation", "inContainer, inXOffset, inYOffset, inRecursive, inVisibleOnly",
-                      "Get widget for location.">(GetWidgetForLocation),
+                      "Get widget for location.", GetWidgetForLocation>(),
     binding::Function<"XPGetWidgetExposedGeometry", "inWidgetID, outLeft, outTop, outRight, outBottom",
-                      "Get widget exposed geometry.">(GetWidgetExposedGeometry),
-    binding::Function<"XPSetWidgetDescriptor", "inWidget, inDescriptor", "Set widget descriptor.">(SetWidgetDescriptor),
+                      "Get widget exposed geometry.", GetWidgetExposedGeometry>(),
+    binding::Function<"XPSetWidgetDescriptor", "inWidget, inDescriptor", "Set widget descriptor.", SetWidgetDescriptor>(),
     binding::Function<"XPGetWidgetDescriptor", "inWidget, outDescriptor, inMaxDescLength",
-                      "Get widget descriptor.">(GetWidgetDescriptor),
+                      "Get widget descriptor.", GetWidgetDescriptor>(),
     binding::Function<"XPSetWidgetProperty", "inWidget, inProperty, inValue",
-                      "Set the widget property.">(SetWidgetProperty),
+                      "Set the widget property.", SetWidgetProperty>(),
     binding::Function<"XPGetWidgetProperty", "inWidget, inProperty, inExists",
-                      "Get the widget property.">(GetWidgetProperty),
-    binding::Function<"XPSetKeyboardFocus", "inWidget", "Set keyboard focus.">(SetKeyboardFocus),
-    binding::Function<"XPLoseKeyboardFocus", "inWidget", "Lose keyboard focuse.">(LoseKeyboardFocus),
-    binding::Function<"XPGetWidgetWithFocus", "", "Get widget with focus.">(GetWidgetWithFocus),
+                      "Get the widget property.", GetWidgetProperty>(),
+    binding::Function<"XPSetKeyboardFocus", "inWidget", "Set keyboard focus.", SetKeyboardFocus>(),
+    binding::Function<"XPLoseKeyboardFocus", "inWidget", "Lose keyboard focuse.", LoseKeyboardFocus>(),
+    binding::Function<"XPGetWidgetWithFocus", "", "Get widget with focus.", GetWidgetWithFocus>(),
     binding::Function<"XPAddWidgetCallback", "self, inWidget, inNewCallback",
-                      "Add widget callback.">(AddWidgetCallback),
-    binding::Function<"XPGetWidgetClassFunc", "inWidgetClass", "Get widget class function.">(GetWidgetClassFunc),
-    binding::Function<"SetWidgetObject", "self, inWidget, inObject", "Set the widget object.">(SetWidgetObject),
-    binding::Function<"GetWidgetObject", "self, inWidget", "Get the widget object.">(GetWidgetObject),
+                      "Add widget callback.", AddWidgetCallback>(),
+    binding::Function<"XPGetWidgetClassFunc", "inWidgetClass", "Get widget class function.", GetWidgetClassFunc>(),
+    binding::Function<"SetWidgetObject", "self, inWidget, inObject", "Set the widget object.", SetWidgetObject>(),
+    binding::Function<"GetWidgetObject", "self, inWidget", "Get the widget object.", GetWidgetObject>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

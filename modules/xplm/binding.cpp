@@ -7,7 +7,6 @@
 #include <XPWidgets.h>
 
 #include <climits>
-#include <cstring>
 #include <iterator>
 
 namespace korvane::binding {
@@ -37,34 +36,6 @@ PyObject* HandleToPython(const void* handle) { return PyLong_FromVoidPtr(const_c
 PyObject* HandleOrNone(const void* handle) {
     if (!handle) Py_RETURN_NONE;
     return HandleToPython(handle);
-}
-
-PyObject* TextFromHost(const char* text) { return TextFromHost(text, static_cast<Py_ssize_t>(std::strlen(text))); }
-
-PyObject* TextFromHost(const char* text, Py_ssize_t length) {
-    return PyUnicode_DecodeUTF8(text, length, "surrogateescape");
-}
-
-std::optional<std::string_view> TextToHost(PyObject* object, PyRef& holder) {
-    char* bytes = nullptr;
-    Py_ssize_t length = 0;
-    if (PyBytes_Check(object)) {
-        PyBytes_AsStringAndSize(object, &bytes, &length);
-        return std::string_view(bytes, static_cast<std::size_t>(length));
-    }
-    if (!PyUnicode_Check(object)) {
-        PyErr_Format(PyExc_TypeError, "expected str or bytes, not %.200s", Py_TYPE(object)->tp_name);
-        return std::nullopt;
-    }
-    // The common case costs nothing: the str keeps its UTF-8 form.
-    if (const char* text = PyUnicode_AsUTF8AndSize(object, &length))
-        return std::string_view(text, static_cast<std::size_t>(length));
-    if (!PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) return std::nullopt;
-    PyErr_Clear();
-    holder = PyRef::Steal(PyUnicode_AsEncodedString(object, "utf-8", "surrogateescape"));
-    if (!holder) return std::nullopt;
-    PyBytes_AsStringAndSize(holder.get(), &bytes, &length);
-    return std::string_view(bytes, static_cast<std::size_t>(length));
 }
 
 int ParseHostText(PyObject* object, void* out) {
@@ -114,21 +85,25 @@ bool StoreInt(PyObject* list, long value) { return StoreResult(list, PyRef::Stea
 
 namespace {
 
-// Converts every item or none: a refused item raises `refusal` and nothing is returned.
+// A sequence's own length is only an upper bound: a script's class may claim any
+// length, so nothing is sized from it and the items are read one by one, no more than
+// the host will take. A sequence that ends early (IndexError) ends the values there.
+constexpr Py_ssize_t kReserveAtMost = 4096;
+
+// The first `limit` items converted, or none: a refused item raises `refusal`.
 template <typename Value, typename Accept, typename Convert>
-std::optional<std::vector<Value>> ConvertSequence(PyObject* sequence, const char* refusal, Accept accept,
-                                                  Convert convert) {
-    if (!PySequence_Check(sequence)) {
-        PyErr_SetString(PyExc_TypeError, "expected sequence");
-        return std::nullopt;
-    }
-    Py_ssize_t size = PySequence_Size(sequence);
-    if (size < 0) return std::nullopt;
+std::optional<std::vector<Value>> ConvertSequence(PyObject* sequence, Py_ssize_t size, Py_ssize_t limit,
+                                                  const char* refusal, Accept accept, Convert convert) {
+    Py_ssize_t wanted = std::min(size, limit);
     std::vector<Value> values;
-    values.reserve(static_cast<std::size_t>(size));
-    for (Py_ssize_t i = 0; i < size; ++i) {
+    values.reserve(static_cast<std::size_t>(std::min(wanted, kReserveAtMost)));
+    for (Py_ssize_t i = 0; i < wanted; ++i) {
         PyRef item = PyRef::Steal(PySequence_GetItem(sequence, i));
-        if (!item) return std::nullopt;
+        if (!item) {
+            if (!PyErr_ExceptionMatches(PyExc_IndexError)) return std::nullopt;
+            PyErr_Clear();
+            break;
+        }
         if (!accept(item.get())) {
             PyErr_SetString(PyExc_TypeError, refusal);
             return std::nullopt;
@@ -140,11 +115,24 @@ std::optional<std::vector<Value>> ConvertSequence(PyObject* sequence, const char
     return values;
 }
 
+// The sequence's claimed length; nothing, with TypeError, for what is no sequence.
+std::optional<Py_ssize_t> ClaimedSize(PyObject* sequence) {
+    if (!PySequence_Check(sequence)) {
+        PyErr_SetString(PyExc_TypeError, "expected sequence");
+        return std::nullopt;
+    }
+    Py_ssize_t size = PySequence_Size(sequence);
+    if (size < 0) return std::nullopt;
+    return size;
+}
+
 }  // namespace
 
-std::optional<std::vector<int>> IntsFromSequence(PyObject* sequence) {
+std::optional<std::vector<int>> IntsFromSequence(PyObject* sequence, Py_ssize_t limit) {
+    std::optional<Py_ssize_t> size = ClaimedSize(sequence);
+    if (!size) return std::nullopt;
     return ConvertSequence<int>(
-        sequence, "expected sequence of integers",
+        sequence, *size, limit, "expected sequence of integers",
         [](PyObject* item) {
             // The host's arrays hold 32-bit ints; a larger value is refused, not cut.
             if (!PyLong_Check(item)) return false;
@@ -155,24 +143,22 @@ std::optional<std::vector<int>> IntsFromSequence(PyObject* sequence) {
         [](PyObject* item) { return static_cast<int>(PyLong_AsLong(item)); });
 }
 
-std::optional<std::vector<float>> FloatsFromSequence(PyObject* sequence) {
+std::optional<std::vector<float>> FloatsFromSequence(PyObject* sequence, Py_ssize_t limit) {
+    std::optional<Py_ssize_t> size = ClaimedSize(sequence);
+    if (!size) return std::nullopt;
     return ConvertSequence<float>(
-        sequence, "expected sequence of floats", [](PyObject* item) { return PyFloat_Check(item) != 0; },
+        sequence, *size, limit, "expected sequence of floats", [](PyObject* item) { return PyFloat_Check(item) != 0; },
         [](PyObject* item) { return static_cast<float>(PyFloat_AS_DOUBLE(item)); });
 }
 
-std::optional<std::vector<char>> BytesFromSequence(PyObject* sequence) {
-    if (!PySequence_Check(sequence)) {
-        PyErr_SetString(PyExc_TypeError, "expected sequence");
-        return std::nullopt;
-    }
-    Py_ssize_t size = PySequence_Size(sequence);
-    if (size < 0) return std::nullopt;
-    if (size == 0) {
+std::optional<std::vector<char>> BytesFromSequence(PyObject* sequence, Py_ssize_t limit) {
+    std::optional<Py_ssize_t> size = ClaimedSize(sequence);
+    if (!size) return std::nullopt;
+    if (*size == 0) {
         PyErr_SetString(PyExc_TypeError, "expected sequence of bytes");
         return std::nullopt;
     }
-    if (size == 1) {
+    if (*size == 1) {
         PyRef item = PyRef::Steal(PySequence_GetItem(sequence, 0));
         if (!item) return std::nullopt;
         if (PyUnicode_Check(item.get()) || PyBytes_Check(item.get())) {
@@ -183,7 +169,7 @@ std::optional<std::vector<char>> BytesFromSequence(PyObject* sequence) {
         }
     }
     return ConvertSequence<char>(
-        sequence, "expected sequence of bytes", [](PyObject* item) { return PyLong_Check(item) != 0; },
+        sequence, *size, limit, "expected sequence of bytes", [](PyObject* item) { return PyLong_Check(item) != 0; },
         [](PyObject* item) { return static_cast<char>(PyLong_AsUnsignedLongMask(item) & 0xFF); });
 }
 

@@ -2,6 +2,8 @@
 // What every binding module shares: module creation, argument conversion, result
 // lists, sequences and the registration helpers. A module file holds only what is
 // particular to its own functions.
+#include "core/exception_barrier.h"
+#include "core/host_text.h"
 #include "core/py_ref.h"
 #include "registry/script_registry.h"
 
@@ -50,11 +52,22 @@ struct SignedDoc {
     }();
 };
 
+// What the interpreter calls for a binding: the binding itself, with any C++
+// exception it throws turned into a Python error before it can unwind the interpreter.
+template <PyCFunction Implementation>
+PyObject* Guarded(PyObject* self, PyObject* args) noexcept {
+    try {
+        return Implementation(self, args);
+    } catch (...) {
+        return RaiseCaughtException();
+    }
+}
+
 // One entry of a module's method table: every function is METH_VARARGS and carries
 // its argument names (the SDK's parameter names, comma-separated; "" for none).
-template <Literal Name, Literal Arguments, Literal Doc>
-constexpr PyMethodDef Function(PyCFunction function) {
-    return {Name.chars, function, METH_VARARGS, SignedDoc<Name, Arguments, Doc>::kText.data()};
+template <Literal Name, Literal Arguments, Literal Doc, PyCFunction Implementation>
+constexpr PyMethodDef Function() {
+    return {Name.chars, Guarded<Implementation>, METH_VARARGS, SignedDoc<Name, Arguments, Doc>::kText.data()};
 }
 
 // Makes the module importable under `name` with its functions (none for a null table)
@@ -68,13 +81,9 @@ int ParseHandle(PyObject* object, void* out);
 PyObject* HandleToPython(const void* handle);
 // A lookup's handle: None when the host found nothing.
 PyObject* HandleOrNone(const void* handle);
-// Text coming from the host: UTF-8, with undecodable bytes kept as surrogates.
-PyObject* TextFromHost(const char* text);
-PyObject* TextFromHost(const char* text, Py_ssize_t length);
-// Text going to the host: a str as UTF-8 (surrogate escapes back to the bytes they
-// stand for), a bytes object as it is. `holder` keeps an encoded copy alive when one
-// was needed. Empty with TypeError set for any other object, or when encoding fails.
-std::optional<std::string_view> TextToHost(PyObject* object, PyRef& holder);
+// Text both ways, as the core converts it (core/host_text.h).
+using korvane::TextFromHost;
+using korvane::TextToHost;
 // "O&" converter for text a host function takes as a C string: a str or bytes as
 // TextToHost gives it, refused with ValueError when it holds a NUL, which would cut it
 // short at the host. `out` points to a HostText; `text` stays valid while it lives.
@@ -105,12 +114,13 @@ bool StoreResult(PyObject* list, PyRef value);
 bool CheckResultLists(std::initializer_list<PyObject*> lists, const char* function);
 bool StoreInt(PyObject* list, long value);
 
-// Sequences in. Each raises TypeError "expected sequence" or "expected sequence of ...".
-std::optional<std::vector<int>> IntsFromSequence(PyObject* sequence);
-std::optional<std::vector<float>> FloatsFromSequence(PyObject* sequence);
+// Sequences in: the first `limit` items (the most the host takes), or fewer where the
+// sequence ends. Each raises TypeError "expected sequence" or "expected sequence of ...".
+std::optional<std::vector<int>> IntsFromSequence(PyObject* sequence, Py_ssize_t limit);
+std::optional<std::vector<float>> FloatsFromSequence(PyObject* sequence, Py_ssize_t limit);
 // Bytes: a one-item sequence holding a str or bytes gives that text's bytes; otherwise
 // every item must be an int and gives its low 8 bits. An empty sequence is refused.
-std::optional<std::vector<char>> BytesFromSequence(PyObject* sequence);
+std::optional<std::vector<char>> BytesFromSequence(PyObject* sequence, Py_ssize_t limit);
 
 // Registration. Raises RuntimeError, and is false, while the interpreter stops: a
 // registration then would outlive it. Functions that call the host before they add

@@ -57,10 +57,10 @@ PyObject* ReadCameraPosition(PyObject*, PyObject* args) {
 
 PyMethodDef kMethods[] = {
     binding::Function<"XPLMControlCamera", "self, inHowLong, inControlFunc, inRefcon",
-                      "Control Camera.">(ControlCamera),
-    binding::Function<"XPLMDontControlCamera", "self", "Dont Control Camera.">(DontControlCamera),
-    binding::Function<"XPLMIsCameraBeingControlled", "", "Is the Camera being Controlledk.">(IsCameraBeingControlled),
-    binding::Function<"XPLMReadCameraPosition", "outCameraPosition", "Read Camera Position.">(ReadCameraPosition),
+                      "Control Camera.", ControlCamera>(),
+    binding::Function<"XPLMDontControlCamera", "self", "Dont Control Camera.", DontControlCamera>(),
+    binding::Function<"XPLMIsCameraBeingControlled", "", "Is the Camera being Controlledk.", IsCameraBeingControlled>(),
+    binding::Function<"XPLMReadCameraPosition", "outCameraPosition", "Read Camera Position.", ReadCameraPosition>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <array>
-#include <new>
 #include <vector>
 
 namespace korvane {
@@ -99,13 +98,8 @@ PyObject* ReadArray(PyObject* args, const char* format, const char* function, Re
     int size = read(parsed.ref, nullptr, parsed.offset, parsed.count);
     if (parsed.values == Py_None) return PyLong_FromLong(size);
     int max = std::clamp(size, 0, parsed.count);
-    std::vector<Element> buffer;
-    try {
-        // Never empty: a null buffer would make the host answer with the size again.
-        buffer.resize(static_cast<std::size_t>(std::max(max, 1)) + spare);
-    } catch (const std::bad_alloc&) {
-        return PyErr_NoMemory();
-    }
+    // Never empty: a null buffer would make the host answer with the size again.
+    std::vector<Element> buffer(static_cast<std::size_t>(std::max(max, 1)) + spare);
     int copied = read(parsed.ref, buffer.data(), parsed.offset, max);
     // Only what the host may have written counts, whatever number it reports.
     int valid = std::clamp(copied, 0, max);
@@ -153,7 +147,8 @@ template <typename Element, typename Convert, typename Write>
 PyObject* WriteArray(PyObject* args, const char* format, const char* function, Convert convert, Write write) {
     ArrayArgs parsed;
     if (!ParseArrayArgs(args, format, parsed) || !CheckNotNegative(function, "offset", parsed.offset)) return nullptr;
-    std::optional<std::vector<Element>> values = convert(parsed.values);
+    // No more items are read than the host is to get.
+    std::optional<std::vector<Element>> values = convert(parsed.values, std::max(parsed.count, 0));
     if (!values) return nullptr;
     int count = std::clamp(parsed.count, 0, static_cast<int>(values->size()));
     write(parsed.ref, values->data(), parsed.offset, count);
@@ -176,7 +171,8 @@ PyObject* SetDatab(PyObject*, PyObject* args) {
     if (!ParseArrayArgs(args, "O&Oii:XPLMSetDatab", parsed) ||
         !CheckNotNegative("XPLMSetDatab", "offset", parsed.offset))
         return nullptr;
-    std::optional<std::vector<char>> bytes = binding::BytesFromSequence(parsed.values);
+    // At least one byte is read, so the host never gets a null buffer.
+    std::optional<std::vector<char>> bytes = binding::BytesFromSequence(parsed.values, std::max(parsed.count, 1));
     if (!bytes) return nullptr;
     std::size_t given = bytes->size();
     std::size_t count = static_cast<std::size_t>(std::max(parsed.count, 0));
@@ -184,11 +180,7 @@ PyObject* SetDatab(PyObject*, PyObject* args) {
         int size = XPLMGetDatab(parsed.ref, nullptr, 0, 0);
         std::size_t room = size > parsed.offset ? static_cast<std::size_t>(size - parsed.offset) : 0;
         count = std::min(count, std::max(given, room));
-        try {
-            bytes->resize(count, '\0');
-        } catch (const std::bad_alloc&) {
-            return PyErr_NoMemory();
-        }
+        bytes->resize(count, '\0');
     }
     XPLMSetDatab(parsed.ref, bytes->data(), parsed.offset, static_cast<int>(count));
     return binding::ReturnOne();
@@ -320,34 +312,34 @@ PyObject* UnshareData(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    binding::Function<"XPLMFindDataRef", "inDataRefName", "Find Dataref.">(FindDataRef),
-    binding::Function<"XPLMCanWriteDataRef", "inDataRef", "Test for writable Dataref.">(CanWriteDataRef),
-    binding::Function<"XPLMGetDataRefTypes", "inDataRef", "Get the Dataref Type.">(GetDataRefTypes),
-    binding::Function<"XPLMGetDatai", "inDataRef", "Get Integer Dataref.">(GetDatai),
-    binding::Function<"XPLMSetDatai", "inDataRef, inValue", "Set Integer Dataref.">(SetDatai),
-    binding::Function<"XPLMGetDataf", "inDataRef", "Get Float Dataref.">(GetDataf),
-    binding::Function<"XPLMSetDataf", "inDataRef, inValue", "Set Float Dataref.">(SetDataf),
-    binding::Function<"XPLMGetDatad", "inDataRef", "Get Double Dataref.">(GetDatad),
-    binding::Function<"XPLMSetDatad", "inDataRef, inValue", "Set Double Dataref.">(SetDatad),
+    binding::Function<"XPLMFindDataRef", "inDataRefName", "Find Dataref.", FindDataRef>(),
+    binding::Function<"XPLMCanWriteDataRef", "inDataRef", "Test for writable Dataref.", CanWriteDataRef>(),
+    binding::Function<"XPLMGetDataRefTypes", "inDataRef", "Get the Dataref Type.", GetDataRefTypes>(),
+    binding::Function<"XPLMGetDatai", "inDataRef", "Get Integer Dataref.", GetDatai>(),
+    binding::Function<"XPLMSetDatai", "inDataRef, inValue", "Set Integer Dataref.", SetDatai>(),
+    binding::Function<"XPLMGetDataf", "inDataRef", "Get Float Dataref.", GetDataf>(),
+    binding::Function<"XPLMSetDataf", "inDataRef, inValue", "Set Float Dataref.", SetDataf>(),
+    binding::Function<"XPLMGetDatad", "inDataRef", "Get Double Dataref.", GetDatad>(),
+    binding::Function<"XPLMSetDatad", "inDataRef, inValue", "Set Double Dataref.", SetDatad>(),
     binding::Function<"XPLMGetDatavi", "inDataRef, outValues, inOffset, inMax",
-                      "Get Integer Array Dataref.">(GetDatavi),
+                      "Get Integer Array Dataref.", GetDatavi>(),
     binding::Function<"XPLMSetDatavi", "inDataRef, inValues, inoffset, inCount",
-                      "Set Integer Array Dataref.">(SetDatavi),
-    binding::Function<"XPLMGetDatavf", "inDataRef, outValues, inOffset, inMax", "Get Float Array Dataref.">(GetDatavf),
-    binding::Function<"XPLMSetDatavf", "inDataRef, inValues, inoffset, inCount", "Set Float Array Dataref.">(SetDatavf),
-    binding::Function<"XPLMGetDatab", "inDataRef, outValue, inOffset, inMaxBytes", "Get Byte Array Dataref.">(GetDatab),
-    binding::Function<"XPLMSetDatab", "inDataRef, inValue, inOffset, inLength", "Set Byte Array Dataref.">(SetDatab),
+                      "Set Integer Array Dataref.", SetDatavi>(),
+    binding::Function<"XPLMGetDatavf", "inDataRef, outValues, inOffset, inMax", "Get Float Array Dataref.", GetDatavf>(),
+    binding::Function<"XPLMSetDatavf", "inDataRef, inValues, inoffset, inCount", "Set Float Array Dataref.", SetDatavf>(),
+    binding::Function<"XPLMGetDatab", "inDataRef, outValue, inOffset, inMaxBytes", "Get Byte Array Dataref.", GetDatab>(),
+    binding::Function<"XPLMSetDatab", "inDataRef, inValue, inOffset, inLength", "Set Byte Array Dataref.", SetDatab>(),
     binding::Function<"XPLMRegisterDataAccessor",
                       "self, inDataName, inDataType, inIsWritable, inReadInt, inWriteInt, inReadFloat, "
                       "inWriteFloat, inReadDouble, inWriteDouble, inReadIntArray, inWriteIntArray, "
                       "inReadFloatArray, inWriteFloatArray, inReadData, inWriteData, inReadRefcon, inWriteRefcon",
-                      "Register data accessor.">(RegisterDataAccessor),
+                      "Register data accessor.", RegisterDataAccessor>(),
     binding::Function<"XPLMUnregisterDataAccessor", "self, inDataRef",
-                      "Unregister data accessor.">(UnregisterDataAccessor),
+                      "Unregister data accessor.", UnregisterDataAccessor>(),
     binding::Function<"XPLMShareData", "self, inDataName, inDataType, inNotificationFunc, inNotificationRefcon",
-                      "Share Data.">(ShareData),
+                      "Share Data.", ShareData>(),
     binding::Function<"XPLMUnshareData", "self, inDataName, inDataType, inNotificationFunc, inNotificationRefcon",
-                      "Unshare Data.">(UnshareData),
+                      "Unshare Data.", UnshareData>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -5,7 +5,6 @@
 
 #include <XPLMGraphics.h>
 
-#include <new>
 #include <string>
 #include <vector>
 
@@ -30,21 +29,21 @@ PyObject* BindTexture2d(PyObject*, PyObject* args) {
     return binding::ReturnOne();
 }
 
+// More texture numbers than any panel uses in one call is a script's mistake, refused
+// before the host spends time and memory on it.
+constexpr int kMostTextureNumbers = 65536;
+
 PyObject* GenerateTextureNumbers(PyObject*, PyObject* args) {
     PyObject* list = nullptr;
     int count = 0;
     if (!PyArg_ParseTuple(args, "O!i:XPLMGenerateTextureNumbers", &PyList_Type, &list, &count)) return nullptr;
-    if (count < 0) {
-        PyErr_Format(PyExc_ValueError, "XPLMGenerateTextureNumbers() count must not be negative, not %d", count);
+    if (count < 0 || count > kMostTextureNumbers) {
+        PyErr_Format(PyExc_ValueError, "XPLMGenerateTextureNumbers() count must be from 0 to %d, not %d",
+                     kMostTextureNumbers, count);
         return nullptr;
     }
     if (count == 0) return binding::ReturnOne();
-    std::vector<int> numbers;
-    try {
-        numbers.assign(static_cast<std::size_t>(count), 0);
-    } catch (const std::bad_alloc&) {
-        return PyErr_NoMemory();
-    }
+    std::vector<int> numbers(static_cast<std::size_t>(count), 0);
     XPLMGenerateTextureNumbers(numbers.data(), count);
     // Appended after whatever the list holds.
     for (int number : numbers) {
@@ -129,23 +128,23 @@ PyMethodDef kMethods[] = {
     binding::Function<"XPLMSetGraphicsState",
                       "inEnableFog, inNumberTexUnits, inEnableLighting, inEnableAlphaTesting, "
                       "inEnableAlphaBlending, inEnableDepthTesting, inEnableDepthWriting",
-                      "Set Graphics State.">(SetGraphicsState),
-    binding::Function<"XPLMBindTexture2d", "inTextureNum, inTextureUnit", "Bind Texture.">(BindTexture2d),
+                      "Set Graphics State.", SetGraphicsState>(),
+    binding::Function<"XPLMBindTexture2d", "inTextureNum, inTextureUnit", "Bind Texture.", BindTexture2d>(),
     binding::Function<"XPLMGenerateTextureNumbers", "outTextureIDs, inCount",
-                      "Generate Texture Numbers.">(GenerateTextureNumbers),
-    binding::Function<"XPLMGetTexture", "inTexture", "Get Texture.">(GetTexture),
+                      "Generate Texture Numbers.", GenerateTextureNumbers>(),
+    binding::Function<"XPLMGetTexture", "inTexture", "Get Texture.", GetTexture>(),
     binding::Function<"XPLMWorldToLocal", "inLatitude, inLongitude, inAltitude",
-                      "Convert World to Local Coordinates.">(WorldToLocal),
-    binding::Function<"XPLMLocalToWorld", "inX, inY, inZ", "Convert Local to World Coordinates.">(LocalToWorld),
+                      "Convert World to Local Coordinates.", WorldToLocal>(),
+    binding::Function<"XPLMLocalToWorld", "inX, inY, inZ", "Convert Local to World Coordinates.", LocalToWorld>(),
     binding::Function<"XPLMDrawTranslucentDarkBox", "inLeft, inTop, inRight, inBottom",
-                      "Draw Translucent Dark Box.">(DrawTranslucentDarkBox),
+                      "Draw Translucent Dark Box.", DrawTranslucentDarkBox>(),
     binding::Function<"XPLMDrawString", "inColorRGB, inXOffset, inYOffset, inChar, inWordWrapWidth, inFontID",
-                      "Draw String.">(DrawString),
+                      "Draw String.", DrawString>(),
     binding::Function<"XPLMDrawNumber",
                       "inColorRGB, inXOffset, inYOffset, inValue, inDigits, inDecimals, inShowSign, inFontID",
-                      "Draw Number.">(DrawNumber),
+                      "Draw Number.", DrawNumber>(),
     binding::Function<"XPLMGetFontDimensions", "inFontID, outCharWidth, outCharHeight, outDigitsOnly",
-                      "Get Font Dimensions.">(GetFontDimensions),
+                      "Get Font Dimensions.", GetFontDimensions>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -167,20 +167,20 @@ PyObject* RemoveMenuItem(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    binding::Function<"XPLMFindPluginsMenu", "", "Find Plugins Menu.">(FindPluginsMenu),
+    binding::Function<"XPLMFindPluginsMenu", "", "Find Plugins Menu.", FindPluginsMenu>(),
     binding::Function<"XPLMCreateMenu", "self, inName, inParentMenu, inParentItem, inHandler, inMenuRef",
-                      "Create Menu.">(CreateMenu),
-    binding::Function<"XPLMDestroyMenu", "self, inMenuID", "Destroy Menu.">(DestroyMenu),
-    binding::Function<"XPLMClearAllMenuItems", "inMenuID", "Clear All Menu Items.">(ClearAllMenuItems),
+                      "Create Menu.", CreateMenu>(),
+    binding::Function<"XPLMDestroyMenu", "self, inMenuID", "Destroy Menu.", DestroyMenu>(),
+    binding::Function<"XPLMClearAllMenuItems", "inMenuID", "Clear All Menu Items.", ClearAllMenuItems>(),
     binding::Function<"XPLMAppendMenuItem", "inMenu, inItemName, inItemRef, inForceEnglish",
-                      "Append Menu Item.">(AppendMenuItem),
-    binding::Function<"XPLMAppendMenuSeparator", "inMenu", "Append Menu Separator.">(AppendMenuSeparator),
+                      "Append Menu Item.", AppendMenuItem>(),
+    binding::Function<"XPLMAppendMenuSeparator", "inMenu", "Append Menu Separator.", AppendMenuSeparator>(),
     binding::Function<"XPLMSetMenuItemName", "inMenu, inIndex, inItemName, inForceEnglish",
-                      "Set Menu Item Name.">(SetMenuItemName),
-    binding::Function<"XPLMCheckMenuItem", "inMenu, index, inCheck", "Check Menu Item.">(CheckMenuItem),
-    binding::Function<"XPLMCheckMenuItemState", "inMenu, index", "Check Menu Item State.">(CheckMenuItemState),
-    binding::Function<"XPLMEnableMenuItem", "inMenu, index, enabled", "Enable Menu Item.">(EnableMenuItem),
-    binding::Function<"XPLMRemoveMenuItem", "inMenu, inIndex", "Remove Menu Item.">(RemoveMenuItem),
+                      "Set Menu Item Name.", SetMenuItemName>(),
+    binding::Function<"XPLMCheckMenuItem", "inMenu, index, inCheck", "Check Menu Item.", CheckMenuItem>(),
+    binding::Function<"XPLMCheckMenuItemState", "inMenu, index", "Check Menu Item State.", CheckMenuItemState>(),
+    binding::Function<"XPLMEnableMenuItem", "inMenu, index, enabled", "Enable Menu Item.", EnableMenuItem>(),
+    binding::Function<"XPLMRemoveMenuItem", "inMenu, inIndex", "Remove Menu Item.", RemoveMenuItem>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

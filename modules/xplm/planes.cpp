@@ -200,19 +200,19 @@ PyObject* ReinitUsersPlane(PyObject*, PyObject*) {
 }
 
 PyMethodDef kMethods[] = {
-    binding::Function<"XPLMSetUsersAircraft", "inAircraftPath", "Set Users Aircraft.">(SetUsersAircraft),
-    binding::Function<"XPLMPlaceUserAtAirport", "inAirportCode", "Place User At Airport.">(PlaceUserAtAirport),
-    binding::Function<"XPLMCountAircraft", "", "Count Aircraft.">(CountAircraft),
-    binding::Function<"XPLMGetNthAircraftModel", "inIndex", "Get Nth Aircraft Model.">(GetNthAircraftModel),
-    binding::Function<"XPLMAcquirePlanes", "self, inAircraft, inCallback, inRefcon", "Acquire Planes.">(AcquirePlanes),
-    binding::Function<"XPLMReleasePlanes", "self", "Release Planes.">(ReleasePlanes),
-    binding::Function<"XPLMSetActiveAircraftCount", "inCount", "Set Active Aircraft Count.">(SetActiveAircraftCount),
-    binding::Function<"XPLMSetAircraftModel", "inIndex, inAircraftPath", "Set Aircraft Model.">(SetAircraftModel),
-    binding::Function<"XPLMDisableAIForPlane", "inPlaneIndex", "Disable AI For Plane.">(DisableAIForPlane),
+    binding::Function<"XPLMSetUsersAircraft", "inAircraftPath", "Set Users Aircraft.", SetUsersAircraft>(),
+    binding::Function<"XPLMPlaceUserAtAirport", "inAirportCode", "Place User At Airport.", PlaceUserAtAirport>(),
+    binding::Function<"XPLMCountAircraft", "", "Count Aircraft.", CountAircraft>(),
+    binding::Function<"XPLMGetNthAircraftModel", "inIndex", "Get Nth Aircraft Model.", GetNthAircraftModel>(),
+    binding::Function<"XPLMAcquirePlanes", "self, inAircraft, inCallback, inRefcon", "Acquire Planes.", AcquirePlanes>(),
+    binding::Function<"XPLMReleasePlanes", "self", "Release Planes.", ReleasePlanes>(),
+    binding::Function<"XPLMSetActiveAircraftCount", "inCount", "Set Active Aircraft Count.", SetActiveAircraftCount>(),
+    binding::Function<"XPLMSetAircraftModel", "inIndex, inAircraftPath", "Set Aircraft Model.", SetAircraftModel>(),
+    binding::Function<"XPLMDisableAIForPlane", "inPlaneIndex", "Disable AI For Plane.", DisableAIForPlane>(),
     binding::Function<"XPLMDrawAircraft",
                       "inPlaneIndex, inX, inY, inZ, inPitch, inRoll, inYaw, inFullDraw, inDrawStateInfo",
-                      "Draw Aircraft.">(DrawAircraft),
-    binding::Function<"XPLMReinitUsersPlane", "", "Reinit Users Plane.">(ReinitUsersPlane),
+                      "Draw Aircraft.", DrawAircraft>(),
+    binding::Function<"XPLMReinitUsersPlane", "", "Reinit Users Plane.", ReinitUsersPlane>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

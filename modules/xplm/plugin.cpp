@@ -109,19 +109,19 @@ PyObject* SendMessageToPlugin(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    binding::Function<"XPLMGetMyID", "", "Get plugin ID.">(GetMyID),
-    binding::Function<"XPLMCountPlugins", "", "Count the number of plugins.">(CountPlugins),
-    binding::Function<"XPLMGetNthPlugin", "inIndex", "Get the Nth plugins.">(GetNthPlugin),
-    binding::Function<"XPLMFindPluginByPath", "inPath", "Find plugin by path.">(FindPluginByPath),
-    binding::Function<"XPLMFindPluginBySignature", "inSignature", "Find plugin by signature.">(FindPluginBySignature),
+    binding::Function<"XPLMGetMyID", "", "Get plugin ID.", GetMyID>(),
+    binding::Function<"XPLMCountPlugins", "", "Count the number of plugins.", CountPlugins>(),
+    binding::Function<"XPLMGetNthPlugin", "inIndex", "Get the Nth plugins.", GetNthPlugin>(),
+    binding::Function<"XPLMFindPluginByPath", "inPath", "Find plugin by path.", FindPluginByPath>(),
+    binding::Function<"XPLMFindPluginBySignature", "inSignature", "Find plugin by signature.", FindPluginBySignature>(),
     binding::Function<"XPLMGetPluginInfo", "inPlugin, outName, outFilePath, outSignature, outDescription",
-                      "Get plugin info.">(GetPluginInfo),
-    binding::Function<"XPLMIsPluginEnabled", "inPluginID", "Is the plugin enabled.">(IsPluginEnabled),
-    binding::Function<"XPLMEnablePlugin", "inPluginID", "Enable the plugin.">(EnablePlugin),
-    binding::Function<"XPLMDisablePlugin", "inPluginID", "Disable the plugin.">(DisablePlugin),
-    binding::Function<"XPLMReloadPlugins", "", "Extract File and Path.">(ReloadPlugins),
+                      "Get plugin info.", GetPluginInfo>(),
+    binding::Function<"XPLMIsPluginEnabled", "inPluginID", "Is the plugin enabled.", IsPluginEnabled>(),
+    binding::Function<"XPLMEnablePlugin", "inPluginID", "Enable the plugin.", EnablePlugin>(),
+    binding::Function<"XPLMDisablePlugin", "inPluginID", "Disable the plugin.", DisablePlugin>(),
+    binding::Function<"XPLMReloadPlugins", "", "Extract File and Path.", ReloadPlugins>(),
     binding::Function<"XPLMSendMessageToPlugin", "inPlugin, inMessage, inParam",
-                      "Send message to a plugin.">(SendMessageToPlugin),
+                      "Send message to a plugin.", SendMessageToPlugin>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -65,14 +65,14 @@ PyObject* SetFlightLoopCallbackInterval(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    binding::Function<"XPLMGetElapsedTime", "", "Get Elapsed Time.">(GetElapsedTime),
-    binding::Function<"XPLMGetCycleNumber", "", "Get Cycle Number.">(GetCycleNumber),
+    binding::Function<"XPLMGetElapsedTime", "", "Get Elapsed Time.", GetElapsedTime>(),
+    binding::Function<"XPLMGetCycleNumber", "", "Get Cycle Number.", GetCycleNumber>(),
     binding::Function<"XPLMRegisterFlightLoopCallback", "self, inFlightLoop, inInterval, inRefcon",
-                      "Register Flight Loop Callback.">(RegisterFlightLoopCallback),
+                      "Register Flight Loop Callback.", RegisterFlightLoopCallback>(),
     binding::Function<"XPLMUnregisterFlightLoopCallback", "self, inFlightLoop, inRefcon",
-                      "Unregister Flight Loop Callback.">(UnregisterFlightLoopCallback),
+                      "Unregister Flight Loop Callback.", UnregisterFlightLoopCallback>(),
     binding::Function<"XPLMSetFlightLoopCallbackInterval", "inFlightLoop, inInterval, inRelativeToNow, inRefcon",
-                      "Set Flight Loop Callback Interval.">(SetFlightLoopCallbackInterval),
+                      "Set Flight Loop Callback Interval.", SetFlightLoopCallbackInterval>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

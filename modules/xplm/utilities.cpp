@@ -96,6 +96,9 @@ bool CheckIntRange(const char* what, long value) {
     return false;
 }
 
+constexpr long kFirstNameBytes = 4096;
+constexpr long kFirstIndexSlots = 256;
+
 PyObject* GetDirectoryContents(PyObject*, PyObject* args) {
     binding::HostText path;
     long firstReturn = 0, bufferSize = 0, indexCount = 0;
@@ -109,19 +112,30 @@ PyObject* GetDirectoryContents(PyObject*, PyObject* args) {
         !CheckIntRange("indexCount", indexCount))
         return nullptr;
 
+    // The host tells how many files there are, not how many bytes their names take, so
+    // the buffers start small and grow while the host stops short for want of room,
+    // never past what the script allowed: a huge size costs only what the folder needs.
+    long nameBytes = std::min(bufferSize, kFirstNameBytes);
+    long indexSlots = std::min(indexCount, kFirstIndexSlots);
     std::vector<char> nameBuffer;
     std::vector<char*> pointers;
-    try {
+    int result = 0, totalFiles = 0, returnedFiles = 0;
+    for (;;) {
         // One spare zero byte, so the buffer reads as a text whatever the host wrote.
-        nameBuffer.assign(static_cast<std::size_t>(bufferSize) + 1, '\0');
-        pointers.assign(static_cast<std::size_t>(std::max(indexCount, 1L)), nullptr);
-    } catch (const std::bad_alloc&) {
-        return PyErr_NoMemory();
+        nameBuffer.assign(static_cast<std::size_t>(nameBytes) + 1, '\0');
+        pointers.assign(static_cast<std::size_t>(std::max(indexSlots, 1L)), nullptr);
+        result = XPLMGetDirectoryContents(path.text, static_cast<int>(firstReturn), nameBuffer.data(),
+                                          static_cast<int>(nameBytes), pointers.data(), static_cast<int>(indexSlots),
+                                          &totalFiles, &returnedFiles);
+        const long remaining = std::max(0L, static_cast<long>(totalFiles) - firstReturn);
+        if (returnedFiles >= remaining) break;
+        if (returnedFiles >= indexSlots && indexSlots < indexCount)
+            indexSlots = std::min(indexCount, remaining);
+        else if (returnedFiles < indexSlots && nameBytes < bufferSize)
+            nameBytes = std::min(bufferSize, nameBytes * 2);
+        else
+            break;
     }
-    int totalFiles = 0, returnedFiles = 0;
-    int result = XPLMGetDirectoryContents(path.text, static_cast<int>(firstReturn), nameBuffer.data(),
-                                          static_cast<int>(bufferSize), pointers.data(), static_cast<int>(indexCount),
-                                          total == Py_None ? nullptr : &totalFiles, &returnedFiles);
     nameBuffer.back() = '\0';
 
     if (names != Py_None) {
@@ -132,7 +146,7 @@ PyObject* GetDirectoryContents(PyObject*, PyObject* args) {
         // Only names the host wrote into the buffer are read, however many it reports.
         const char* begin = nameBuffer.data();
         const char* end = begin + nameBuffer.size() - 1;
-        int count = std::clamp(returnedFiles, 0, static_cast<int>(indexCount));
+        int count = std::clamp(returnedFiles, 0, static_cast<int>(indexSlots));
         for (int i = 0; i < count; ++i) {
             const char* name = pointers[static_cast<std::size_t>(i)];
             if (!name || name < begin || name > end) continue;
@@ -165,25 +179,25 @@ PyObject* DebugString(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    binding::Function<"XPLMSpeakString", "inString", "Speak and Display String.">(SpeakString),
-    binding::Function<"XPLMCommandKeyStroke", "inKey", "Send a Command Key.">(CommandKeyStroke),
-    binding::Function<"XPLMCommandButtonPress", "inButton", "Send a Command Button Press.">(CommandButtonPress),
-    binding::Function<"XPLMCommandButtonRelease", "inButton", "Send a Command Button Release.">(CommandButtonRelease),
+    binding::Function<"XPLMSpeakString", "inString", "Speak and Display String.", SpeakString>(),
+    binding::Function<"XPLMCommandKeyStroke", "inKey", "Send a Command Key.", CommandKeyStroke>(),
+    binding::Function<"XPLMCommandButtonPress", "inButton", "Send a Command Button Press.", CommandButtonPress>(),
+    binding::Function<"XPLMCommandButtonRelease", "inButton", "Send a Command Button Release.", CommandButtonRelease>(),
     binding::Function<"XPLMGetVirtualKeyDescription", "inVirtualKey",
-                      "Get Virtual Key Description.">(GetVirtualKeyDescription),
-    binding::Function<"XPLMReloadScenery", "", "Reload the Scenery.">(ReloadScenery),
-    binding::Function<"XPLMGetSystemPath", "", "Get the XPlane System Path.">(GetSystemPath),
-    binding::Function<"XPLMGetPrefsPath", "", "Get the Xplane Pref Path.">(GetPrefsPath),
-    binding::Function<"XPLMGetDirectorySeparator", "", "Get the OS Directory Separator.">(GetDirectorySeparator),
-    binding::Function<"XPLMExtractFileAndPath", "inFullPath", "Extract File and Path.">(ExtractFileAndPath),
+                      "Get Virtual Key Description.", GetVirtualKeyDescription>(),
+    binding::Function<"XPLMReloadScenery", "", "Reload the Scenery.", ReloadScenery>(),
+    binding::Function<"XPLMGetSystemPath", "", "Get the XPlane System Path.", GetSystemPath>(),
+    binding::Function<"XPLMGetPrefsPath", "", "Get the Xplane Pref Path.", GetPrefsPath>(),
+    binding::Function<"XPLMGetDirectorySeparator", "", "Get the OS Directory Separator.", GetDirectorySeparator>(),
+    binding::Function<"XPLMExtractFileAndPath", "inFullPath", "Extract File and Path.", ExtractFileAndPath>(),
     binding::Function<"XPLMGetDirectoryContents",
                       "inDirectoryPath, inFirstReturn, outFileNames, inFileNameBufSize, outIndices, inIndexCount, "
                       "outTotalFiles, outReturnedFiles",
-                      "Get the Directory Contents.">(GetDirectoryContents),
-    binding::Function<"XPLMInitialized", "", "Is XPLM Initialized Properly.">(Initialized),
-    binding::Function<"XPLMGetVersions", "", "Get Xplane and XPLM Versions.">(GetVersions),
-    binding::Function<"XPLMGetLanguage", "", "Get Language.">(GetLanguage),
-    binding::Function<"XPLMDebugString", "inString", "Write Debug String to Error.out.">(DebugString),
+                      "Get the Directory Contents.", GetDirectoryContents>(),
+    binding::Function<"XPLMInitialized", "", "Is XPLM Initialized Properly.", Initialized>(),
+    binding::Function<"XPLMGetVersions", "", "Get Xplane and XPLM Versions.", GetVersions>(),
+    binding::Function<"XPLMGetLanguage", "", "Get Language.", GetLanguage>(),
+    binding::Function<"XPLMDebugString", "inString", "Write Debug String to Error.out.", DebugString>(),
     {nullptr, nullptr, 0, nullptr},
 };
 
