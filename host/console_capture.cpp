@@ -54,9 +54,12 @@ Owner ProbeOwner(const std::string& path, const sockaddr_un& address) {
 
 }  // namespace
 
-ConsoleCapture::ConsoleCapture() : ConsoleCapture(Handler{}) {}
+ConsoleCapture::ConsoleCapture(CaptureTail keep) : ConsoleCapture(Handler{}, keep) {}
 
-ConsoleCapture::ConsoleCapture(Handler onText) : onText_(std::move(onText)), path_(console::ChannelPath()) {
+ConsoleCapture::ConsoleCapture(Handler onText) : ConsoleCapture(std::move(onText), CaptureTail{}) {}
+
+ConsoleCapture::ConsoleCapture(Handler onText, CaptureTail keep)
+    : onText_(std::move(onText)), path_(console::ChannelPath()), keep_(keep) {
     int wake[2];
     if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         failure_ = "cannot create a pipe: " + ErrorText(errno);
@@ -220,7 +223,13 @@ void ConsoleCapture::Deliver(ConsoleText text) {
         return;
     }
     std::lock_guard lock(mutex_);
+    keptBytes_ += text.text.size();
     texts_.push_back(std::move(text));
+    while (!texts_.empty() && (texts_.size() > keep_.texts || keptBytes_ > keep_.bytes)) {
+        keptBytes_ -= texts_.front().text.size();
+        texts_.pop_front();
+        ++dropped_;
+    }
 }
 
 bool ConsoleCapture::Pending() const {
@@ -246,13 +255,21 @@ void ConsoleCapture::waitIdle(std::chrono::milliseconds limit) {
 std::vector<ConsoleText> ConsoleCapture::texts() {
     waitIdle();
     std::lock_guard lock(mutex_);
-    return texts_;
+    return {texts_.begin(), texts_.end()};
+}
+
+std::size_t ConsoleCapture::dropped() {
+    waitIdle();
+    std::lock_guard lock(mutex_);
+    return dropped_;
 }
 
 void ConsoleCapture::clear() {
     waitIdle();
     std::lock_guard lock(mutex_);
     texts_.clear();
+    keptBytes_ = 0;
+    dropped_ = 0;
 }
 
 }  // namespace korvane::host

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -20,14 +21,21 @@ struct ConsoleText {
     bool operator==(const ConsoleText&) const = default;
 };
 
+// How much a capture keeps: the newest texts up to both bounds. A program that runs
+// for hours with nobody reading the channel keeps only a tail.
+struct CaptureTail {
+    std::size_t texts = SIZE_MAX;
+    std::size_t bytes = SIZE_MAX;
+};
+
 class ConsoleCapture {
 public:
     using Handler = std::function<void(const ConsoleText&)>;
 
-    // Binds the channel path and starts a listener thread that records every text.
-    // A live console already on the path keeps it (listening() is false then); a
-    // stale socket file with nobody listening is replaced.
-    ConsoleCapture();
+    // Binds the channel path and starts a listener thread that records every text
+    // (the newest ones within `keep`). A live console already on the path keeps it
+    // (listening() is false then); a stale socket file with nobody listening is replaced.
+    explicit ConsoleCapture(CaptureTail keep = CaptureTail{});
     // Same, but hands every text to `onText` on the listener thread instead of
     // recording it, for a program that shows texts as they come.
     explicit ConsoleCapture(Handler onText);
@@ -44,12 +52,15 @@ public:
 
     // Everything recorded so far, in arrival order, after waitIdle().
     std::vector<ConsoleText> texts();
+    // How many older texts the tail let go.
+    std::size_t dropped();
     void clear();
     // Waits, at most `limit`, until no connection is queued or being read, so that
     // a caller sees what was sent before it asked.
     void waitIdle(std::chrono::milliseconds limit = std::chrono::milliseconds(200));
 
 private:
+    ConsoleCapture(Handler onText, CaptureTail keep);
     bool Bind();
     void Run();
     void ReadConnection(int fd);
@@ -69,7 +80,10 @@ private:
     std::mutex mutex_;
     std::condition_variable idle_;
     bool busy_ = false;
-    std::vector<ConsoleText> texts_;
+    CaptureTail keep_;
+    std::deque<ConsoleText> texts_;
+    std::size_t keptBytes_ = 0;
+    std::size_t dropped_ = 0;
     std::thread thread_;
 };
 

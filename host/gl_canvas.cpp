@@ -315,6 +315,7 @@ std::vector<std::string> WrapLines(const std::string& text, int columns) {
 void FillRect(int left, int bottom, int right, int top, const float* rgba) {
 #ifdef KORVANE_HOST_GL
     if (!ScreenIsCurrent()) return;
+    left = WithinReach(left), bottom = WithinReach(bottom), right = WithinReach(right), top = WithinReach(top);
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_DEPTH_TEST);
@@ -341,6 +342,7 @@ void FrameRect(int left, int bottom, int right, int top, const float* rgba) {
 void DrawText(const float* rgb, int x, int y, const std::string& text, int wrapWidth, int pixelHeight, int advance) {
 #ifdef KORVANE_HOST_GL
     if (!ScreenIsCurrent() || pixelHeight <= 0 || advance <= 0) return;
+    x = WithinReach(x), y = WithinReach(y);
     const Atlas* atlas = AtlasFor(pixelHeight);
     if (!atlas) return;
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT);

@@ -3,6 +3,7 @@
 // profile) whose framebuffer is the size of the host screen. It is made once per
 // process, the first time something is drawn; without OpenGL on the machine the host
 // says so once and draws nothing.
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -44,6 +45,12 @@ bool WriteScreenPng(const std::filesystem::path& file, std::string* error);
 // The host's own drawing, for its drawing services; each does nothing unless
 // ScreenIsCurrent(). Rectangles are left, bottom, right, top in screen pixels and
 // inclusive, as the SDK gives them; colours are RGBA from 0 to 1.
+// Coordinates beyond any screen (a script may pass the int limits) are drawn at this
+// distance instead: nothing there is visible, and the sums and differences drawing
+// makes of them stay well within int.
+inline constexpr int kCanvasReach = 1 << 28;
+inline int WithinReach(int coordinate) { return std::clamp(coordinate, -kCanvasReach, kCanvasReach); }
+
 void FillRect(int left, int bottom, int right, int top, const float* rgba);
 void FrameRect(int left, int bottom, int right, int top, const float* rgba);
 // Text with its baseline at y, in the host's face sized `pixelHeight`, each character

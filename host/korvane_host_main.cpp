@@ -184,6 +184,9 @@ const char* CommandName(std::uint32_t command) {
     }
 }
 
+constexpr std::size_t kConsoleTailTexts = 10000;
+constexpr std::size_t kConsoleTailBytes = 4 * 1024 * 1024;
+
 // Print texts arrive as fragments ("abc", then the line end); they are joined into
 // lines as a terminal would show them.
 std::string ConsoleReport(ConsoleCapture& console) {
@@ -196,6 +199,9 @@ std::string ConsoleReport(ConsoleCapture& console) {
         printLine.clear();
         printing = false;
     };
+    if (std::size_t dropped = console.dropped())
+        report << "(" << dropped << " earlier texts not kept: the console stream keeps its newest " << kConsoleTailTexts
+               << " texts, " << kConsoleTailBytes / (1024 * 1024) << " MB at most)\n";
     for (const auto& text : console.texts()) {
         if (text.command != 3) {
             endPrintLine();
@@ -470,7 +476,8 @@ int Run(int argc, char** argv) {
     series.folder = options.snapshotFolder;
     series.next = options.snapshotEvery;
 
-    ConsoleCapture console;
+    // Nobody reads the channel until the run ends, so only its newest texts are kept.
+    ConsoleCapture console(korvane::host::CaptureTail{kConsoleTailTexts, kConsoleTailBytes});
     HeadlessHost host(root);
     host.SetScreenSize(options.screenWidth, options.screenHeight);
     // Scripts' camera commands go to it, as to the camera plug-in in the simulator.

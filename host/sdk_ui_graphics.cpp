@@ -124,6 +124,7 @@ void Panel(int x1, int y1, int x2, int y2, const float* face, const float* edge 
 }
 
 void DrawTrackShape(int x1, int y1, int x2, int y2, int min, int max, int value, XPTrackStyle style, int lit) {
+    x1 = WithinReach(x1), y1 = WithinReach(y1), x2 = WithinReach(x2), y2 = WithinReach(y2);
     int vertical = 0, downButton = 0, downPage = 0, thumb = 0, upPage = 0, upButton = 0;
     XPGetTrackMetrics(x1, y1, x2, y2, min, max, value, style, &vertical, &downButton, &downPage, &thumb, &upPage,
                       &upButton);
@@ -149,6 +150,7 @@ void DrawTrackShape(int x1, int y1, int x2, int y2, int min, int max, int value,
 WIDGET_API void XPDrawWindow(int inX1, int inY1, int inX2, int inY2, XPWindowStyle inStyle) {
     RecordCall("XPDrawWindow", RectText(inX1, inY1, inX2, inY2) + " style=" + std::to_string(inStyle));
     if (!ScreenIsCurrent()) return;
+    inX1 = WithinReach(inX1), inY1 = WithinReach(inY1), inX2 = WithinReach(inX2), inY2 = WithinReach(inY2);
     switch (inStyle) {
         case xpWindow_Help: Panel(inX1, inY1, inX2, inY2, kHelp); break;
         case xpWindow_SubWindow: Panel(inX1, inY1, inX2, inY2, kWell, kLight); break;
@@ -171,8 +173,8 @@ WIDGET_API void XPDrawElement(int inX1, int inY1, int inX2, int inY2, XPElementS
     RecordCall("XPDrawElement", RectText(inX1, inY1, inX2, inY2) + " style=" + std::to_string(inStyle) +
                                     " lit=" + std::to_string(inLit));
     if (!ScreenIsCurrent()) return;
-    const int left = std::min(inX1, inX2), right = std::max(inX1, inX2);
-    const int bottom = std::min(inY1, inY2), top = std::max(inY1, inY2);
+    const int left = WithinReach(std::min(inX1, inX2)), right = WithinReach(std::max(inX1, inX2));
+    const int bottom = WithinReach(std::min(inY1, inY2)), top = WithinReach(std::max(inY1, inY2));
     switch (inStyle) {
         case xpElement_TextField:
         case xpElement_TextFieldMiddle: Panel(left, bottom, right, top, kPaper); break;

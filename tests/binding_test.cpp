@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
 namespace korvane {
 namespace {
 
@@ -45,13 +48,27 @@ TEST_F(BindingTest, ResultListsGrowOnceOrReplaceTheirFirstItem) {
 
 TEST_F(BindingTest, SequencesConvertWholeOrNotAtAll) {
     PyRef ints = Eval("(1, -2, 2**31 - 1)");
-    EXPECT_EQ(binding::IntsFromSequence(ints.get()), (std::vector<int>{1, -2, 2147483647}));
+    EXPECT_EQ(binding::IntsFromSequence(ints.get(), 10), (std::vector<int>{1, -2, 2147483647}));
     PyRef mixed = Eval("[1.5, 2]");
-    EXPECT_FALSE(binding::FloatsFromSequence(mixed.get()));
+    EXPECT_FALSE(binding::FloatsFromSequence(mixed.get(), 10));
     EXPECT_EQ(TakeError(), "expected sequence of floats");
     PyRef notSequence = Eval("5");
-    EXPECT_FALSE(binding::IntsFromSequence(notSequence.get()));
+    EXPECT_FALSE(binding::IntsFromSequence(notSequence.get(), 10));
     EXPECT_EQ(TakeError(), "expected sequence");
+}
+
+PyObject* RunsOutOfMemory(PyObject*, PyObject*) { throw std::bad_alloc(); }
+PyObject* TrustsALength(PyObject*, PyObject*) { throw std::length_error("vector::reserve"); }
+
+TEST_F(BindingTest, CppExceptionsBecomePythonErrorsBeforeTheyReachTheInterpreter) {
+    PyMethodDef outOfMemory = binding::Function<"XPLMTest", "", "Runs out of memory.", RunsOutOfMemory>();
+    EXPECT_EQ(outOfMemory.ml_meth(nullptr, nullptr), nullptr);
+    EXPECT_TRUE(PyErr_ExceptionMatches(PyExc_MemoryError));
+    PyErr_Clear();
+    PyMethodDef tooLong = binding::Function<"XPLMTest", "", "Trusts a length.", TrustsALength>();
+    EXPECT_EQ(tooLong.ml_meth(nullptr, nullptr), nullptr);
+    EXPECT_TRUE(PyErr_ExceptionMatches(PyExc_RuntimeError));
+    EXPECT_EQ(TakeError(), "Korvane could not complete the call: vector::reserve");
 }
 
 TEST_F(BindingTest, HandlesKeepTheirFullWidth) {

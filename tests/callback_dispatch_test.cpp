@@ -3,12 +3,16 @@
 // missing, disabled and failing callables, and the camera's write-back.
 #include "core/core_state.h"
 #include "core/python_lifecycle.h"
+#include "host/host_state.h"
 #include "registry/callback_dispatch.h"
+#include "registry/failure_report.h"
 #include "tests/support/core_session.h"
 #include "tests/support/script_host.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace korvane {
@@ -338,6 +342,55 @@ TEST_F(DispatchTest, CameraListsThatLostTheirNumbersWriteNothing) {
     EXPECT_EQ(CountOccurrences(log, "UserCameraControlCallback Call failed\n"), 2) << log;
     EXPECT_EQ(CountOccurrences(log, "ValueError: the camera position list must keep its seven numbers"), 1);
     EXPECT_EQ(CountOccurrences(log, "TypeError: must be real number, not str"), 1);
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// The counts in the log's summary lines for one kind of failure, added up.
+long SummarizedFailures(const std::string& log) {
+    long sum = 0;
+    for (std::size_t at = log.find(" failed "); at != std::string::npos; at = log.find(" failed ", at + 1))
+        sum += std::strtol(log.c_str() + at + 8, nullptr, 10);
+    return sum;
+}
+
+TEST_F(DispatchTest, ACallableFailingEveryFrameIsSummarizedWhileTheReportCountsEveryFailure) {
+    // The run report is read at interpreter start, so this run starts again with one.
+    const std::string report = (sim.Root() / "report.jsonl").string();
+    ::setenv("KORVANE_RUN_REPORT", report.c_str(), 1);
+    StopPython(0);
+    StartPython(0);
+    ::unsetenv("KORVANE_RUN_REPORT");
+    script = registry->ScriptAt(0);
+    sim.Exec("import KV_Dispatch as d\nd.answer = None");
+    void* loop = Add(CallbackKind::FlightLoop, "fail", 1);
+    void* draw = Add(CallbackKind::Draw, "record", 1);
+
+    host::State().elapsedTime = 0;
+    for (int frame = 0; frame < 100; ++frame) {
+        host::State().elapsedTime += 0.25;
+        EXPECT_EQ(dispatch::FlightLoopCallback(0.25f, 0.25f, frame, loop), 1.0f);
+        // After its phase a drawing callable's result is ignored, so None is no failure;
+        // before it, the result decides whether the simulator draws, and None is one.
+        EXPECT_EQ(dispatch::DrawCallback(xplm_Phase_Window, 0, draw), 1);
+    }
+    EXPECT_EQ(dispatch::DrawCallback(xplm_Phase_Window, 1, draw), 1);
+    StopPython(0);
+
+    const std::string log = sim.LogFile();
+    EXPECT_EQ(CountOccurrences(log, "RuntimeError: callback failed on purpose"), dispatch::kFailuresShownInFull) << log;
+    EXPECT_EQ(CountOccurrences(log, "'KV_Dispatch' FlightLoopCallback: fail keeps failing this way"), 1) << log;
+    // 25 simulated seconds after the third failure: a line every 10 s, then the rest at stop.
+    EXPECT_EQ(CountOccurrences(log, "'KV_Dispatch' FlightLoopCallback: fail failed "), 3) << log;
+    EXPECT_EQ(SummarizedFailures(log), 100 - dispatch::kFailuresShownInFull) << log;
+    EXPECT_EQ(CountOccurrences(log, "DrawCallback: record gave a result that could not be used"), 1) << log;
+    EXPECT_EQ(CountOccurrences(log, "TypeError"), 1) << log;
+    const std::string reported = testing::ReadFile(report);
+    EXPECT_NE(reported.find(R"("count":100,"file")"), std::string::npos) << reported;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "host/console_capture.h"
 #include "platform/console_wire.h"
 #include "platform/platform.h"
+#include "tests/support/time_limits.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,7 @@ using korvane::host::ConsoleText;
 namespace console = korvane::console;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
+using korvane::testing::TimeLimit;
 
 void Send(std::uint32_t command, const std::string& text) {
     korvane::platform::SendConsolePacket(command, text.c_str(), static_cast<std::uint32_t>(text.size() + 1));
@@ -151,6 +153,25 @@ TEST_F(ConsoleChannelTest, TextsArriveWholeAndInOrder) {
     EXPECT_EQ(capture.texts(), (std::vector<ConsoleText>{{console::kDisplayText, "after"}}));
 }
 
+TEST_F(ConsoleChannelTest, ABoundedCaptureKeepsTheNewestTextsWithinBothBounds) {
+    ConsoleCapture capture(korvane::host::CaptureTail{50, 1000});
+    ASSERT_TRUE(capture.listening()) << capture.failure();
+    for (int i = 0; i < 300; ++i) Send(console::kPrintText, std::to_string(i));
+    std::vector<ConsoleText> texts = capture.texts();
+    ASSERT_EQ(texts.size(), 50u);
+    EXPECT_EQ(texts.front().text, "250");
+    EXPECT_EQ(texts.back().text, "299");
+    EXPECT_EQ(capture.dropped(), 250u);
+
+    // The byte bound holds too: large texts push the older ones out.
+    Send(console::kDisplayText, std::string(600, 'a'));
+    Send(console::kDisplayText, std::string(600, 'b'));
+    texts = capture.texts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts.front().text, std::string(600, 'b'));
+    EXPECT_EQ(capture.dropped(), 301u);
+}
+
 TEST_F(ConsoleChannelTest, MalformedPacketsAreSkippedAndLaterOnesKept) {
     ConsoleCapture capture;
     ASSERT_TRUE(capture.listening()) << capture.failure();
@@ -182,7 +203,7 @@ TEST_F(ConsoleChannelTest, SendingWithoutAConsoleIsQuickAndTheStaleFileIsReplace
         EXPECT_FALSE(RaisesSigpipe([&] {
             for (int i = 0; i < 20; ++i) total += TimedSend(console::kPrintText, "lost");
         }));
-        EXPECT_LT(total.count(), 100) << "round " << round;
+        EXPECT_LT(total, TimeLimit(milliseconds(100))) << "round " << round;
     }
     {
         ConsoleCapture capture;
@@ -225,7 +246,7 @@ TEST_F(ConsoleChannelTest, ConsoleThatStopsReadingDoesNotHoldTheSender) {
     EXPECT_FALSE(RaisesSigpipe([] {
         for (int i = 0; i < 5; ++i) {
             milliseconds took = TimedSend(console::kPrintText, "stuck");
-            EXPECT_LT(took.count(), 100) << "text " << i;
+            EXPECT_LT(took, TimeLimit(milliseconds(100))) << "text " << i;
         }
     }));
 }
@@ -251,7 +272,7 @@ TEST_F(ConsoleChannelTest, ABusyConsoleGetsTheTextAfterAShortWait) {
     milliseconds took = TimedSend(console::kPrintText, "busy");
     console.join();
     EXPECT_EQ(received, Packet(console::kPrintText, 5, std::string("busy\0", 5)));
-    EXPECT_LT(took.count(), 100);
+    EXPECT_LT(took, TimeLimit(milliseconds(100)));
 }
 
 // A console that stalls a text is left alone for a while, then tried again.
@@ -261,7 +282,7 @@ TEST_F(ConsoleChannelTest, AStuckConsoleIsSkippedForAPauseThenFoundAgain) {
         ASSERT_GE(stuck.fd, 0);
         auto start = Clock::now();
         for (int i = 0; i < 1500; ++i) Send(console::kPrintText, "stuck");
-        EXPECT_LT(std::chrono::duration_cast<milliseconds>(Clock::now() - start).count(), 500);
+        EXPECT_LT(Clock::now() - start, TimeLimit(milliseconds(500)));
     }
     std::filesystem::remove(path_);
     ConsoleCapture capture;
@@ -305,7 +326,7 @@ TEST_F(ConsoleChannelTest, DestroyingStopsPromptlyDuringASilentConnection) {
     ::usleep(20000);  // let the listener accept and start waiting on it
     auto start = Clock::now();
     capture.reset();
-    EXPECT_LT(std::chrono::duration_cast<milliseconds>(Clock::now() - start).count(), 50);
+    EXPECT_LT(Clock::now() - start, TimeLimit(milliseconds(50)));
     EXPECT_FALSE(PathExists());
 }
 

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <tuple>
 
 namespace korvane {
@@ -42,6 +43,43 @@ TEST_F(CoreTest, LogAndOutputLinesArriveWholeAndInOrder) {
     WriteOutput("lost");
     EXPECT_EQ(sim.OutputFile(), longLine);
     outputFileEnabled = 1;
+}
+
+// How many of this process's descriptors are open on the file at `path`.
+int DescriptorsOpenOn(const std::filesystem::path& path) {
+    const std::filesystem::path file = std::filesystem::weakly_canonical(path);
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) == file && !error) ++count;
+    }
+    return count;
+}
+
+TEST_F(CoreTest, LogAndOutputFilesStayOpenFollowTheirPathAndCloseAtTheEnd) {
+    const std::filesystem::path log = sim.ScriptsFolder() / "KorvaneLog.txt";
+    const std::filesystem::path output = sim.ScriptsFolder() / "KorvaneOutput.txt";
+    WriteLog("first\n");
+    WriteOutput("one");
+    EXPECT_EQ(DescriptorsOpenOn(log), 1);
+    EXPECT_EQ(DescriptorsOpenOn(output), 1);
+    WriteLog("again\n");
+    EXPECT_EQ(DescriptorsOpenOn(log), 1);
+
+    // A reader that rotates the log or deletes the output finds the next texts in a
+    // new file at the path, and nothing is written to the old one.
+    std::filesystem::rename(log, sim.ScriptsFolder() / "KorvaneLog.old");
+    std::filesystem::remove(output);
+    WriteLog("second\n");
+    WriteOutput("two");
+    EXPECT_EQ(ReadFile(sim.ScriptsFolder() / "KorvaneLog.old"), "first\nagain\n");
+    EXPECT_EQ(sim.LogFile(), "second\n");
+    EXPECT_EQ(sim.OutputFile(), "two");
+
+    CloseReportFiles();
+    EXPECT_EQ(DescriptorsOpenOn(log) + DescriptorsOpenOn(output), 0);
+    WriteLog("third\n");
+    EXPECT_EQ(sim.LogFile(), "second\nthird\n");
 }
 
 TEST_F(CoreTest, ConsoleTextsCarryTheirCommandAndClearsAreEmpty) {

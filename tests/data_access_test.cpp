@@ -176,6 +176,40 @@ TEST_F(DataAccessTest, ArraySettersSendOnlyTheValuesGiven) {
     EXPECT_EQ(HostCalls("XPLMSetDatavf") + HostCalls("XPLMSetDatavi"), 0);
 }
 
+TEST_F(DataAccessTest, SettersReadNoMoreItemsThanTheCountWhateverLengthASequenceClaims) {
+    HostRef("test/ints", xplmType_IntArray).ints = {0, 0, 0, 0, 0};
+    HostRef("test/floats", xplmType_FloatArray).floats = {0, 0};
+    HostRef("test/bytes", xplmType_Data);
+    sim.Exec(R"(
+class Liar(list):
+    def __len__(self):
+        return 2 ** 40
+
+class Endless:
+    """Claims a huge length and has an item at every index."""
+    def __len__(self):
+        return 2 ** 40
+    def __getitem__(self, index):
+        return 7
+
+ints = XPLMFindDataRef('test/ints')
+floats = XPLMFindDataRef('test/floats')
+data = XPLMFindDataRef('test/bytes'))");
+    EXPECT_EQ(Eval("XPLMSetDatavi(ints, Liar([1, 2]), 0, 5)"), "1");
+    EXPECT_EQ(sim.Host().Calls().back().detail, "test/ints offset=0 count=2");
+    EXPECT_EQ(Eval("XPLMSetDatavi(ints, Endless(), 1, 3)"), "1");
+    EXPECT_EQ(host::FindDataRefRecord("test/ints")->ints, (std::vector<int>{1, 7, 7, 7, 0}));
+    EXPECT_EQ(Eval("XPLMSetDatavf(floats, Liar([0.5]), 0, 2 ** 31 - 1)"), "1");
+    EXPECT_EQ(sim.Host().Calls().back().detail, "test/floats offset=0 count=1");
+    EXPECT_EQ(Eval("XPLMSetDatab(data, Liar([65, 66]), 0, 2)"), "1");
+    EXPECT_EQ(Eval("XPLMSetDatab(data, Endless(), 0, 3)"), "1");
+    const std::vector<std::uint8_t>& bytes = host::FindDataRefRecord("test/bytes")->bytes;
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "\x07\x07\x07");
+    // A length that cannot even be told is the script's error, raised as it is.
+    EXPECT_EQ(Eval("XPLMSetDatavi(ints, type('Huge', (list,), {'__len__': lambda self: 2 ** 70})(), 0, 1)"),
+              "<error: cannot fit 'int' into an index-sized integer>");
+}
+
 TEST_F(DataAccessTest, ByteSetterTakesOneTextOrBytesAsInts) {
     HostRef("test/bytes", xplmType_Data);
     sim.Exec("ref = XPLMFindDataRef('test/bytes')");

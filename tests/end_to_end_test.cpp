@@ -4,6 +4,7 @@
 // them global (compiled standard modules then fail to import) would still pass them.
 #include "host/driver.h"
 #include "tests/support/text_files.h"
+#include "tests/support/time_limits.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -459,7 +460,7 @@ TEST(EndToEnd, StrictRunsFailOnRegistrationsLeftBehindAndWritesToStandardError) 
         << strict.report;
 }
 
-TEST(EndToEnd, WatchModeRunsEditedScriptsWithinASecondAndStopsCleanlyOnInterrupt) {
+TEST(EndToEnd, WatchModeRunsEditedScriptsPromptlyAndStopsCleanlyOnInterrupt) {
     HostRun sim;
     const fs::path script = sim.ScriptsFolder() / "KV_Watched.py";
     fs::create_directories(sim.ScriptsFolder());
@@ -469,13 +470,14 @@ TEST(EndToEnd, WatchModeRunsEditedScriptsWithinASecondAndStopsCleanlyOnInterrupt
     auto waitFor = [&](const std::string& text) {
         const auto start = std::chrono::steady_clock::now();
         while (sim.OutputFile().find(text) == std::string::npos &&
-               std::chrono::steady_clock::now() - start < std::chrono::seconds(30))
+               std::chrono::steady_clock::now() - start < std::chrono::seconds(60))
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return std::chrono::steady_clock::now() - start;
     };
     waitFor("version 1\n");
     std::ofstream(script) << ScriptWithFlightLoop("Watched", "print('version 2')", kUnregister);
-    EXPECT_LT(waitFor("version 2\n"), std::chrono::seconds(1)) << sim.LogFile();
+    // Usually a few tenths of a second: the folder is looked at every frame.
+    EXPECT_LT(waitFor("version 2\n"), korvane::testing::TimeLimit(std::chrono::milliseconds(500))) << sim.LogFile();
     ::kill(host, SIGINT);
     HostResult run = sim.Finish(host);
     EXPECT_EQ(run.exitCode, 0) << run.report << run.errors;

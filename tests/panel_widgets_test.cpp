@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -170,6 +171,25 @@ TEST_F(PanelWidgetsTest, PanelListsFeedTheListBoxOnceItExists) {
     EXPECT_EQ(lines[7].size(), 5000u - 90u);
     ClearPrintList();
     EXPECT_TRUE(LinesOf(print).empty());
+    SetPanelListBoxes(nullptr, nullptr);
+}
+
+TEST_F(PanelWidgetsTest, PrintListKeepsItsNewestLinesAndTheSelectionStaysOnItsLine) {
+    XPWidgetID print = CreateListBox(100, 400, 400, 200, 1, "", window);
+    SetPanelListBoxes(nullptr, print);
+    const std::size_t total = kMostAppendedLines + 500;
+    for (std::size_t i = 0; i < 1000; ++i) AddToPrintList("line " + std::to_string(i));
+    auto indexOf = [&](const std::string& line) {
+        Lines now = LinesOf(print);
+        return std::find(now.begin(), now.end(), line) - now.begin();
+    };
+    XPSetWidgetProperty(print, xpProperty_ListBoxSelection, indexOf("line 999"));
+    for (std::size_t i = 1000; i < total; ++i) AddToPrintList("line " + std::to_string(i));
+    Lines lines = LinesOf(print);
+    ASSERT_EQ(lines.size(), kMostAppendedLines);
+    EXPECT_EQ(lines.front(), "line 500");
+    EXPECT_EQ(lines.back(), "line " + std::to_string(total - 1));
+    EXPECT_EQ(XPGetWidgetProperty(print, xpProperty_ListBoxSelection, nullptr), indexOf("line 999"));
     SetPanelListBoxes(nullptr, nullptr);
 }
 

@@ -118,3 +118,67 @@ TEST(Render, ControlPanelShowsItsListsButtonsAndSelection) {
 
 }  // namespace
 }  // namespace korvane::testing
+
+namespace korvane::testing {
+namespace {
+
+// Every drawing call the host serves, at every corner of the int range, and widgets of
+// every standard class placed there; under the sanitizers any overflow would end the run.
+constexpr const char* kEdgeDrawer = R"(
+import XPLMDisplay, XPLMGraphics, XPUIGraphics as UI, XPWidgets as W
+
+LO, HI = -2 ** 31, 2 ** 31 - 1
+CORNERS = [(LO, HI, HI, LO), (HI, LO, LO, HI), (LO, LO, HI, HI), (HI, HI, HI, HI), (LO, LO, LO, LO), (0, HI, HI, 0)]
+
+class Korvane:
+    def XPluginStart(self):
+        global me
+        me = self
+        self.drawn = 0
+        self.window = XPLMDisplay.XPLMCreateWindow(self, 0, 768, 1024, 0, 1, self.Draw, self.Key, self.Mouse, 0)
+        self.widgets = [W.XPCreateWidget(l, t, r, b, 1, 'edge ' * 20, 1, 0, kind)
+                        for (l, t, r, b) in CORNERS for kind in range(1, 9)]
+        return "Edges", "test.edges", "Draws at the int limits"
+    def XPluginEnable(self):
+        return 1
+    def XPluginDisable(self):
+        pass
+    def XPluginStop(self):
+        for widget in self.widgets:
+            W.XPDestroyWidget(self, widget, 1)
+        XPLMDisplay.XPLMDestroyWindow(self, self.window)
+    def Draw(self, window, refcon):
+        white = [1.0, 1.0, 1.0]
+        for (l, t, r, b) in CORNERS:
+            for style in range(0, 6):
+                UI.XPDrawWindow(l, b, r, t, style)
+            for style in range(0, 63):
+                UI.XPDrawElement(l, b, r, t, style, style % 2)
+            for style in range(0, 3):
+                for (low, high, value) in ((LO, HI, 0), (HI, LO, HI), (0, 0, LO), (LO, HI, HI)):
+                    UI.XPDrawTrack(l, b, r, t, low, high, value, style, 1)
+                    UI.XPGetTrackMetrics(l, b, r, t, low, high, value, style)
+            XPLMGraphics.XPLMDrawTranslucentDarkBox(l, t, r, b)
+            XPLMGraphics.XPLMDrawString(white, l, b, 'edge ' * 20, r, XPLMGraphics.xplmFont_Basic)
+            XPLMGraphics.XPLMDrawNumber(white, r, t, -1.5e300, 40, 20, 1, XPLMGraphics.xplmFont_Basic)
+        self.drawn += 1
+    def Key(self, window, key, flags, virtualKey, refcon, losingFocus):
+        pass
+    def Mouse(self, window, x, y, state, refcon):
+        return 1
+)";
+
+TEST(Render, DrawingAtTheIntLimitsStaysWithinIntArithmetic) {
+    ScriptHost sim;
+    SKIP_WITHOUT_PIXELS(sim.Host());
+    sim.AddScript("KV_Edges", kEdgeDrawer);
+    sim.StartAndEnable();
+    sim.Host().RunFrame();
+    sim.Host().RunFrame();
+    EXPECT_EQ(sim.Eval("__import__('KV_Edges').me.drawn"), "2");
+    EXPECT_EQ(sim.LogFile().find("Traceback"), std::string::npos) << sim.LogFile();
+    sim.DisableAndStop();
+}
+
+}  // namespace
+}  // namespace korvane::testing

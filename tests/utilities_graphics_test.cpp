@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <filesystem>
 #include <fstream>
 #include <utility>
 
@@ -148,6 +151,40 @@ TEST_F(UtilitiesGraphicsTest, UtilitiesAnswerWhatTheHostAnswered) {
               "'TypeError']");
     EXPECT_TRUE(sim.Host().Calls().empty());
     EXPECT_EQ(sim.Host().Log().find("cut"), std::string::npos);
+}
+
+// The most memory the process has held so far, in kilobytes.
+long PeakKilobytes() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST_F(UtilitiesGraphicsTest, HugeSizesCostOnlyWhatTheHostFillsAndAbsurdCountsAreRefused) {
+    // More names than the first buffers hold, so the listing has to grow them.
+    std::filesystem::path folder = sim.Root() / "many";
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < 600; ++i) std::ofstream(folder / ("file-with-a-longish-name-" + std::to_string(1000 + i)));
+    sim.Exec("folder = '" + folder.string() + "'");
+    const long before = PeakKilobytes();
+    sim.Exec("names, indices, total, returned = [], [], [], []\n"
+             "done = U.XPLMGetDirectoryContents(folder, 0, names, 2 ** 31 - 1, indices, 2 ** 31 - 1, total, returned)");
+    EXPECT_EQ(Eval("(done, total, returned, len(indices), indices[0], indices[-1], names[0] == indices[0])"),
+              "((1,), [600], [600], 600, 'file-with-a-longish-name-1000', 'file-with-a-longish-name-1599', True)");
+    // Bounded sizes still bound what comes back.
+    EXPECT_EQ(Eval("(lambda i, r: (U.XPLMGetDirectoryContents(folder, 590, None, 2 ** 31 - 1, i, 3, None, r), i, r))"
+                   "([], [])"),
+              "((0,), ['file-with-a-longish-name-1590', 'file-with-a-longish-name-1591', "
+              "'file-with-a-longish-name-1592'], [3])");
+    EXPECT_EQ(Eval("(lambda i: (U.XPLMGetDirectoryContents(folder, 0, None, 60, i, 2 ** 31 - 1, None, None), i))([])"),
+              "((0,), ['file-with-a-longish-name-1000', 'file-with-a-longish-name-1001'])");
+    EXPECT_LT(PeakKilobytes() - before, 256 * 1024);
+
+    sim.Host().ClearCalls();
+    EXPECT_EQ(Eval("[outcome(lambda: G.XPLMGenerateTextureNumbers([], n)) for n in (2 ** 31 - 1, 65537)]"),
+              "['ValueError', 'ValueError']");
+    EXPECT_EQ(HostCalls("XPLMGenerateTextureNumbers"), 0);
+    EXPECT_EQ(Eval("(lambda out: (G.XPLMGenerateTextureNumbers(out, 65536), len(out)))([])"), "(1, 65536)");
 }
 
 TEST_F(UtilitiesGraphicsTest, GraphicsReachTheHostAndColoursMustBeThreeNumbers) {

@@ -281,6 +281,20 @@ results = [attempt([good], 2), attempt([good], -1), attempt([good, tuple(good)],
     EXPECT_EQ(Eval("U.XPUCreateWidgets([], 0, 0, ids), len(ids)"), "((1,), 3)");
 }
 
+TEST_F(WidgetsTest, DescriptorsTakeOnlyTheRoomTheirTextNeedsWhateverTheMaximum) {
+    sim.Exec("w = W.XPCreateWidget(0, 100, 50, 0, 1, 'abc', 1, 0, S.xpWidgetClass_MainWindow)");
+    sim.Host().ClearCalls();
+    EXPECT_EQ(Eval("(lambda out: (W.XPGetWidgetDescriptor(w, out, 2 ** 31 - 1), out))([])"), "(3, ['abc'])");
+    EXPECT_EQ(Eval("(lambda out: (W.XPGetWidgetDescriptor(w, out, 2), out))([])"), "(3, ['ab'])");
+    EXPECT_EQ(Eval("W.XPGetWidgetDescriptor(w, None, 2 ** 31 - 1)"), "3");
+    // The host is asked for the length first, then given room for no more than that.
+    std::vector<std::string> calls = Details("XPGetWidgetDescriptor");
+    ASSERT_EQ(calls.size(), 5u);
+    EXPECT_NE(calls[1].find("buffer=ptr max=3"), std::string::npos) << calls[1];
+    EXPECT_NE(calls[3].find("buffer=ptr max=2"), std::string::npos) << calls[3];
+    sim.Exec("W.XPDestroyWidget(A.me, w, 1)");
+}
+
 TEST_F(WidgetsTest, AStopDestroysTheWidgetsScriptsLeftOpen) {
     sim.Exec(R"(
 ids = []

@@ -58,6 +58,13 @@ void AddLine(ListBoxData& data, std::string line, int textWidth) {
     data.rightEdges.push_back(textWidth);
 }
 
+void RemoveLine(ListBoxData& data, std::size_t at) {
+    const auto offset = static_cast<std::ptrdiff_t>(at);
+    data.lines.erase(data.lines.begin() + offset);
+    data.leftEdges.erase(data.leftEdges.begin() + offset);
+    data.rightEdges.erase(data.rightEdges.begin() + offset);
+}
+
 void RemoveAll(ListBoxData& data) {
     data.lines.clear();
     data.leftEdges.clear();
@@ -99,6 +106,11 @@ int PropertyChanged(const View& v) {
     ListBoxData& data = *v.data;
     if (TakeTrigger(v, xpProperty_ListBoxAppendLine)) {
         AddLine(data, ReadDescriptor(v.widget), v.TextWidth());
+        // A list fed every frame keeps its newest lines only; the files hold them all.
+        if (data.lines.size() > kMostAppendedLines) {
+            RemoveLine(data, 0);
+            if (v.selection > 0) v.Set(xpProperty_ListBoxSelection, v.selection - 1);
+        }
         ShowFirstLine(v, v.Count());
     }
     if (TakeTrigger(v, xpProperty_ListBoxSetLines)) {
@@ -121,11 +133,7 @@ int PropertyChanged(const View& v) {
     }
     if (TakeTrigger(v, xpProperty_ListBoxDeleteLine)) {
         auto at = static_cast<unsigned>(v.selection);
-        if (!data.lines.empty() && at < data.lines.size()) {
-            data.lines.erase(data.lines.begin() + at);
-            data.leftEdges.erase(data.leftEdges.begin() + at);
-            data.rightEdges.erase(data.rightEdges.begin() + at);
-        }
+        if (at < data.lines.size()) RemoveLine(data, at);
     }
     return 1;
 }

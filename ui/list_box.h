@@ -28,6 +28,9 @@ enum {
 // param2 the selected line's index; the descriptor then holds that line.
 enum { xpMsg_ListBoxLineChosen = 1900 };
 
+// Appending beyond this many lines lets the oldest line go.
+inline constexpr std::size_t kMostAppendedLines = 2000;
+
 // What a list box holds; owned by the widget and reachable through xpProperty_ListBoxData.
 struct ListBoxData {
     std::vector<std::string> lines;

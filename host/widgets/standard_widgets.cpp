@@ -1,5 +1,6 @@
 #include "host/widgets/standard_widgets.h"
 
+#include "host/gl_canvas.h"
 #include "host/widgets/widget_kit.h"
 #include "host/widgets/widget_library.h"
 
@@ -16,6 +17,9 @@ namespace widgets {
 Box GeometryOf(XPWidgetID widget) {
     Box box;
     XPGetWidgetGeometry(widget, &box.left, &box.top, &box.right, &box.bottom);
+    // Drawing and hit testing work with sums and differences of the edges.
+    box.left = WithinReach(box.left), box.top = WithinReach(box.top);
+    box.right = WithinReach(box.right), box.bottom = WithinReach(box.bottom);
     return box;
 }
 
