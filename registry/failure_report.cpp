@@ -40,13 +40,27 @@ std::string Who(const std::string& owner, const char* callback, const std::strin
     return "'" + (owner.empty() ? std::string("a script") : owner) + "' " + callback + ": " + callable;
 }
 
-// One way one callable fails: its script, the callback, its name and the error.
+// Where the error was raised: the innermost frame of its traceback, if it has one.
+std::string RaisedAt(PyObject* traceback) {
+    if (!traceback || !PyTraceBack_Check(traceback)) return {};
+    auto* innermost = reinterpret_cast<PyTracebackObject*>(traceback);
+    while (innermost->tb_next) innermost = innermost->tb_next;
+    PyRef code = PyRef::Steal(reinterpret_cast<PyObject*>(PyFrame_GetCode(innermost->tb_frame)));
+    PyRef file = code ? PyRef::Steal(PyObject_GetAttrString(code.get(), "co_filename")) : PyRef();
+    const char* name = file && PyUnicode_Check(file.get()) ? PyUnicode_AsUTF8(file.get()) : nullptr;
+    PyErr_Clear();
+    return std::string(name ? name : "?") + ":" + std::to_string(innermost->tb_lineno);
+}
+
+// One way one callable fails: its script, the callback, its name, and the error's type
+// and place. The message is left out, as it often carries a changing value.
 using FailureKey = std::tuple<std::string, const char*, std::string, std::string>;
 
 struct Repeats {
-    long long total = 0;     // every failure of the kind this run
+    long long total = 0;      // every failure of the kind this run
     long long unwritten = 0;  // counted since the last summary line
     float lastSummary = 0.0f;
+    std::string lastError;  // the latest one's "Type: message"
 };
 
 // Cleared at every interpreter stop; it names failures by text only, so no object
@@ -54,10 +68,9 @@ struct Repeats {
 std::map<FailureKey, Repeats> repeats;
 
 void WriteSummary(const FailureKey& key, Repeats& kind) {
-    const auto& [owner, callback, callable, error] = key;
-    WriteLog(Who(owner, callback, callable) + " failed " +
-             std::to_string(kind.unwritten) + " more times with " + error + " (" + std::to_string(kind.total) +
-             " in all)\n");
+    const auto& [owner, callback, callable, where] = key;
+    WriteLog(Who(owner, callback, callable) + " failed " + std::to_string(kind.unwritten) + " more times the same way (" +
+             std::to_string(kind.total) + " in all), the last with " + kind.lastError + "\n");
     kind.unwritten = 0;
 }
 
@@ -76,9 +89,11 @@ void ReportFailedCall(PyObject* key, PyObject* callable, const char* callback) {
     const std::string name = CallableName(callable);
     run_report::Scope scope(owner, callback, callable);
 
-    FailureKey failure{owner, callback, name, type ? ErrorText(type, value) : std::string()};
+    const char* typeName = type && PyType_Check(type) ? reinterpret_cast<PyTypeObject*>(type)->tp_name : "";
+    FailureKey failure{owner, callback, name, std::string(typeName) + " " + RaisedAt(traceback)};
     Repeats& kind = repeats[failure];
     if (++kind.total > kFailuresShownInFull) {
+        kind.lastError = type ? ErrorText(type, value) : std::string("an error");
         run_report::RecordError(type, value, traceback);
         ++kind.unwritten;
         const float now = XPLMGetElapsedTime();
