@@ -26,6 +26,7 @@ class Korvane:
         self.window = XPLMDisplay.XPLMCreateWindow(self, LEFT, TOP, RIGHT, BOTTOM, 1, self.Draw, self.Key,
                                                    self.Mouse, 0)
         self.tug = None
+        self.reading = ["not drawn yet"]
         self.found = []
         XPLMScenery.XPLMLookupObjects(TUG, 47.45, -122.31, self.Found, 0)
         if self.found:
@@ -49,6 +50,7 @@ class Korvane:
         pass
 
     def XPluginStop(self):
+        print("Terrain: " + "; ".join(self.reading))
         XPLMDisplay.XPLMUnregisterDrawCallback(self, self.DrawScene, XPLMDisplay.xplm_Phase_Objects, 0, 0)
         if self.tug:
             XPLMScenery.XPLMUnloadObject(self.tug)
@@ -74,6 +76,7 @@ class Korvane:
                      "Height above ground %.1f m" % (y - ground)]
         else:
             lines = ["No terrain below the aircraft"]
+        self.reading = lines
         XPLMGraphics.XPLMDrawTranslucentDarkBox(LEFT, TOP, RIGHT, BOTTOM)
         for row, line in enumerate(lines):
             XPLMGraphics.XPLMDrawString([1.0, 1.0, 1.0], LEFT + 10, TOP - 22 - 20 * row, line, 0,
