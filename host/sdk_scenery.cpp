@@ -10,9 +10,13 @@
 
 #include <XPLMGraphics.h>
 #include <XPLMScenery.h>
+#include <XPLMUtilities.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -71,7 +75,8 @@ XPLMObjectRef LoadObjectFile(const std::string& path, const char* function) {
     else if (!IsObjectFile(*file))
         problem = "the file is not an object file";
     if (problem) {
-        State().log += std::string(function) + ": cannot load '" + path + "': " + problem + "\n";
+        // The simulator's own line in its log, beside the plug-ins' lines.
+        XPLMDebugString((std::string(function) + ": cannot load '" + path + "': " + problem + "\n").c_str());
         return nullptr;
     }
     SceneryState& scenery = Scenery();
