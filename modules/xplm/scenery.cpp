@@ -236,28 +236,27 @@ PyObject* LookupObjects(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kMethods[] = {
-    binding::Function<"XPLMCreateProbe", "inProbeType", "Create a terrain probe; None when the host makes none.">(
-        CreateProbe),
-    binding::Function<"XPLMDestroyProbe", "inProbe", "Destroy Probe.">(DestroyProbe),
+    binding::Function<"XPLMCreateProbe", "inProbeType", "Create a terrain probe; None when the host makes none.", CreateProbe>(),
+    binding::Function<"XPLMDestroyProbe", "inProbe", "Destroy Probe.", DestroyProbe>(),
     binding::Function<"XPLMProbeTerrainXYZ", "inProbe, inX, inY, inZ, outInfo",
                       "Probe the terrain at a point in local coordinates; returns the probe result. outInfo (a "
                       "list or None) is a result list: its contents are replaced by the filled XPLMProbeInfo_t's "
                       "fields after structSize: [locationX, locationY, locationZ, normalX, normalY, normalZ, "
                       "velocityX, velocityY, velocityZ, is_wet], or by nothing when the probe hit no "
-                      "terrain.">(ProbeTerrainXYZ),
+                      "terrain.", ProbeTerrainXYZ>(),
     binding::Function<"XPLMLoadObject", "inPath",
                       "Load an object file (path relative to the simulator folder); None when it cannot be "
-                      "loaded.">(LoadObject),
+                      "loaded.", LoadObject>(),
     binding::Function<"XPLMLoadObjectAsync", "self, inPath, inCallback, inRefcon",
                       "Load an object in the background (SDK 2.10); inCallback(object, refcon) gets the object, "
-                      "or None when it cannot be loaded, in a later frame.">(LoadObjectAsync),
+                      "or None when it cannot be loaded, in a later frame.", LoadObjectAsync>(),
     binding::Function<"XPLMDrawObjects", "inObject, inCount, inLocations, lighting, earth_relative",
                       "Draw an object at inCount locations, each a sequence [x, y, z, pitch, heading, roll] "
-                      "(XPLMDrawInfo_t without structSize).">(DrawObjects),
-    binding::Function<"XPLMUnloadObject", "inObject", "Unload Object.">(UnloadObject),
+                      "(XPLMDrawInfo_t without structSize).", DrawObjects>(),
+    binding::Function<"XPLMUnloadObject", "inObject", "Unload Object.", UnloadObject>(),
     binding::Function<"XPLMLookupObjects", "inPath, inLatitude, inLongitude, enumerator, ref",
                       "Find the object files a library path stands for; enumerator(filePath, ref) is called for "
-                      "each before this returns their count.">(LookupObjects),
+                      "each before this returns their count.", LookupObjects>(),
     {nullptr, nullptr, 0, nullptr},
 };
 
