@@ -108,7 +108,7 @@ std::string ScriptOfFrame(PyFrameObject* innermost) {
 const char* KindName(CallbackKind kind) {
     static constexpr const char* names[] = {
         "Window",   "FlightLoop", "Draw",     "KeySniffer", "HotKey",   "SharedData", "Menu",
-        "Camera",   "Planes",     "WidgetCallback", "GetDatai", "SetDatai", "GetDataf", "SetDataf",
+        "Camera",   "Planes",     "WidgetCallback", "CommandHandler", "GetDatai", "SetDatai", "GetDataf", "SetDataf",
         "GetDatad", "SetDatad",   "GetDatavi", "SetDatavi", "GetDatavf", "SetDatavf", "GetDatab",
         "SetDatab", "WidgetObject", "CreatedWidget"};
     static_assert(std::size(names) == kCallbackKindCount);

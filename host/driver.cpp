@@ -17,6 +17,7 @@ HeadlessHost::HeadlessHost(std::filesystem::path root) {
     State() = HostState{};
     State().root = std::move(root);
     AddSimulatorDataRefs();
+    AddSimulatorCommands();
     AddSimulatorMenus();
     AddSimulatorNavigationDatabase();
     AddSimulatorAircraft();

@@ -98,6 +98,11 @@ public:
     XPWidgetID WidgetWithFocus() const;
     std::string WidgetReport() const;
 
+    // Commands: the simulator's own and those plug-ins created, in the order they were
+    // made, and a user's press of one by name (false when there is none).
+    const std::vector<std::unique_ptr<HostCommand>>& Commands() const { return State().commands; }
+    bool PressCommand(const std::string& name, CommandPress press) { return host::PressCommand(name, press); }
+
     // Navigation: the database (index = XPLMNavRef) and the GPS's direct-to destination,
     // which it flies to while the flight plan's destination entry is empty.
     const std::vector<Navaid>& Navaids() const { return State().navaids; }

@@ -135,11 +135,31 @@ Parsed ParseMenu(const std::string& arguments) {
             {}};
 }
 
+// command NAME once|begin|end: a press of the command, as a key or joystick button
+// bound to it gives: once, or held from begin (continuing every frame) until end.
+Parsed ParseCommand(const std::string& arguments) {
+    static const std::pair<const char*, CommandPress> kPresses[] = {
+        {"once", CommandPress::Once}, {"begin", CommandPress::Begin}, {"end", CommandPress::End}};
+    const std::vector<std::string> words = Words(arguments);
+    if (words.size() != 2) return Refuse("a command event is 'command NAME once|begin|end'");
+    auto press = std::find_if(std::begin(kPresses), std::end(kPresses),
+                              [&](const auto& p) { return words[1] == p.first; });
+    if (press == std::end(kPresses))
+        return Refuse("a command is pressed once, begin or end, not '" + words[1] + "'");
+    return {[name = words[0], how = press->second](HeadlessHost& host) {
+                // Scripts create commands as they run, so the name is looked up only now.
+                if (!host.PressCommand(name, how))
+                    XPLMDebugString(("Command: no command named " + name + "\n").c_str());
+            },
+            {}};
+}
+
 // The event kinds; a new kind is one parser above and one line here.
 const std::pair<const char*, KindParser> kKinds[] = {
     {"key", ParseKey},
     {"mouse", ParseMouse},
     {"menu", ParseMenu},
+    {"command", ParseCommand},
 };
 
 std::string KnownKinds() {

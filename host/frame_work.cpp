@@ -3,6 +3,7 @@
 namespace korvane::host {
 
 void RunFrameWork() {
+    RunHeldCommands();
     RunFlightLoops();
     RunVirtualCamera();
     RunCameraControl();

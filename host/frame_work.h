@@ -5,6 +5,8 @@ namespace korvane::host {
 void RunFrameWork();
 
 // The pieces of frame work, each served by the SDK file it belongs to.
+// Every held command's handlers and action get their continue phase.
+void RunHeldCommands();
 void RunFlightLoops();
 // The virtual camera stand-in's own flight loop: it reads the shared values.
 void RunVirtualCamera();

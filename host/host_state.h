@@ -152,6 +152,30 @@ struct HotKey {
     void* refcon = nullptr;
 };
 
+// A plug-in's handler on a command. `removed` marks one unregistered while a chain of
+// the command runs; it is erased once no chain runs any more.
+struct CommandHandler {
+    XPLMCommandCallback_f callback = nullptr;
+    int before = 0;
+    void* refcon = nullptr;
+    bool removed = false;
+};
+
+// A command; its address is the XPLMCommandRef handed out, valid for the life of the
+// host. `action` is what the simulator itself does in each phase (none for most).
+struct HostCommand {
+    std::string name;
+    std::string description;
+    bool createdByPlugin = false;
+    void (*action)(XPLMCommandPhase phase) = nullptr;
+    std::vector<CommandHandler> handlers;  // in registration order
+    bool held = false;                     // begun and not yet ended: continues every frame
+    int runningChains = 0;
+};
+
+// How a user (an events file) presses a command.
+enum class CommandPress { Once, Begin, End };
+
 // One navaid of the navigation database; its index there is its XPLMNavRef.
 struct Navaid {
     XPLMNavType type = xplm_Nav_Unknown;
@@ -299,6 +323,10 @@ struct HostState {
     std::vector<KeySnifferRegistration> keySniffers;
     std::vector<HotKey> hotKeys;
     std::uintptr_t lastHotKeySerial = 0;
+    // The simulator's commands and those plug-ins created, in the order they were made.
+    std::vector<std::unique_ptr<HostCommand>> commands;
+    std::unordered_map<std::string, HostCommand*> commandsByName;
+    std::unordered_set<const void*> commandHandles;
     std::vector<Navaid> navaids;  // ordered by type, as the simulator keeps them
     std::array<FmsEntry, kFmsEntryCount> flightPlan{};
     int displayedFmsEntry = 0;
@@ -352,6 +380,12 @@ void HoldPlanesForOtherPlugin(XPLMPluginID plugin);
 void ReleasePlanesOfOtherPlugin();
 // Loads the virtual camera stand-in: it shares the fourteen values and reports ready.
 void LoadVirtualCamera();
+// The simulator's own commands, as a fresh host carries them.
+void AddSimulatorCommands();
+// The command of that name; null when there is none.
+HostCommand* FindHostCommand(const std::string& name);
+// A user presses (holds, releases) the named command; false when there is none.
+bool PressCommand(const std::string& name, CommandPress press);
 // The menu bar of a fresh host: the empty plug-ins menu.
 void AddSimulatorMenus();
 // Removes every registration whose function lies in the library at `libraryBase`, as

@@ -174,6 +174,8 @@ int DropRegistrationsInto(const void* libraryBase) {
     dropped += EraseWhere(state.drawCallbacks, [&](const DrawRegistration& draw) { return in(draw.callback); });
     dropped += EraseWhere(state.keySniffers, [&](const KeySnifferRegistration& sniffer) { return in(sniffer.callback); });
     dropped += EraseWhere(state.hotKeys, [&](const HotKey& key) { return in(key.callback); });
+    for (const auto& command : state.commands)
+        dropped += EraseWhere(command->handlers, [&](const CommandHandler& h) { return in(h.callback); });
     dropped += EraseWhere(state.windows, [&](const HostWindow& window) {
         return in(window.draw) || in(window.key) || in(window.mouse);
     });

@@ -43,6 +43,7 @@ constexpr Answers<int> kCamera{"UserCameraControlCallback", "Cannot find functio
                                0, 0, "UserCameraControlCallback Call failed\n"};
 constexpr Answers<int> kPlanes{"UserPlanesAvailableCallback", "Cannot find method UserPlanesAvailableCallback\n", 0,
                                0, 0};
+constexpr Answers<int> kCommand{"CommandCallback", "Cannot find method CommandCallback\n", 1, 1, 1};
 constexpr Answers<int> kWidget{"UserWidgetCallback", "Cannot find method UserWidgetCallback\n", 0, 1, 1};
 
 // The steps every native callback shares: look the entry up, check its owner, call
@@ -215,6 +216,13 @@ void UserPlanesAvailableCallback(void* refcon) {
     Dispatch(kPlanes, ByHostRefcon(CallbackKind::Planes, refcon), [](PyObject* callable, const EntryMatch& match) {
         return Ignore(CallWith(callable, match.RefconArgument()));
     });
+}
+
+int CommandCallback(XPLMCommandRef command, XPLMCommandPhase phase, void* refcon) {
+    return Dispatch(kCommand, ByHostRefcon(CallbackKind::CommandHandler, refcon),
+                    [=](PyObject* callable, const EntryMatch& match) {
+                        return Convert<int>(CallWith(callable, Handle(command), Int(phase), match.RefconArgument()));
+                    });
 }
 
 namespace {

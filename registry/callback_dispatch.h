@@ -9,6 +9,7 @@
 #include <XPLMDisplay.h>
 #include <XPLMMenus.h>
 #include <XPLMPlanes.h>
+#include <XPLMUtilities.h>
 #include <XPWidgetDefs.h>
 
 #include <cstdint>
@@ -30,6 +31,9 @@ void UserSharedDataCallback(void* refcon);
 void UserMenuCallback(void* menuRefcon, void* itemRefcon);
 int UserCameraControlCallback(XPLMCameraPosition_t* position, int isLosingControl, void* refcon);
 void UserPlanesAvailableCallback(void* refcon);
+// A command handler: 1 lets the command go on. A handler that raised or gave no int
+// answers 1, so a broken script never swallows the simulator's commands.
+int CommandCallback(XPLMCommandRef command, XPLMCommandPhase phase, void* refcon);
 
 // Widgets: found by widget handle.
 int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2);

@@ -24,6 +24,9 @@ enum class CallbackKind {
     Camera,
     Planes,
     WidgetCallback,
+    // A handler on a command, keyed by its command, its callable and its side (before or
+    // after the simulator's own action).
+    CommandHandler,
     // The twelve data-accessor slots, in the host's slot order.
     GetDatai,
     SetDatai,
@@ -42,18 +45,19 @@ enum class CallbackKind {
     CreatedWidget,
 };
 inline constexpr std::size_t kCallbackKindCount = static_cast<std::size_t>(CallbackKind::CreatedWidget) + 1;
-// Kinds up to and including WidgetCallback keep a counter of live entries.
-inline constexpr std::size_t kCountedKindCount = static_cast<std::size_t>(CallbackKind::WidgetCallback) + 1;
+// Kinds up to and including CommandHandler keep a counter of live entries.
+inline constexpr std::size_t kCountedKindCount = static_cast<std::size_t>(CallbackKind::CommandHandler) + 1;
 
 inline bool IsAccessorSlot(CallbackKind kind) {
     return kind >= CallbackKind::GetDatai && kind <= CallbackKind::SetDatab;
 }
 
-// A script may serve several windows or hot keys with one callable; each is its own
-// host object that must be found and undone.
+// A script may serve several windows, hot keys or commands with one callable; each is
+// its own host object that must be found and undone.
 inline bool OneEntryPerHandle(CallbackKind kind) {
     return kind == CallbackKind::Window || kind == CallbackKind::HotKey || kind == CallbackKind::WidgetCallback ||
-           kind == CallbackKind::WidgetObject || kind == CallbackKind::CreatedWidget;
+           kind == CallbackKind::WidgetObject || kind == CallbackKind::CreatedWidget ||
+           kind == CallbackKind::CommandHandler;
 }
 
 // Kinds whose entries of one record each have their own callable: a record's entry for a
@@ -86,8 +90,11 @@ struct CallbackEntry {
     // The same refcon as the int object each call passes, made once when the entry is
     // added so that a call allocates nothing for it; null when it could not be made.
     PyRef refconObject;
-    // The host's handle: window, hot key, menu, widget or data reference.
+    // The host's handle: window, hot key, menu, widget, data reference or command.
     void* handle = nullptr;
+    // Command handlers only: called before the simulator's own action rather than after.
+    // One callable may sit on both sides of a command, each its own registration.
+    bool before = false;
     // Windows only: the key and mouse-click callables.
     PyRef keyCallable;
     PyRef mouseCallable;

@@ -39,9 +39,11 @@ public:
     void Clear();
 
     // The record's entry that `entry` would repeat: the same callable, for data accessors
-    // the same accessor, and for kinds with one entry per handle the same handle. Menus
-    // never repeat one another, so they are not looked for.
-    CallbackEntry* FindRepeat(const ScriptRecord* record, CallbackKind kind, const CallbackEntry& entry) const;
+    // the same accessor, for kinds with one entry per handle the same handle, and for
+    // command handlers the same side. Menus never repeat one another, so they are not
+    // looked for.
+    std::optional<EntryList::iterator> FindRepeat(const ScriptRecord* record, CallbackKind kind,
+                                                  const CallbackEntry& entry) const;
     // For kinds with one entry per callable: each record's entry for the callable, in
     // the order they were added; null when none.
     const std::vector<Place>* WithCallable(CallbackKind kind, PyObject* callable) const;
@@ -56,6 +58,7 @@ private:
         CallableIdentity callable;
         const void* table;
         const void* handle;  // only for kinds with one entry per handle
+        bool before;         // only for command handlers
         bool operator==(const CallableKey&) const = default;
     };
     struct HandleKey {

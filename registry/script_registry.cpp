@@ -161,7 +161,7 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
     EntryList& list = record.List(kind);
     // A repeat keeps the earlier registration. Menus never repeat: one handler commonly
     // serves several, told apart by their menu refcons.
-    if (const CallbackEntry* earlier = entries_.FindRepeat(&record, kind, entry)) return earlier;
+    if (std::optional<EntryList::iterator> earlier = entries_.FindRepeat(&record, kind, entry)) return &**earlier;
     CallbackEntry& stored = list.emplace_back(std::move(entry));
     stored.refconObject = PyRef::Steal(PyLong_FromLong(stored.refcon));
     if (!stored.refconObject) PyErr_Clear();  // its calls make the int themselves
@@ -259,6 +259,15 @@ std::optional<CallbackEntry> ScriptRegistry::RemoveByHandle(CallbackKind kind, P
     } else {
         found = entries_.FirstWithHandle(record, kind, handle);
     }
+    if (!found) return std::nullopt;
+    return TakeEntry(kind, *record, *found);
+}
+
+std::optional<CallbackEntry> ScriptRegistry::RemoveRepeated(CallbackKind kind, PyObject* key,
+                                                            const CallbackEntry& like) {
+    ScriptRecord* record = Find(key);
+    if (!record) return std::nullopt;
+    std::optional<EntryList::iterator> found = entries_.FindRepeat(record, kind, like);
     if (!found) return std::nullopt;
     return TakeEntry(kind, *record, *found);
 }

@@ -79,13 +79,17 @@ public:
     // many share a handler). Returns the stored entry (new or the earlier one),
     // valid until the registry next changes, with `added` telling which; null while
     // registrations are closed. Data-accessor entries are duplicates only within their
-    // own accessor, and window, hot-key and widget entries only for the same handle: one
-    // method may serve several data references, windows, hot keys or widgets.
+    // own accessor, window, hot-key and widget entries only for the same handle, and
+    // command handlers only for the same command and side: one method may serve several
+    // data references, windows, hot keys, widgets or commands.
     const CallbackEntry* AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry, bool* added = nullptr);
     // Removes the key's first entry of the kind whose callable matches.
     std::optional<CallbackEntry> RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable);
     // Removes the key's first entry of the kind with that host handle.
     std::optional<CallbackEntry> RemoveByHandle(CallbackKind kind, PyObject* key, void* handle);
+    // Removes the key's entry that `like` would repeat (AddEntry's rule): for command
+    // handlers, the one on the same command and side with a matching callable.
+    std::optional<CallbackEntry> RemoveRepeated(CallbackKind kind, PyObject* key, const CallbackEntry& like);
     // Removes the first entry of the kind with that host handle, whoever holds it: a
     // host object destroyed by one script must not be destroyed again for another.
     std::optional<CallbackEntry> RemoveByHandleFromAny(CallbackKind kind, void* handle);

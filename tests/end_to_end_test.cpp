@@ -224,6 +224,12 @@ const std::map<std::string, ExampleExpectation>& ExampleExpectations() {
          {{"Hot key: virtual key 119, flags 8, 'Korvane example: say hello'", "Hot key: hello (press 2, refcon 42)",
            "Hot key: pressed 2 times"}}},
         {"KV_Dialog", {{"Dialog: 8 widgets made", "Dialog OK: name 'Korvane', remember 1, volume 75"}}},
+        {"KV_Command",
+         {{"Command Example: created korvane/examples/approach_configuration; unknown names find None",
+           "Command Example: korvane/examples/approach_configuration pressed (refcon 1)",
+           "Command Example: after flaps_down the flaps are at 0.25", "Command Example: flaps 0.25, gear handle down",
+           "Command Example: menu item picked", "Command Example: after flaps_down the flaps are at 0.50",
+           "Command Example: brakes held for 10 frames"}}},
         {"KV_Ping",
          {{"Ping: sending 1001 with 7 to Pong", "Pong: 1001 with 7 from Ping; answering", "Ping: answer 1002 with 42"}}},
         {"KV_ErrorReport",
@@ -303,6 +309,14 @@ TEST(EndToEnd, EveryExampleRunsBesideTheOthers) {
               std::string::npos)
         << run.report;
     EXPECT_EQ(run.report.find("after XPluginStop"), std::string::npos) << run.report;
+    EXPECT_NE(run.report.find("\n===== Commands =====\ncreated by scripts:\n"
+                              "  korvane/examples/approach_configuration: \"Flaps down a notch and gear down\"\n"
+                              "handlers at the end of the run:\n"
+                              "  sim/flight_controls/flaps_down: 1 after\n"
+                              "  sim/flight_controls/brakes_regular: 1 after\n"
+                              "  korvane/examples/approach_configuration: 1 before\n"),
+              std::string::npos)
+        << run.report;
 }
 
 TEST(EndToEnd, EventsFilesAreCheckedBeforeTheRunAndPlayedOnTime) {
@@ -457,6 +471,44 @@ TEST(EndToEnd, StrictRunsFailOnRegistrationsLeftBehindAndWritesToStandardError) 
               "failed: KV_Leaves: left registrations behind at stop: FlightLoop 1\n"
               "failed: KV_Complains: wrote to standard error (1 writes, first: bye)\n")
         << strict.report;
+}
+
+TEST(EndToEnd, StrictRunsCountCommandHandlersLeftBehindAndTheReportListsCommands) {
+    HostRun sim;
+    std::ofstream(sim.Scripts() / "KV_Keeps.py") << R"(
+import XPLMUtilities as U
+class Korvane:
+    def XPluginStart(self):
+        self.mine = U.XPLMCreateCommand('kv/e2e/mine', 'Mine')
+        U.XPLMRegisterCommandHandler(self, self.mine, self.Handle, 1, 0)
+        U.XPLMRegisterCommandHandler(self, U.XPLMFindCommand('sim/view/chase'), self.Handle, 0, 0)
+        return 'Keeps', 'kv.e2e.keeps', 'keeps its command handlers'
+    def XPluginEnable(self):
+        return 1
+    def XPluginDisable(self):
+        pass
+    def XPluginStop(self):
+        pass
+    def Handle(self, command, phase, refcon):
+        return 1
+)";
+    const std::string reportFile = (sim.Scripts().parent_path() / "run.json").string();
+    HostResult strict =
+        sim.Execute({"--scripts", sim.Scripts().string(), "--seconds", "0.2", "--strict", "--report", reportFile});
+    EXPECT_EQ(strict.exitCode, 1) << strict.report << strict.errors;
+    EXPECT_EQ(LastLines(strict.report, 2),
+              "===== Strict run =====\n"
+              "failed: KV_Keeps: left registrations behind at stop: CommandHandler 2\n")
+        << strict.report;
+    EXPECT_NE(strict.report.find("'KV_Keeps' left 2 host registration(s) behind at stop"), std::string::npos);
+    EXPECT_EQ(strict.report.find("after XPluginStop"), std::string::npos) << "Korvane removed them";
+    const auto report = nlohmann::json::parse(ReadFile(reportFile));
+    EXPECT_EQ(report["commands"],
+              nlohmann::json::parse(R"({"created": [{"name": "kv/e2e/mine", "description": "Mine"}],
+                  "handlersAtEnd": [{"command": "sim/view/chase", "before": 0, "after": 1},
+                                    {"command": "kv/e2e/mine", "before": 1, "after": 0}],
+                  "handlersAfterStop": []})"))
+        << report.dump(2);
 }
 
 TEST(EndToEnd, WatchModeRunsEditedScriptsWithinASecondAndStopsCleanlyOnInterrupt) {

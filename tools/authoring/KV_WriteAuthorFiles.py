@@ -64,6 +64,7 @@ RESULT_TYPES = {
     "XPLMGetSystemPath": "str",
     "XPLMGetPrefsPath": "str",
     "XPLMGetDirectorySeparator": "str",
+    "XPLMCreateCommand": "int",
 }
 
 
