@@ -299,8 +299,8 @@ TEST(EndToEnd, EveryExampleRunsBesideTheOthers) {
     EXPECT_NE(run.report.find("XPluginStart returned 1 (Korvane, quindle.projects.korvane, Korvane Plugin)"),
               std::string::npos);
     // Menus are reported as they stood before stop removed them.
-    EXPECT_NE(run.report.find("\n===== Menus =====\nOpen at the end of the run:\nPlugins\n  Menu Example\n"
-                              "    Landing Lights [x]\n    Radio Panel [x]\n"),
+    EXPECT_NE(run.report.find("\n===== Menus =====\nOpen at the end of the run:\nPlugins\n  Command Example\n"
+                              "    Approach Configuration\n  Menu Example\n    Landing Lights [x]\n    Radio Panel [x]\n"),
               std::string::npos)
         << run.report;
     // What was open when the run ended; the scripts' own stops closed it all.

@@ -38,7 +38,8 @@ joys = numbered('xplm_joy_', '''nothing start_all start_0 start_1 start_2 start_
     rock_rgt rock_for rock_aft idle_hilo lanlights max''')
 utilities = (keys + joys
              + numbered('xplm_Host_', 'Unknown XPlane PlaneMaker WorldMaker Briefer PartMaker YoungsMod XAuto')
-             + numbered('xplm_Language_', 'Unknown English French German Italian Spanish Korean'))
+             + numbered('xplm_Language_', 'Unknown English French German Italian Spanish Korean')
+             + numbered('xplm_Command', 'Begin Continue End'))
 
 vk = [('BACK', 8), ('TAB', 9), ('CLEAR', 12), ('RETURN', 13), ('ESCAPE', 27)]
 vk += [(s, 32 + i) for i, s in enumerate(
@@ -90,7 +91,7 @@ protected:
 };
 
 TEST_F(UtilitiesGraphicsTest, EveryConstantHasItsListedValueInListedOrder) {
-    EXPECT_EQ(Eval("[len(utilities), len(defs), len(graphics)]"), "[205, 138, 21]");
+    EXPECT_EQ(Eval("[len(utilities), len(defs), len(graphics)]"), "[208, 138, 21]");
     for (auto [module, expected] : {std::pair{"XPLMUtilities", "utilities"}, std::pair{"XPLMDefs", "defs"},
                                     std::pair{"XPLMGraphics", "graphics"}})
         EXPECT_EQ(Eval("constants('" + std::string(module) + "') == " + expected), "True") << module;
