@@ -108,8 +108,8 @@ std::string ScriptOfFrame(PyFrameObject* innermost) {
 const char* KindName(CallbackKind kind) {
     static constexpr const char* names[] = {
         "Window",   "FlightLoop", "Draw",     "KeySniffer", "HotKey",   "SharedData", "Menu",
-        "Camera",   "Planes",     "WidgetCallback", "CommandHandler", "GetDatai", "SetDatai", "GetDataf", "SetDataf",
-        "GetDatad", "SetDatad",   "GetDatavi", "SetDatavi", "GetDatavf", "SetDatavf", "GetDatab",
+        "Camera",   "Planes",     "WidgetCallback", "CommandHandler", "GetDatai", "SetDatai", "GetDataf",
+        "SetDataf", "GetDatad",   "SetDatad", "GetDatavi", "SetDatavi", "GetDatavf", "SetDatavf", "GetDatab",
         "SetDatab", "WidgetObject", "CreatedWidget"};
     static_assert(std::size(names) == kCallbackKindCount);
     return names[static_cast<std::size_t>(kind)];

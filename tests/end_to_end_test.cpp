@@ -300,7 +300,8 @@ TEST(EndToEnd, EveryExampleRunsBesideTheOthers) {
               std::string::npos);
     // Menus are reported as they stood before stop removed them.
     EXPECT_NE(run.report.find("\n===== Menus =====\nOpen at the end of the run:\nPlugins\n  Command Example\n"
-                              "    Approach Configuration\n  Menu Example\n    Landing Lights [x]\n    Radio Panel [x]\n"),
+                              "    Approach Configuration\n  Menu Example\n    Landing Lights [x]\n"
+                              "    Radio Panel [x]\n"),
               std::string::npos)
         << run.report;
     // What was open when the run ended; the scripts' own stops closed it all.
