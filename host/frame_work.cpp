@@ -4,6 +4,7 @@ namespace korvane::host {
 
 void RunFrameWork() {
     RunHeldCommands();
+    RunObjectLoads();
     RunFlightLoops();
     RunVirtualCamera();
     RunCameraControl();

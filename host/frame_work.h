@@ -7,6 +7,8 @@ void RunFrameWork();
 // The pieces of frame work, each served by the SDK file it belongs to.
 // Every held command's handlers and action get their continue phase.
 void RunHeldCommands();
+// Answers the asynchronous object loads asked for in earlier frames.
+void RunObjectLoads();
 void RunFlightLoops();
 // The virtual camera stand-in's own flight loop: it reads the shared values.
 void RunVirtualCamera();

@@ -58,7 +58,7 @@ void EntryIndex::Clear() {
 
 std::optional<EntryList::iterator> EntryIndex::FindRepeat(const ScriptRecord* record, CallbackKind kind,
                                                           const CallbackEntry& entry) const {
-    if (kind == CallbackKind::Menu) return std::nullopt;
+    if (EveryAddIsNew(kind)) return std::nullopt;
     auto found = byCallable_.find(KeyOf(kind, entry, entry.handle));
     if (found == byCallable_.end()) return std::nullopt;
     for (const Place& place : found->second)

@@ -40,8 +40,8 @@ public:
 
     // The record's entry that `entry` would repeat: the same callable, for data accessors
     // the same accessor, for kinds with one entry per handle the same handle, and for
-    // command handlers the same side. Menus never repeat one another, so they are not
-    // looked for.
+    // command handlers the same side. Menus and object loads never repeat one another,
+    // so they are not looked for.
     std::optional<EntryList::iterator> FindRepeat(const ScriptRecord* record, CallbackKind kind,
                                                   const CallbackEntry& entry) const;
     // For kinds with one entry per callable: each record's entry for the callable, in

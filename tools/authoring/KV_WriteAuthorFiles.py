@@ -27,6 +27,8 @@ EXACT_TYPES = {
     "ioWidgets": "list[Any]",
     "inDescriptor": "str",
     "inObject": "Any",
+    "inLocations": "Sequence[Sequence[float]]",
+    "enumerator": "Callable[..., Any]",
 }
 FLOAT_NAMES = ("Interval", "Latitude", "Longitude", "Altitude", "Lat", "Lon", "inX", "inY", "inZ", "Pitch",
                "Roll", "Yaw")
@@ -65,6 +67,8 @@ RESULT_TYPES = {
     "XPLMGetPrefsPath": "str",
     "XPLMGetDirectorySeparator": "str",
     "XPLMCreateCommand": "int",
+    "XPLMProbeTerrainXYZ": "int",
+    "XPLMLookupObjects": "int",
 }
 
 
