@@ -21,6 +21,7 @@ HeadlessHost::HeadlessHost(std::filesystem::path root) {
     AddSimulatorNavigationDatabase();
     AddSimulatorAircraft();
     AddSimulatorPlugins();
+    AddSimulatorFeatures();
 }
 
 HeadlessHost::~HeadlessHost() = default;  // the simulator unloads plug-ins only at exit
@@ -142,6 +143,8 @@ void HeadlessHost::MouseClick(int x, int y) {
     host::MouseDown(x, y);
     host::MouseUp(x, y);
 }
+
+void HeadlessHost::MouseWheel(int x, int y, int wheel, int clicks) { host::MouseWheel(x, y, wheel, clicks); }
 
 int HeadlessHost::CountCalls(const std::string& function) const {
     auto count = State().callCounts.find(function);

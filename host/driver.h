@@ -70,6 +70,9 @@ public:
     void MouseDrag(int x, int y);
     void MouseUp(int x, int y);
     void MouseClick(int x, int y);  // down, then up at the same point
+    void MouseWheel(int x, int y, int wheel, int clicks);
+    // What the window under the mouse asked the cursor to be in the latest frame.
+    XPLMCursorStatus Cursor() const { return State().cursor; }
     // What the screen shows after the last frame (empty when the host cannot draw, and
     // CannotDrawReason says why), and the same written as a PNG file.
     ScreenPixels ReadScreen() const { return host::ReadScreen(); }

@@ -102,7 +102,7 @@ Parsed ParseKey(const std::string& arguments) {
     return {[c, flags, vk](HeadlessHost& host) { host.PressKey(c, flags, vk); }, {}};
 }
 
-// mouse down|drag|up|click X Y
+// mouse down|drag|up|click X Y, or mouse wheel X Y WHEEL CLICKS
 Parsed ParseMouse(const std::string& arguments) {
     const std::vector<std::string> words = Words(arguments);
     using Press = void (HeadlessHost::*)(int, int);
@@ -110,17 +110,25 @@ Parsed ParseMouse(const std::string& arguments) {
                                                              {"drag", &HeadlessHost::MouseDrag},
                                                              {"up", &HeadlessHost::MouseUp},
                                                              {"click", &HeadlessHost::MouseClick}};
-    if (words.size() != 3) return Refuse("a mouse event is 'mouse down|drag|up|click X Y'");
+    const bool wheel = !words.empty() && words[0] == "wheel";
+    if (wheel ? words.size() != 5 : words.size() != 3)
+        return Refuse("a mouse event is 'mouse down|drag|up|click X Y' or 'mouse wheel X Y WHEEL CLICKS'");
     auto action = std::find_if(std::begin(kActions), std::end(kActions),
                                [&](const auto& a) { return words[0] == a.first; });
-    if (action == std::end(kActions)) return Refuse("a mouse event is down, drag, up or click, not '" + words[0] + "'");
-    std::optional<long> x = ParseInteger(words[1]);
-    std::optional<long> y = ParseInteger(words[2]);
-    auto inRange = [](const std::optional<long>& v) { return v && std::abs(*v) <= 1000000; };
-    if (!inRange(x) || !inRange(y)) return Refuse("a mouse event needs whole-number coordinates X Y");
+    if (!wheel && action == std::end(kActions))
+        return Refuse("a mouse event is down, drag, up, click or wheel, not '" + words[0] + "'");
+    std::vector<int> numbers;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        std::optional<long> value = ParseInteger(words[i]);
+        if (!value || std::abs(*value) > 1000000) return Refuse("a mouse event needs whole-number coordinates X Y");
+        numbers.push_back(static_cast<int>(*value));
+    }
+    if (wheel) {
+        if (numbers[2] != 0 && numbers[2] != 1) return Refuse("a mouse wheel is 0 (vertical) or 1 (horizontal)");
+        return {[n = numbers](HeadlessHost& host) { host.MouseWheel(n[0], n[1], n[2], n[3]); }, {}};
+    }
     const Press press = action->second;
-    const int px = static_cast<int>(*x), py = static_cast<int>(*y);
-    return {[press, px, py](HeadlessHost& host) { (host.*press)(px, py); }, {}};
+    return {[press, n = numbers](HeadlessHost& host) { (host.*press)(n[0], n[1]); }, {}};
 }
 
 // menu PATH: a pick of the menu item at that path of names as shown, '/' between

@@ -6,6 +6,7 @@
 //   0.5  key char=a                   a key press (flags default to down)
 //   0.6  key vkey=0x70 flags=ctrl,down
 //   1.0  mouse down 120 300           also drag, up, and click (down then up)
+//   1.5  mouse wheel 120 300 0 -2     wheel 0 (vertical) or 1, then clicks
 //   2.0  menu Plugins/My Menu/Item    a pick of the item at that path of names
 //
 // Each kind has its own parser function in events_file.cpp; a new kind is one more

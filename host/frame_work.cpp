@@ -7,6 +7,7 @@ void RunFrameWork() {
     RunVirtualCamera();
     RunCameraControl();
     RunDrawing();
+    UpdateCursor();
 }
 
 }  // namespace korvane::host

@@ -11,5 +11,7 @@ void RunVirtualCamera();
 void RunCameraControl();
 // Every drawing phase's before and after callbacks, then the visible windows back to front.
 void RunDrawing();
+// Asks the topmost visible window under the mouse what the cursor should be.
+void UpdateCursor();
 
 }  // namespace korvane::host

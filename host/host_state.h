@@ -92,6 +92,10 @@ struct FlightLoop {
     double lastCallTime = 0;  // the registration's time until the first call
     long lastCallCycle = 0;
     bool removed = false;     // unregistered during a flight-loop pass; erased after it
+    // SDK 2.10 flight loops (XPLMCreateFlightLoop) have an ID, never reused, and a phase;
+    // registered ones have neither and run after the flight model.
+    XPLMFlightLoopID id = nullptr;
+    XPLMFlightLoopPhaseType phase = xplm_FlightLoop_Phase_AfterFlightModel;
 };
 
 struct CameraControl {
@@ -128,6 +132,8 @@ struct HostWindow {
     XPLMHandleMouseClick_f mouse = nullptr;
     void* refcon = nullptr;
     XPWidgetID widget = nullptr;  // set for the window of a root widget
+    XPLMHandleCursor_f cursor = nullptr;     // XPLMCreateWindowEx windows only
+    XPLMHandleMouseWheel_f wheel = nullptr;  // XPLMCreateWindowEx windows only
 };
 
 struct DrawRegistration {
@@ -267,15 +273,16 @@ struct HostState {
     double elapsedTime = 0;
     long cycle = 0;
     std::vector<FlightLoop> flightLoops;
+    std::uintptr_t lastFlightLoopSerial = 0;
     bool runningFlightLoops = false;
     double lastFlightLoopPass = 0;
 
     CameraControl camera;  // callback null while nobody controls the camera
     XPLMCameraPosition_t cameraPosition{0, 0, 0, 0, 0, 0, 1.0f};
 
-    // What XPLMGetVersions and XPLMGetLanguage answer: X-Plane 9.45, whose SDK is 2.00.
-    int simulatorVersion = 945;
-    int sdkVersion = 200;
+    // What XPLMGetVersions and XPLMGetLanguage answer: X-Plane 10.00, whose SDK is 2.10.
+    int simulatorVersion = 10000;
+    int sdkVersion = 210;
     XPLMHostApplicationID hostApplication = xplm_Host_XPlane;
     XPLMLanguageCode language = xplm_Language_English;
     // The point the local OpenGL frame is centred on, below the aircraft (see sdk_graphics.cpp).
@@ -295,6 +302,8 @@ struct HostState {
     std::uintptr_t lastWindowSerial = 0;
     XPLMWindowID keyboardFocus = nullptr;
     XPLMWindowID mouseCapture = nullptr;  // the window that took the last mouse down
+    // What the window under the mouse asked the cursor to be in the latest frame.
+    XPLMCursorStatus cursor = xplm_CursorDefault;
     std::vector<DrawRegistration> drawCallbacks;
     std::vector<KeySnifferRegistration> keySniffers;
     std::vector<HotKey> hotKeys;
@@ -315,6 +324,12 @@ struct HostState {
     std::vector<PluginRecord> plugins;
     XPLMPluginID loadedPluginId = XPLM_NO_PLUGIN_ID;
     LoadedPluginEntries loadedEntries;
+    // The plug-in system's features by name, enabled or not, as the simulator starts them.
+    std::map<std::string, bool> features;
+    // The loaded plug-in's error callback (XPLMSetErrorCallback), told of bad SDK calls.
+    XPLMError_f errorCallback = nullptr;
+    // Names XPLMFindSymbol answers null for, as an older simulator would.
+    std::unordered_set<std::string> withheldSymbols;
     // Asked for by XPLMReloadPlugins; done once the frame's callbacks have returned.
     bool reloadRequested = false;
     WidgetLibraryState widgets;
@@ -333,6 +348,11 @@ DataRefRecord& DataRefNamed(const std::string& name);
 // that is also a float reads the same under both).
 void SetScalar(DataRefRecord& record, double value);
 HostWindow* FindWindow(XPLMWindowID id);
+// A bad SDK call the host detected: noted in the simulator's log and told to the
+// plug-in's error callback, if it set one.
+void ReportSdkError(const std::string& function, const std::string& problem);
+// The features of a fresh simulator (sdk_plugin.cpp).
+void AddSimulatorFeatures();
 HotKey* FindHotKey(XPLMHotKeyID id);
 // The simulator's own data references, as a fresh host carries them.
 void AddSimulatorDataRefs();

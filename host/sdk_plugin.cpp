@@ -28,6 +28,13 @@ void AddSimulatorPlugins() {
     State().loadedPluginId = 3;
 }
 
+// The features the simulator of SDK 2.10 knew, as it starts them: plug-ins draw in the
+// reflection pass unless they say otherwise, and get the platform's own paths only on
+// request (on Linux the paths are the same either way).
+void AddSimulatorFeatures() {
+    State().features = {{"XPLM_WANTS_REFLECTIONS", true}, {"XPLM_USE_NATIVE_PATHS", false}};
+}
+
 PluginRecord* FindPlugin(XPLMPluginID id) {
     for (PluginRecord& plugin : State().plugins)
         if (plugin.id == id) return &plugin;
@@ -175,8 +182,12 @@ int DropRegistrationsInto(const void* libraryBase) {
     dropped += EraseWhere(state.keySniffers, [&](const KeySnifferRegistration& sniffer) { return in(sniffer.callback); });
     dropped += EraseWhere(state.hotKeys, [&](const HotKey& key) { return in(key.callback); });
     dropped += EraseWhere(state.windows, [&](const HostWindow& window) {
-        return in(window.draw) || in(window.key) || in(window.mouse);
+        return in(window.draw) || in(window.key) || in(window.mouse) || in(window.cursor) || in(window.wheel);
     });
+    if (in(state.errorCallback)) {
+        state.errorCallback = nullptr;
+        ++dropped;
+    }
     if (in(state.camera.callback)) {
         state.camera = {};
         ++dropped;
@@ -202,3 +213,38 @@ int DropRegistrationsInto(const void* libraryBase) {
 }
 
 }  // namespace korvane::host
+
+namespace {
+
+bool* FindFeature(const char* feature, const char* function) {
+    auto found = feature ? State().features.find(feature) : State().features.end();
+    if (found != State().features.end()) return &found->second;
+    ReportSdkError(function, std::string("unknown feature '") + (feature ? feature : "(null)") + "'");
+    return nullptr;
+}
+}  // namespace
+
+XPLM_API int XPLMHasFeature(const char* inFeature) {
+    RecordCall("XPLMHasFeature", inFeature ? inFeature : "(null)");
+    return inFeature && State().features.contains(inFeature) ? 1 : 0;
+}
+
+XPLM_API int XPLMIsFeatureEnabled(const char* inFeature) {
+    RecordCall("XPLMIsFeatureEnabled", inFeature ? inFeature : "(null)");
+    const bool* enabled = FindFeature(inFeature, "XPLMIsFeatureEnabled");
+    return enabled && *enabled ? 1 : 0;
+}
+
+XPLM_API void XPLMEnableFeature(const char* inFeature, int inEnable) {
+    RecordCall("XPLMEnableFeature", std::string(inFeature ? inFeature : "(null)") + " " + std::to_string(inEnable));
+    if (bool* enabled = FindFeature(inFeature, "XPLMEnableFeature")) *enabled = inEnable != 0;
+}
+
+XPLM_API void XPLMEnumerateFeatures(XPLMFeatureEnumerator_f inEnumerator, void* inRef) {
+    RecordCall("XPLMEnumerateFeatures", "refcon=" + PointerText(inRef));
+    if (!inEnumerator) return ReportSdkError("XPLMEnumerateFeatures", "null enumerator");
+    // The enumerator may enable features; the names it is given stay as they were.
+    std::vector<std::string> names;
+    for (const auto& [name, enabled] : State().features) names.push_back(name);
+    for (const std::string& name : names) inEnumerator(name.c_str(), inRef);
+}

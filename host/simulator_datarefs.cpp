@@ -36,6 +36,7 @@ void AddSimulatorDataRefs() {
     Add("sim/flightmodel/engine/ENGN_thro", xplmType_FloatArray, true).floats = {0.5f, 0.5f, 0, 0, 0, 0, 0, 0};
     Add("sim/flightmodel/engine/ENGN_N1_", xplmType_FloatArray, false).floats = {62.0f, 61.5f, 0, 0, 0, 0, 0, 0};
     Add("sim/cockpit/electrical/battery_on", xplmType_Int, true).intValue = 1;
+    Add("sim/operation/prefs/replay_mode", xplmType_Int, true);  // set by loading a replay
     // Served under two scalar types at once, as many of the simulator's are.
     SetScalar(Add("sim/cockpit/radios/transponder_code", xplmType_Int | xplmType_Float, true), 1200);
     SetScalar(Add("sim/flightmodel/position/groundspeed", xplmType_Float | xplmType_Double, false), 0.0);

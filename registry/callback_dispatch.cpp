@@ -32,6 +32,14 @@ struct Answers {
 constexpr Answers<int> kDrawWindow{"DrawWindowCallback", "Cannot find method DrawWindowCallback\n", 0, 0, 0};
 constexpr Answers<int> kKey{"KeyCallback", "Cannot find method KeyCallback\n", 0, 0, 0};
 constexpr Answers<int> kMouseClick{"MouseClickCallback", "Cannot find method MouseClickCallback\n", 0, 0, 0};
+constexpr Answers<int> kCursor{"CursorCallback", "Cannot find method CursorCallback\n", xplm_CursorDefault,
+                               xplm_CursorDefault, xplm_CursorDefault};
+constexpr Answers<int> kMouseWheel{"MouseWheelCallback", "Cannot find method MouseWheelCallback\n", 0, 0, 0};
+constexpr Answers<float> kCreatedFlightLoop{"CreatedFlightLoopCallback",
+                                            "Cannot find method CreatedFlightLoopCallback\n", 0.0f, 1.0f, 1.0f};
+constexpr Answers<int> kFeatureEnumerator{"FeatureEnumeratorCallback",
+                                          "Cannot find method FeatureEnumeratorCallback\n", 0, 0, 0};
+constexpr Answers<int> kError{"ErrorCallback", "Cannot find method ErrorCallback\n", 0, 0, 0};
 constexpr Answers<float> kFlightLoop{"FlightLoopCallback", "Cannot find method FlightLoopCallback\n", 0.0f, 1.0f,
                                      1.0f};
 constexpr Answers<int> kDraw{"DrawCallback", "Cannot find method DrawCallback\n", 0, 1, 1};
@@ -164,12 +172,69 @@ int MouseClickCallback(XPLMWindowID window, int x, int y, XPLMMouseStatus status
         });
 }
 
-float FlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter, void* refcon) {
+XPLMCursorStatus CursorCallback(XPLMWindowID window, int x, int y, void* refcon) {
     return Dispatch(
-        kFlightLoop, ByHostRefcon(CallbackKind::FlightLoop, refcon), [=](PyObject* callable, const EntryMatch& match) {
-            return Convert<float>(CallWith(callable, Float(elapsedSinceLastCall), Float(elapsedSinceLastFlightLoop),
-                                           Int(counter), match.RefconArgument()));
+        kCursor, [=] { return registry->FindWindow(WindowField::Cursor, window); },
+        [=](PyObject* callable, const EntryMatch&) -> std::optional<int> {
+            std::optional<int> status =
+                Convert<int>(CallWith(callable, Handle(window), Int(x), Int(y), Int(RefconValue(refcon))));
+            if (status && (*status < xplm_CursorDefault || *status > xplm_CursorCustom)) {
+                PyErr_Format(PyExc_ValueError, "a cursor callback returns xplm_CursorDefault ... xplm_CursorCustom, not %d",
+                             *status);
+                return std::nullopt;
+            }
+            return status;
         });
+}
+
+int MouseWheelCallback(XPLMWindowID window, int x, int y, int wheel, int clicks, void* refcon) {
+    return Dispatch(
+        kMouseWheel, [=] { return registry->FindWindow(WindowField::MouseWheel, window); },
+        [=](PyObject* callable, const EntryMatch&) {
+            return Convert<int>(
+                CallWith(callable, Handle(window), Int(x), Int(y), Int(wheel), Int(clicks), Int(RefconValue(refcon))));
+        });
+}
+
+namespace {
+float CallFlightLoop(const Answers<float>& answers, CallbackKind kind, float elapsedSinceLastCall,
+                     float elapsedSinceLastFlightLoop, int counter, void* refcon) {
+    return Dispatch(answers, ByHostRefcon(kind, refcon), [=](PyObject* callable, const EntryMatch& match) {
+        return Convert<float>(CallWith(callable, Float(elapsedSinceLastCall), Float(elapsedSinceLastFlightLoop),
+                                       Int(counter), match.RefconArgument()));
+    });
+}
+}  // namespace
+
+float FlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter, void* refcon) {
+    return CallFlightLoop(kFlightLoop, CallbackKind::FlightLoop, elapsedSinceLastCall, elapsedSinceLastFlightLoop,
+                          counter, refcon);
+}
+
+float CreatedFlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter,
+                                void* refcon) {
+    return CallFlightLoop(kCreatedFlightLoop, CallbackKind::CreatedFlightLoop, elapsedSinceLastCall,
+                          elapsedSinceLastFlightLoop, counter, refcon);
+}
+
+void FeatureEnumeratorCallback(const char* feature, void* refcon) {
+    Dispatch(kFeatureEnumerator, ByHostRefcon(CallbackKind::FeatureEnumerator, refcon),
+             [=](PyObject* callable, const EntryMatch& match) {
+                 return Ignore(CallWith(callable, Text(feature), match.RefconArgument()));
+             });
+}
+
+void ErrorCallback(const char* message) {
+    HostCall hostCall(kError.function);
+    if (!registry) return;
+    // The host reports a bad call from inside it, where the binding that made it may
+    // already have an error of its own set: that one stays for its caller.
+    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    for (void* refcon : registry->HostRefconsOfKind(CallbackKind::ErrorCallback))
+        Dispatch(kError, ByHostRefcon(CallbackKind::ErrorCallback, refcon),
+                 [=](PyObject* callable, const EntryMatch&) { return Ignore(CallWith(callable, Text(message))); });
+    PyErr_Restore(type, value, traceback);
 }
 
 int DrawCallback(XPLMDrawingPhase phase, int isBefore, void* refcon) {

@@ -40,8 +40,15 @@ enum class CallbackKind {
     WidgetObject,
     // A widget a script created through the bindings; undoing it destroys the widget.
     CreatedWidget,
+    // An SDK 2.10 flight loop a script created, known by its flight loop ID; undoing it
+    // destroys the flight loop.
+    CreatedFlightLoop,
+    // A script's error callback; the host's one error callback reaches all of them.
+    ErrorCallback,
+    // An XPLMEnumerateFeatures enumerator, registered only while the call lasts.
+    FeatureEnumerator,
 };
-inline constexpr std::size_t kCallbackKindCount = static_cast<std::size_t>(CallbackKind::CreatedWidget) + 1;
+inline constexpr std::size_t kCallbackKindCount = static_cast<std::size_t>(CallbackKind::FeatureEnumerator) + 1;
 // Kinds up to and including WidgetCallback keep a counter of live entries.
 inline constexpr std::size_t kCountedKindCount = static_cast<std::size_t>(CallbackKind::WidgetCallback) + 1;
 
@@ -53,7 +60,8 @@ inline bool IsAccessorSlot(CallbackKind kind) {
 // host object that must be found and undone.
 inline bool OneEntryPerHandle(CallbackKind kind) {
     return kind == CallbackKind::Window || kind == CallbackKind::HotKey || kind == CallbackKind::WidgetCallback ||
-           kind == CallbackKind::WidgetObject || kind == CallbackKind::CreatedWidget;
+           kind == CallbackKind::WidgetObject || kind == CallbackKind::CreatedWidget ||
+           kind == CallbackKind::CreatedFlightLoop;
 }
 
 // Kinds whose entries of one record each have their own callable: a record's entry for a
@@ -76,7 +84,7 @@ struct SharedName {
 };
 
 // Which window callable a window lookup means.
-enum class WindowField { Draw = 0, Key = 1, MouseClick = 2 };
+enum class WindowField { Draw = 0, Key = 1, MouseClick = 2, Cursor = 3, MouseWheel = 4 };
 
 struct CallbackEntry {
     // The registered callable (the draw callable of a window, the object of a widget object).
@@ -88,9 +96,12 @@ struct CallbackEntry {
     PyRef refconObject;
     // The host's handle: window, hot key, menu, widget or data reference.
     void* handle = nullptr;
-    // Windows only: the key and mouse-click callables.
+    // Windows only: the key and mouse-click callables, and those of XPLMCreateWindowEx's
+    // cursor and mouse wheel (null when the window has none).
     PyRef keyCallable;
     PyRef mouseCallable;
+    PyRef cursorCallable;
+    PyRef wheelCallable;
     // Data accessors only: the table holding `callable`.
     std::shared_ptr<AccessorTable> table;
     // Shared data only: every name the script shared with this callable, one host

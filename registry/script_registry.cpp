@@ -327,6 +327,19 @@ std::vector<void*> ScriptRegistry::HostRefconsOf(CallbackKind kind, PyObject* ca
     return refcons;
 }
 
+std::vector<void*> ScriptRegistry::HostRefconsOfKind(CallbackKind kind) const {
+    std::vector<void*> refcons;
+    for (const auto& record : records_)
+        for (const CallbackEntry& entry : record->List(kind)) refcons.push_back(entry.hostRefcon);
+    return refcons;
+}
+
+bool ScriptRegistry::HoldsHandle(CallbackKind kind, const void* handle) const {
+    return std::any_of(records_.begin(), records_.end(), [&](const auto& record) {
+        return entries_.FirstWithHandle(record.get(), kind, handle).has_value();
+    });
+}
+
 EntryMatch ScriptRegistry::FindAccessor(CallbackKind slot, const void* table) const {
     const AccessorSide* side = accessorSides_.Find(table);
     // A side's entries are all readers or all writers; a slot of the other kind has none.
@@ -343,6 +356,8 @@ PyObject* WindowCallable(const CallbackEntry& entry, WindowField field) {
         case WindowField::Draw: return entry.callable.get();
         case WindowField::Key: return entry.keyCallable.get();
         case WindowField::MouseClick: return entry.mouseCallable.get();
+        case WindowField::Cursor: return entry.cursorCallable.get();
+        case WindowField::MouseWheel: return entry.wheelCallable.get();
     }
     return nullptr;
 }

@@ -75,6 +75,8 @@ TEST_F(DisplayTest, ConstantsHaveTheirValues) {
         {"xplm_Phase_LastScene", 30},   {"xplm_Phase_FirstCockpit", 35}, {"xplm_Phase_Panel", 40},
         {"xplm_Phase_Gauges", 45},      {"xplm_Phase_Window", 50},  {"xplm_Phase_LastCockpit", 55},
         {"xplm_MouseDown", 1},          {"xplm_MouseDrag", 2},      {"xplm_MouseUp", 3},
+        {"xplm_CursorDefault", 0},      {"xplm_CursorHidden", 1},   {"xplm_CursorArrow", 2},
+        {"xplm_CursorCustom", 3},
     };
     std::string names;
     for (const auto& [name, value] : constants) {

@@ -90,6 +90,13 @@ void* FindNewerSdkFunction(const char* name, const char* sdkVersion) {
     return function;
 }
 
+bool CheckCallable(PyObject* object, const char* what, bool noneAllowed) {
+    if (PyCallable_Check(object) || (noneAllowed && object == Py_None)) return true;
+    PyErr_Format(PyExc_TypeError, "%s must be callable%s, not %.200s", what, noneAllowed ? " or None" : "",
+                 Py_TYPE(object)->tp_name);
+    return false;
+}
+
 bool CheckResultList(PyObject* list, const char* function) {
     if (list == Py_None || PyList_Check(list)) return true;
     PyErr_Format(PyExc_TypeError, "%s() expects a list or None for each result, not %.200s", function,

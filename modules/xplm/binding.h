@@ -95,6 +95,24 @@ FunctionPointer FindNewerSdkFunction(const char* name, const char* sdkVersion) {
     return reinterpret_cast<FunctionPointer>(FindNewerSdkFunction(name, sdkVersion));
 }
 
+// Structs a script passes in (XPLMCreateWindow_t, XPLMCreateFlightLoop_t, ...) are a
+// sequence of the struct's fields in C order, without structSize. Parses the fields as
+// PyArg_ParseTuple parses arguments (`format` ends in ":STRUCTNAME" for its messages);
+// TypeError for anything else, before any host call.
+template <typename... Out>
+bool ParseStruct(PyObject* sequence, const char* format, Out... out) {
+    if (!PySequence_Check(sequence) || PyUnicode_Check(sequence) || PyBytes_Check(sequence)) {
+        PyErr_Format(PyExc_TypeError, "expected a sequence of the struct's fields, not %.200s",
+                     Py_TYPE(sequence)->tp_name);
+        return false;
+    }
+    PyRef fields = PyRef::Steal(PySequence_Tuple(sequence));
+    return fields && PyArg_ParseTuple(fields.get(), format, out...);
+}
+// A callback argument: callable, or None where the host takes none (`noneAllowed`).
+// TypeError naming `what` otherwise.
+bool CheckCallable(PyObject* object, const char* what, bool noneAllowed = false);
+
 // Result lists: an out-parameter is a list or None.
 // Raises TypeError for anything else, before any host call is made.
 bool CheckResultList(PyObject* list, const char* function);

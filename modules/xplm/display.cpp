@@ -143,6 +143,19 @@ PyObject* GetMouseLocation(PyObject*, PyObject* args) {
     return binding::ReturnOne();
 }
 
+// The entry of a window the host has just made (the window ID, or None when it made none).
+PyObject* AdoptWindow(PyObject* self, XPLMWindowID window, CallbackEntry entry, long refcon) {
+    if (!window) Py_RETURN_NONE;
+    entry.refcon = refcon;
+    entry.handle = window;
+    entry.releaseHost = [](const CallbackEntry& e) { XPLMDestroyWindow(e.handle); };
+    if (!binding::RegisterEntry(CallbackKind::Window, self, std::move(entry))) {
+        XPLMDestroyWindow(window);
+        return nullptr;
+    }
+    return binding::HandleToPython(window);
+}
+
 PyObject* CreateWindow(PyObject*, PyObject* args) {
     PyObject* self = nullptr;
     int left = 0, top = 0, right = 0, bottom = 0, visible = 0;
@@ -156,19 +169,47 @@ PyObject* CreateWindow(PyObject*, PyObject* args) {
     // script's own refcon, which its callables then receive.
     XPLMWindowID window = XPLMCreateWindow(left, top, right, bottom, visible, dispatch::DrawWindowCallback,
                                            dispatch::KeyCallback, dispatch::MouseClickCallback, ScriptRefcon(refcon));
-    if (!window) Py_RETURN_NONE;
     CallbackEntry entry;
     entry.callable = PyRef::Borrow(draw);
     entry.keyCallable = PyRef::Borrow(key);
     entry.mouseCallable = PyRef::Borrow(mouse);
-    entry.refcon = refcon;
-    entry.handle = window;
-    entry.releaseHost = [](const CallbackEntry& e) { XPLMDestroyWindow(e.handle); };
-    if (!binding::RegisterEntry(CallbackKind::Window, self, std::move(entry))) {
-        XPLMDestroyWindow(window);
+    return AdoptWindow(self, window, std::move(entry), refcon);
+}
+
+// XPLMCreateWindow_t as a sequence of its fields, without structSize: left, top, right,
+// bottom, visible, draw, click, key, cursor, wheel, refcon. Cursor and wheel may be None.
+PyObject* CreateWindowEx(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    PyObject* params = nullptr;
+    if (!PyArg_ParseTuple(args, "OO:XPLMCreateWindowEx", &self, &params)) return nullptr;
+    XPLMCreateWindow_t fields{};
+    fields.structSize = sizeof fields;
+    PyObject *draw = nullptr, *click = nullptr, *key = nullptr, *cursor = nullptr, *wheel = nullptr;
+    long refcon = 0;
+    if (!binding::ParseStruct(params, "iiiiiOOOOOl:XPLMCreateWindow_t", &fields.left, &fields.top, &fields.right,
+                              &fields.bottom, &fields.visible, &draw, &click, &key, &cursor, &wheel, &refcon) ||
+        !binding::CheckCallable(draw, "XPLMCreateWindow_t's drawWindowFunc") ||
+        !binding::CheckCallable(click, "XPLMCreateWindow_t's handleMouseClickFunc") ||
+        !binding::CheckCallable(key, "XPLMCreateWindow_t's handleKeyFunc") ||
+        !binding::CheckCallable(cursor, "XPLMCreateWindow_t's handleCursorFunc", true) ||
+        !binding::CheckCallable(wheel, "XPLMCreateWindow_t's handleMouseWheelFunc", true) ||
+        !binding::CheckRegistrationsOpen())
         return nullptr;
-    }
-    return binding::HandleToPython(window);
+    fields.drawWindowFunc = dispatch::DrawWindowCallback;
+    fields.handleMouseClickFunc = dispatch::MouseClickCallback;
+    fields.handleKeyFunc = dispatch::KeyCallback;
+    // Without a callable the host does as it does for windows that have none.
+    fields.handleCursorFunc = cursor == Py_None ? nullptr : dispatch::CursorCallback;
+    fields.handleMouseWheelFunc = wheel == Py_None ? nullptr : dispatch::MouseWheelCallback;
+    fields.refcon = ScriptRefcon(refcon);
+    XPLMWindowID window = XPLMCreateWindowEx(&fields);
+    CallbackEntry entry;
+    entry.callable = PyRef::Borrow(draw);
+    entry.keyCallable = PyRef::Borrow(key);
+    entry.mouseCallable = PyRef::Borrow(click);
+    if (cursor != Py_None) entry.cursorCallable = PyRef::Borrow(cursor);
+    if (wheel != Py_None) entry.wheelCallable = PyRef::Borrow(wheel);
+    return AdoptWindow(self, window, std::move(entry), refcon);
 }
 
 // Only the script's own windows are destroyed; any other ID is left alone.
@@ -373,6 +414,10 @@ PyMethodDef kMethods[] = {
                       "self, inLeft, inTop, inRight, inBottom, inIsVisible, inDrawCallback, inKeyCallback, "
                       "inMouseCallback, inRefcon",
                       "Creates a window.">(CreateWindow),
+    binding::Function<"XPLMCreateWindowEx", "self, inParams",
+                      "Creates a window with cursor and mouse-wheel callbacks. inParams is (left, top, right, bottom, "
+                      "visible, drawWindowFunc, handleMouseClickFunc, handleKeyFunc, handleCursorFunc, "
+                      "handleMouseWheelFunc, refcon); the cursor and wheel callables may be None.">(CreateWindowEx),
     binding::Function<"XPLMDestroyWindow", "self, inWindowID", "Destroys a window.">(DestroyWindow),
     binding::Function<"XPLMGetWindowGeometry", "inWindowID, outLeft, outTop, outRight, outBottom",
                       "Get window geometry.">(GetWindowGeometry),
@@ -416,7 +461,11 @@ PyObject* InitXPLMDisplay() {
                                   {"xplm_Phase_LastCockpit", xplm_Phase_LastCockpit},
                                   {"xplm_MouseDown", xplm_MouseDown},
                                   {"xplm_MouseDrag", xplm_MouseDrag},
-                                  {"xplm_MouseUp", xplm_MouseUp}});
+                                  {"xplm_MouseUp", xplm_MouseUp},
+                                  {"xplm_CursorDefault", xplm_CursorDefault},
+                                  {"xplm_CursorHidden", xplm_CursorHidden},
+                                  {"xplm_CursorArrow", xplm_CursorArrow},
+                                  {"xplm_CursorCustom", xplm_CursorCustom}});
 }
 
 }  // namespace korvane

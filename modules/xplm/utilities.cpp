@@ -1,7 +1,9 @@
 // XPLMUtilities: speech, command keys and buttons, paths and folder listings,
 // versions, language and the simulator's log.
+#include "core/core_state.h"
 #include "modules/xplm/binding.h"
 #include "modules/xplm/initialisers.h"
+#include "registry/callback_dispatch.h"
 
 #include <XPLMUtilities.h>
 
@@ -164,6 +166,72 @@ PyObject* DebugString(PyObject*, PyObject* args) {
     return binding::ReturnOne();
 }
 
+// SDK 2.x additions: key presses for the simulator, data files, the error callback and
+// the simulator's own functions.
+PyObject* SimulateKeyPress(PyObject*, PyObject* args) {
+    int keyType = 0, key = 0;
+    if (!PyArg_ParseTuple(args, "ii:XPLMSimulateKeyPress", &keyType, &key)) return nullptr;
+    XPLMSimulateKeyPress(keyType, key);
+    return binding::ReturnOne();
+}
+
+// A data file path relative to the simulator folder; None only for loading a replay,
+// which clears the replay.
+template <int (*Use)(XPLMDataFileType, const char*)>
+PyObject* UseDataFile(PyObject* args, const char* format, bool noneClears) {
+    int type = 0;
+    PyObject* pathObject = nullptr;
+    if (!PyArg_ParseTuple(args, format, &type, &pathObject)) return nullptr;
+    if (type != xplm_DataFile_Situation && type != xplm_DataFile_ReplayMovie) {
+        PyErr_Format(PyExc_ValueError, "the data file type is xplm_DataFile_Situation or xplm_DataFile_ReplayMovie, not %d",
+                     type);
+        return nullptr;
+    }
+    if (pathObject == Py_None && noneClears && type == xplm_DataFile_ReplayMovie)
+        return PyLong_FromLong(Use(type, nullptr));
+    binding::HostText path;
+    if (!binding::ParseHostText(pathObject, &path)) return nullptr;
+    return PyLong_FromLong(Use(type, path.text));
+}
+
+PyObject* LoadDataFile(PyObject*, PyObject* args) {
+    return UseDataFile<XPLMLoadDataFile>(args, "iO:XPLMLoadDataFile", true);
+}
+PyObject* SaveDataFile(PyObject*, PyObject* args) {
+    return UseDataFile<XPLMSaveDataFile>(args, "iO:XPLMSaveDataFile", false);
+}
+
+// The host has one error callback for Korvane, which hands each message to every
+// script's callable; each script has at most one, and None removes it.
+void ReleaseErrorCallback(const CallbackEntry&) {
+    if (!registry || !registry->HoldsAny(CallbackKind::ErrorCallback)) XPLMSetErrorCallback(nullptr);
+}
+
+PyObject* SetErrorCallback(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    PyObject* callable = nullptr;
+    if (!PyArg_ParseTuple(args, "OO:XPLMSetErrorCallback", &self, &callable)) return nullptr;
+    if (!binding::CheckCallable(callable, "XPLMSetErrorCallback's inCallback", true) ||
+        !binding::CheckRegistrationsOpen())
+        return nullptr;
+    if (binding::UnregisterAll(CallbackKind::ErrorCallback, self) && callable == Py_None)
+        XPLMSetErrorCallback(nullptr);
+    if (callable == Py_None) return binding::ReturnOne();
+    CallbackEntry entry;
+    entry.callable = PyRef::Borrow(callable);
+    entry.releaseHost = ReleaseErrorCallback;
+    if (!binding::RegisterEntry(CallbackKind::ErrorCallback, self, std::move(entry))) return nullptr;
+    XPLMSetErrorCallback(dispatch::ErrorCallback);
+    return binding::ReturnOne();
+}
+
+// The address as an int, 0 when the simulator has no such function; ctypes can call it.
+PyObject* FindSymbol(PyObject*, PyObject* args) {
+    binding::HostText name;
+    if (!PyArg_ParseTuple(args, "O&:XPLMFindSymbol", binding::ParseHostText, &name)) return nullptr;
+    return PyLong_FromVoidPtr(XPLMFindSymbol(name.text));
+}
+
 PyMethodDef kMethods[] = {
     binding::Function<"XPLMSpeakString", "inString", "Speak and Display String.">(SpeakString),
     binding::Function<"XPLMCommandKeyStroke", "inKey", "Send a Command Key.">(CommandKeyStroke),
@@ -184,6 +252,20 @@ PyMethodDef kMethods[] = {
     binding::Function<"XPLMGetVersions", "", "Get Xplane and XPLM Versions.">(GetVersions),
     binding::Function<"XPLMGetLanguage", "", "Get Language.">(GetLanguage),
     binding::Function<"XPLMDebugString", "inString", "Write Debug String to Error.out.">(DebugString),
+    binding::Function<"XPLMSimulateKeyPress", "inKeyType, inKey",
+                      "Simulate a key press for the simulator; no plug-in sees it.">(SimulateKeyPress),
+    binding::Function<"XPLMLoadDataFile", "inFileType, inFilePath",
+                      "Load a situation or replay, the path relative to the simulator folder (None clears the "
+                      "replay). 1 when it loaded.">(LoadDataFile),
+    binding::Function<"XPLMSaveDataFile", "inFileType, inFilePath",
+                      "Save the situation or replay, the path relative to the simulator folder. 1 when it was "
+                      "saved.">(SaveDataFile),
+    binding::Function<"XPLMSetErrorCallback", "self, inCallback",
+                      "Set the script's error callback, called with the message of each bad SDK call the simulator "
+                      "detects; None removes it.">(SetErrorCallback),
+    binding::Function<"XPLMFindSymbol", "inString",
+                      "Find a function the simulator exports: its address as an int (for ctypes), 0 when it has "
+                      "none.">(FindSymbol),
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -241,6 +323,8 @@ PyObject* InitXPLMUtilities() {
 
         K(xplm_Language_Unknown), K(xplm_Language_English), K(xplm_Language_French), K(xplm_Language_German),
         K(xplm_Language_Italian), K(xplm_Language_Spanish), K(xplm_Language_Korean),
+
+        K(xplm_DataFile_Situation), K(xplm_DataFile_ReplayMovie),
     });
 }
 
