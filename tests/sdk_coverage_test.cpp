@@ -31,7 +31,8 @@ const std::set<std::string> kBuiltElsewhere = {
 std::set<std::string> DeclaredFunctions(const std::filesystem::path& header) {
     std::ifstream in(header);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    static const std::regex kDeclaration(R"((?:XPLM_API|WIDGET_API)[^;(]*?\b(\w+)\s*\()");
+    // A line that starts with the export macro, up to the name before the '('.
+    static const std::regex kDeclaration(R"((?:^|\n)[ \t]*(?:XPLM_API|WIDGET_API)[ \t]+[^;(#/]*?\b(\w+)\s*\()");
     std::set<std::string> names;
     for (auto match = std::sregex_iterator(text.begin(), text.end(), kDeclaration); match != std::sregex_iterator();
          ++match)
