@@ -27,6 +27,9 @@ EXACT_TYPES = {
     "ioWidgets": "list[Any]",
     "inDescriptor": "str",
     "inObject": "Any",
+    "inParams": "Sequence[Any]",
+    "inFeature": "str",
+    "inEnumerator": "Callable[..., Any]",
 }
 FLOAT_NAMES = ("Interval", "Latitude", "Longitude", "Altitude", "Lat", "Lon", "inX", "inY", "inZ", "Pitch",
                "Roll", "Yaw")
@@ -55,6 +58,9 @@ RESULT_TYPES = {
     "XPLMGetDatavf": "int",
     "XPLMGetDatab": "int",
     "XPLMCanWriteDataRef": "int",
+    "XPLMIsDataRefGood": "int",
+    "XPLMMeasureString": "float",
+    "XPLMFindSymbol": "int",
     "XPLMGetDataRefTypes": "int",
     "XPLMGetElapsedTime": "float",
     "XPLMGetCycleNumber": "int",
