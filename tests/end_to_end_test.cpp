@@ -327,17 +327,19 @@ class Korvane:
         return 1
 )";
     const fs::path events = sim.Scripts() / "input.txt";
-    std::ofstream(events) << "# keys\n0.1 key char=a  # a\n\n0.2 mouse click 5 6\n0.3 key vkey=0x70 flags=ctrl,up\n";
+    std::ofstream(events) << "# keys\n0.1 key char=a  # a\n\n0.2 mouse click 5 6\n0.25 mouse wheel 7 8 0 -2\n"
+                             "0.3 key vkey=0x70 flags=ctrl,up\n";
     HostResult run = sim.Execute({"--root", sim.Scripts().parent_path().string(), "--scripts", sim.Scripts().string(),
                                   "--seconds", "1", "--events", events.string(), "--screen", "800x600"});
     EXPECT_EQ(run.exitCode, 0) << run.report << run.errors;
     EXPECT_NE(sim.OutputFile().find("screen 800 600\n"), std::string::npos) << sim.OutputFile();
-    EXPECT_NE(sim.OutputFile().find("key 97 8 65 at 0 0\nkey 0 20 112 at 5 6\n"), std::string::npos)
+    EXPECT_NE(sim.OutputFile().find("key 97 8 65 at 0 0\nkey 0 20 112 at 7 8\n"), std::string::npos)
         << sim.OutputFile();
 
     // Each malformed line is refused, with its number, before anything runs.
     for (const char* bad : {"0.1 key\n", "later key char=a\n", "0.1 keys char=a\n", "0.1 key vkey=300\n",
                             "0.1 key char=a flags=hyper\n", "0.1 mouse down 1\n", "0.1 mouse hover 1 2\n",
+                            "0.1 mouse wheel 1 2 0\n", "0.1 mouse wheel 1 2 5 1\n",
                             "0.1 menu\n", "0.1 menu Plugins\n"}) {
         std::ofstream(events) << "0.0 key char=a\n" << bad;
         HostResult refused = sim.Execute({"--root", sim.Scripts().parent_path().string(), "--events", events.string()});
