@@ -353,6 +353,8 @@ HostWindow* FindWindow(XPLMWindowID id);
 void ReportSdkError(const std::string& function, const std::string& problem);
 // The features of a fresh simulator (sdk_plugin.cpp).
 void AddSimulatorFeatures();
+// The topmost visible window (widget roots included); null when none is shown.
+XPLMWindowID FrontWindow();
 HotKey* FindHotKey(XPLMHotKeyID id);
 // The simulator's own data references, as a fresh host carries them.
 void AddSimulatorDataRefs();
