@@ -40,6 +40,13 @@ enum class CallbackKind {
     WidgetObject,
     // A widget a script created through the bindings; undoing it destroys the widget.
     CreatedWidget,
+    // Scenery: a terrain probe or an object a script holds (undoing one destroys or
+    // unloads it), an asynchronous object load the host has not answered yet, and a
+    // library lookup's enumerator, which lives only while its lookup runs.
+    TerrainProbe,
+    SceneryObject,
+    ObjectLoad,
+    ObjectEnumerator,
     // An SDK 2.10 flight loop a script created, known by its flight loop ID; undoing it
     // destroys the flight loop.
     CreatedFlightLoop,
@@ -56,13 +63,21 @@ inline bool IsAccessorSlot(CallbackKind kind) {
     return kind >= CallbackKind::GetDatai && kind <= CallbackKind::SetDatab;
 }
 
+inline bool IsSceneryKind(CallbackKind kind) {
+    return kind >= CallbackKind::TerrainProbe && kind <= CallbackKind::ObjectEnumerator;
+}
+
 // A script may serve several windows or hot keys with one callable; each is its own
 // host object that must be found and undone.
 inline bool OneEntryPerHandle(CallbackKind kind) {
     return kind == CallbackKind::Window || kind == CallbackKind::HotKey || kind == CallbackKind::WidgetCallback ||
-           kind == CallbackKind::WidgetObject || kind == CallbackKind::CreatedWidget ||
+           kind == CallbackKind::WidgetObject || kind == CallbackKind::CreatedWidget || IsSceneryKind(kind) ||
            kind == CallbackKind::CreatedFlightLoop;
 }
+
+// Each load of an object is its own registration, also when the simulator hands out the
+// same object again: every load is undone by one unload.
+inline bool EveryAddIsNew(CallbackKind kind) { return kind == CallbackKind::Menu || kind == CallbackKind::SceneryObject; }
 
 // Kinds whose entries of one record each have their own callable: a record's entry for a
 // callable is found by the callable alone. The other kinds tell entries apart by their

@@ -30,6 +30,8 @@ EXACT_TYPES = {
     "inParams": "Sequence[Any]",
     "inFeature": "str",
     "inEnumerator": "Callable[..., Any]",
+    "inLocations": "Sequence[Sequence[float]]",
+    "enumerator": "Callable[..., Any]",
 }
 FLOAT_NAMES = ("Interval", "Latitude", "Longitude", "Altitude", "Lat", "Lon", "inX", "inY", "inZ", "Pitch",
                "Roll", "Yaw")
@@ -70,6 +72,8 @@ RESULT_TYPES = {
     "XPLMGetSystemPath": "str",
     "XPLMGetPrefsPath": "str",
     "XPLMGetDirectorySeparator": "str",
+    "XPLMProbeTerrainXYZ": "int",
+    "XPLMLookupObjects": "int",
 }
 
 
