@@ -340,12 +340,6 @@ std::vector<void*> ScriptRegistry::HostRefconsOfKind(CallbackKind kind) const {
     return refcons;
 }
 
-bool ScriptRegistry::HoldsHandle(CallbackKind kind, const void* handle) const {
-    return std::any_of(records_.begin(), records_.end(), [&](const auto& record) {
-        return entries_.FirstWithHandle(record.get(), kind, handle).has_value();
-    });
-}
-
 EntryMatch ScriptRegistry::FindAccessor(CallbackKind slot, const void* table) const {
     const AccessorSide* side = accessorSides_.Find(table);
     // A side's entries are all readers or all writers; a slot of the other kind has none.

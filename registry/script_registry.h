@@ -106,8 +106,6 @@ public:
     // The host refcons of every entry of the kind, whoever holds it (the error callbacks,
     // which the host calls without a refcon).
     std::vector<void*> HostRefconsOfKind(CallbackKind kind) const;
-    // True while any script holds an entry of the kind with that host handle.
-    bool HoldsHandle(CallbackKind kind, const void* handle) const;
 
     // Entry lookups for the dispatchers; they compare addresses and touch no Python state.
     // By the refcon the host was given, and by an accessor's table: constant time.
