@@ -7,6 +7,9 @@
 //   0.6  key vkey=0x70 flags=ctrl,down
 //   1.0  mouse down 120 300           also drag, up, and click (down then up)
 //   2.0  menu Plugins/My Menu/Item    a pick of the item at that path of names
+//   3.0  message 102 0                a simulator message (number or XPLM_MSG_ name, then
+//                                     its parameter) to every enabled plug-in
+//   4.0  planes taken                 another plug-in takes the other aircraft; "released" gives them back
 //
 // Each kind has its own parser function in events_file.cpp; a new kind is one more
 // function and one more line in its table.

@@ -1,10 +1,15 @@
 #include "host/frame_work.h"
 
+#include "host/host_state.h"
+
 namespace korvane::host {
 
 void RunFrameWork() {
-    RunFlightLoops();
+    // A disabled plug-in gets no callbacks of any kind; the other plug-ins go on.
+    const bool enabled = LoadedPluginEnabled();
+    if (enabled) RunFlightLoops();
     RunVirtualCamera();
+    if (!enabled) return;
     RunCameraControl();
     RunDrawing();
 }
