@@ -98,6 +98,9 @@ int HeadlessHost::Start() {
 }
 
 int HeadlessHost::Enable() {
+    // The host's enable always reaches the plug-in, even one enabled already (a test
+    // may start and enable it again); XPLMEnablePlugin of an enabled one does nothing.
+    if (PluginRecord* record = FindPlugin(State().loadedPluginId)) record->enabled = false;
     const int result = EnableLoadedPlugin();
     // Then the simulator loads the user's aircraft and its airport, once.
     HostState& state = State();
@@ -118,7 +121,7 @@ void HeadlessHost::Stop() {
 }
 
 void HeadlessHost::SendMessage(int sender, int message, void* parameter) {
-    if (LoadedPluginEnabled()) receiveMessage_(sender, message, parameter);
+    if (!LoadedPluginDisabled()) receiveMessage_(sender, message, parameter);
 }
 
 void HeadlessHost::SendSimulatorMessage(int message, std::uintptr_t parameter) {
@@ -179,16 +182,16 @@ void HeadlessHost::SetScreenSize(int width, int height) {
 
 // Input reaches a disabled plug-in's windows, keys and menus no more than its other callbacks.
 void HeadlessHost::PressKey(char key, XPLMKeyFlags flags, char virtualKey) {
-    if (LoadedPluginEnabled()) host::PressKey(key, flags, virtualKey);
+    if (!LoadedPluginDisabled()) host::PressKey(key, flags, virtualKey);
 }
 void HeadlessHost::MouseDown(int x, int y) {
-    if (LoadedPluginEnabled()) host::MouseDown(x, y);
+    if (!LoadedPluginDisabled()) host::MouseDown(x, y);
 }
 void HeadlessHost::MouseDrag(int x, int y) {
-    if (LoadedPluginEnabled()) host::MouseDrag(x, y);
+    if (!LoadedPluginDisabled()) host::MouseDrag(x, y);
 }
 void HeadlessHost::MouseUp(int x, int y) {
-    if (LoadedPluginEnabled()) host::MouseUp(x, y);
+    if (!LoadedPluginDisabled()) host::MouseUp(x, y);
 }
 
 void HeadlessHost::MouseClick(int x, int y) {
@@ -196,7 +199,7 @@ void HeadlessHost::MouseClick(int x, int y) {
     MouseUp(x, y);
 }
 
-bool HeadlessHost::PickMenu(const std::string& path) { return LoadedPluginEnabled() && PickMenuPath(path); }
+bool HeadlessHost::PickMenu(const std::string& path) { return !LoadedPluginDisabled() && PickMenuPath(path); }
 
 int HeadlessHost::CountCalls(const std::string& function) const {
     auto count = State().callCounts.find(function);

@@ -6,7 +6,7 @@ namespace korvane::host {
 
 void RunFrameWork() {
     // A disabled plug-in gets no callbacks of any kind; the other plug-ins go on.
-    const bool enabled = LoadedPluginEnabled();
+    const bool enabled = !LoadedPluginDisabled();
     if (enabled) RunFlightLoops();
     RunVirtualCamera();
     if (!enabled) return;

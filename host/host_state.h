@@ -340,6 +340,7 @@ struct HostState {
     // before the next frame's callbacks.
     std::vector<SimulatorMessage> pendingMessages;
     bool startAnnounced = false;  // the user's aircraft and airport, after the first enable
+    bool loadedPluginDisabled = false;
     WidgetLibraryState widgets;
 };
 
@@ -399,8 +400,9 @@ int DropRegistrationsInto(const void* libraryBase);
 void AddSimulatorPlugins();
 // The table's plug-in with that ID; null for an unknown ID.
 PluginRecord* FindPlugin(XPLMPluginID id);
-// Whether the loaded plug-in is enabled: a disabled one gets no callbacks of any kind.
-bool LoadedPluginEnabled();
+// Whether the loaded plug-in was disabled (or refused its enable): then it gets no
+// callbacks of any kind until enabled again. Before its first enable, tests drive it freely.
+bool LoadedPluginDisabled();
 // The loaded plug-in's enable and disable as the simulator does them; a disable releases
 // the planes it holds, and each enable is matched by one disable.
 int EnableLoadedPlugin();

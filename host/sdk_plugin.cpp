@@ -68,10 +68,7 @@ void Broadcast(XPLMPluginID sender, int message, void* param) {
 
 }  // namespace
 
-bool LoadedPluginEnabled() {
-    const PluginRecord* plugin = FindPlugin(State().loadedPluginId);
-    return plugin && plugin->enabled;
-}
+bool LoadedPluginDisabled() { return State().loadedPluginDisabled; }
 
 int EnableLoadedPlugin() {
     PluginRecord* plugin = FindPlugin(State().loadedPluginId);
@@ -81,6 +78,7 @@ int EnableLoadedPlugin() {
     plugin->enabled = true;
     const int result = State().loadedEntries.enable();
     if ((plugin = FindPlugin(State().loadedPluginId))) plugin->enabled = result != 0;
+    State().loadedPluginDisabled = result == 0;
     return result;
 }
 
@@ -88,6 +86,7 @@ void DisableLoadedPlugin() {
     PluginRecord* plugin = FindPlugin(State().loadedPluginId);
     if (!plugin || !plugin->enabled) return;
     plugin->enabled = false;
+    State().loadedPluginDisabled = true;
     if (State().loadedEntries.disable) State().loadedEntries.disable();
     ReleasePlanesOfDisabledPlugin();
 }
