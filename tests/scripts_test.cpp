@@ -71,7 +71,8 @@ TEST(Scripts, StopCallsOnlyTheStops) {
                           "    def XPluginStart(self): return ('a', 'a', 'a')\n"
                           "    def XPluginEnable(self): sys.stderr.write('enable\\n')\n"
                           "    def XPluginDisable(self): sys.stderr.write('disable\\n')\n"
-                          "    def XPluginStop(self): sys.stderr.write('stop\\n')\n");
+                          "    def XPluginStop(self): sys.stderr.write('stop\\n')\n"
+                          "    def XPluginReceiveMessage(self, sender, message, param): pass\n");
     sim.StartAndEnable();
     sim.DisableAndStop();
     std::string log = sim.LogFile();
