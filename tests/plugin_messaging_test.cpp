@@ -107,6 +107,7 @@ TEST(PluginModule, PluginTableInfoEnablingAndMessages) {
     sim.Exec("import XPLMPlugin as PL, KV_A\nname = []");
     // The simulator's start messages aside.
     for (host::PluginRecord& plugin : host::State().plugins) plugin.received.clear();
+    sim.Exec("KV_A.got.clear()");
     EXPECT_EQ(sim.Eval("(PL.XPLMGetMyID(), PL.XPLMCountPlugins(), PL.XPLMGetNthPlugin(2), PL.XPLMGetNthPlugin(3))"),
               "(" + me + ", 3, " + me + ", -1)");
     EXPECT_EQ(sim.Eval("(PL.XPLMFindPluginBySignature('quindle.projects.korvane'), PL.XPLMFindPluginByPath('/no'))"),
