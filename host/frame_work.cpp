@@ -7,7 +7,10 @@ namespace korvane::host {
 void RunFrameWork() {
     // A disabled plug-in gets no callbacks of any kind; the other plug-ins go on.
     const bool enabled = !LoadedPluginDisabled();
-    if (enabled) RunFlightLoops();
+    if (enabled) {
+        RunObjectLoads();
+        RunFlightLoops();
+    }
     RunVirtualCamera();
     if (!enabled) return;
     RunCameraControl();

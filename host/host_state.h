@@ -11,6 +11,7 @@
 #include <XPLMProcessing.h>
 #include <XPLMUtilities.h>
 
+#include "host/scenery_state.h"
 #include "host/widgets/widget_state.h"
 
 #include <array>
@@ -342,6 +343,7 @@ struct HostState {
     bool startAnnounced = false;  // the user's aircraft and airport, after the first enable
     bool loadedPluginDisabled = false;
     WidgetLibraryState widgets;
+    SceneryState scenery;
 };
 
 HostState& State();
