@@ -31,7 +31,13 @@ constexpr const char* kCatcherProgram =
 void AppendToSysPath(const std::string& path) {
     PyObject* sysPath = PySys_GetObject("path");  // borrowed
     PyRef entry = PyRef::Steal(PyUnicode_DecodeFSDefaultAndSize(path.data(), static_cast<Py_ssize_t>(path.size())));
-    if (!sysPath || !entry || PyList_Append(sysPath, entry.get()) < 0) PrintPythonError();
+    if (!sysPath || !entry) {
+        PrintPythonError();
+        return;
+    }
+    // An interpreter kept from an earlier start has it already.
+    int present = PySequence_Contains(sysPath, entry.get());
+    if (present < 0 || (present == 0 && PyList_Append(sysPath, entry.get()) < 0)) PrintPythonError();
 }
 
 }  // namespace
