@@ -1,5 +1,6 @@
 #include "core/bootstrap.h"
 
+#include "core/output_capture.h"
 #include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/reporting.h"
@@ -7,24 +8,6 @@
 
 namespace korvane {
 namespace {
-
-// Each write() is one call of PrintStdout or PrintStderr; flush() exists because
-// Python 3 flushes the standard streams after tracebacks and at shutdown.
-constexpr const char* kCatcherProgram =
-    "import sys\n"
-    "import QuindleUtilities\n"
-    "class StdoutCatcher:\n"
-    "\tdef write(self, str):\n"
-    "\t\tQuindleUtilities.PrintStdout(str)\n"
-    "\tdef flush(self):\n"
-    "\t\tpass\n"
-    "class StderrCatcher:\n"
-    "\tdef write(self, str):\n"
-    "\t\tQuindleUtilities.PrintStderr(str)\n"
-    "\tdef flush(self):\n"
-    "\t\tpass\n"
-    "sys.stdout = StdoutCatcher()\n"
-    "sys.stderr = StderrCatcher()\n";
 
 // The path goes in as data, never as source text, so quotes and non-ASCII
 // characters in the simulator's folder cannot break the program.
@@ -48,7 +31,7 @@ void RunBootstrap(const std::string& interpreterPath) {
     }
     PrintPythonError();
     AppendToSysPath(interpreterPath);
-    PyRun_SimpleString(kCatcherProgram);
+    InstallOutputCapture();
     WriteLog("Using path below for script path\n");
     WriteLog(interpreterPath);
     WriteLog("\n");

@@ -4,6 +4,7 @@
 #include "core/camera_sharing.h"
 #include "core/core_state.h"
 #include "core/host_call.h"
+#include "core/output_capture.h"
 #include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/registration_cleanup.h"
@@ -17,6 +18,7 @@
 #include "modules/xplm/initialisers.h"
 #include "platform/platform.h"
 #include "registry/dispatch_costs.h"
+#include "registry/failure_report.h"
 
 #include <XPLMUtilities.h>
 
@@ -142,6 +144,7 @@ void StartPython(int enableScripts) {
 
     WriteLog("Before Py_Initialize()\n");
     platform::ExposeInterpreterSymbols();
+    platform::SaveHostSignals();
     if (!ResumeKeptInterpreter() && !InitializeInterpreter()) return;
     AdoptInterpreterLock();
     WriteLog("After Py_Initialize()\n");
@@ -177,10 +180,12 @@ void StopPython(int disableFirst) {
         registry->CloseRegistrations();
         bool keep = ParkScriptThreads(ScriptModuleNames());
         DeliverQueuedOutput();
+        dispatch::ReportWaitingFailures();
         RemoveLeftoverRegistrations();
         // Before finalizing, while the run's callback counts still stand.
         run_report::EndRun();
         profile::Report();
+        ReleaseOutputCapture();
         if (keep)
             KeepInterpreter();
         else
@@ -188,6 +193,7 @@ void StopPython(int disableFirst) {
         ForgetInterpreterLock();
     }
     UnshareCameraReferences();
+    platform::RestoreHostSignals();
     run_report::EndRun();  // an interpreter that never came up still has its line
     WriteLog("--- LOGGING STOPPED ---\n\n");
 }
