@@ -31,6 +31,15 @@ bool RunFramesUntil(ScriptHost& sim, double seconds, Done done) {
     return true;
 }
 
+// Frames for `seconds` of the clock on the wall, so that sleeping threads wake meanwhile.
+void RunFramesFor(ScriptHost& sim, double seconds) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+        sim.Host().RunFrame();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 // A thread that tries the SDK, prints a lot with the control panel open, then fails;
 // and a second burst, written while the host gives the plug-in no call at all, which
 // overflows the queue.
@@ -104,7 +113,7 @@ import threading, time, XPLMPlugin
 token = str(time.monotonic_ns())
 def sleep_on(daemon):
     while True:
-        time.sleep(0.05)
+        time.sleep(0.4)
         print('tick', token)
 class Korvane:
     def XPluginStart(self):
@@ -120,18 +129,17 @@ TEST(InterpreterAbuse, ReloadsWithSleepingThreadsNeitherCrashNorHang) {
     ScriptHost sim;
     sim.AddScript("KV_Sleeper", kSleeper);
     sim.StartAndEnable();
+    // The threads sleep through each stop and wake once the next start has run.
     for (int round = 0; round < 2; ++round) {
-        sim.Host().RunSeconds(0.3);
+        RunFramesFor(sim, 1.0);
         auto stopping = std::chrono::steady_clock::now();
         sim.DisableAndStop();
         EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::duration<double>(10 * kSlowdown));
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the threads wake meanwhile
         sim.StartAndEnable();
     }
     // The simulator unloads and loads the plug-in again, threads still asleep.
     sim.Exec("import KV_Sleeper\nKV_Sleeper.Korvane().ReloadEverything()");
-    sim.Host().RunSeconds(0.3);
-    sim.Host().RunSeconds(0.5);
+    RunFramesFor(sim, 1.0);
     sim.DisableAndStop();
 
     const std::string output = sim.OutputFile();
@@ -206,6 +214,36 @@ TEST(InterpreterAbuse, NestingThroughTheSimulatorIsCappedWhateverTheRecursionLim
     EXPECT_EQ(CountOccurrences(log, "RecursionError: XPSendMessageToWidget: callbacks nest more than 200 deep"), 1)
         << log;
     EXPECT_EQ(CountOccurrences(log, "RecursionError: XPLMSetDatai: callbacks nest more than 200 deep"), 1) << log;
+    EXPECT_EQ(CountOccurrences(log, "lost sys.stderr"), 0) << log;
+    EXPECT_EQ(CountOccurrences(log, "could not be used"), 0) << log;
+}
+
+// With a low recursion limit Python's own RecursionError comes first, at the bottom of
+// the nested notifications: it is printed whole once the stack has unwound, and never
+// blamed on a result the host does not take.
+TEST(InterpreterAbuse, ADeepFailureIsReportedOnceTheStackHasUnwound) {
+    ScriptHost sim;
+    sim.AddScript("KV_Shallow", R"(
+import sys
+import XPLMDataAccess as DA
+sys.setrecursionlimit(250)
+class Korvane:
+    def XPluginStart(self):
+        return ('Shallow', 'kv.shallow', 'recurses through shared data')
+    def XPluginEnable(self):
+        DA.XPLMShareData(self, 'kv/shallow/shared', DA.xplmType_Int, self.Changed, 0)
+        self.ref = DA.XPLMFindDataRef('kv/shallow/shared')
+        self.count = 0
+        DA.XPLMSetDatai(self.ref, 1)
+        return 1
+    def Changed(self, refcon):
+        self.count += 1
+        DA.XPLMSetDatai(self.ref, self.count)
+)");
+    sim.StartAndEnable();
+    sim.DisableAndStop();
+    const std::string log = sim.LogFile();
+    EXPECT_EQ(CountOccurrences(log, "RecursionError: maximum recursion depth exceeded"), 1) << log;
     EXPECT_EQ(CountOccurrences(log, "lost sys.stderr"), 0) << log;
     EXPECT_EQ(CountOccurrences(log, "could not be used"), 0) << log;
 }
