@@ -14,6 +14,9 @@
 #include <cstdint>
 #include <initializer_list>
 
+// The interpreter's object type, as its own header declares it.
+typedef struct _object PyObject;
+
 namespace korvane::dispatch {
 
 // Windows: found by window ID; the callable names the owning script.
@@ -33,6 +36,10 @@ void UserPlanesAvailableCallback(void* refcon);
 
 // Widgets: found by widget handle.
 int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2);
+
+// A callable a script adds to a widget Korvane serves already hears xpMsg_Create with
+// param1 1 alone, as the host tells a callback added to an existing widget.
+void GreetAddedWidgetCallable(XPWidgetID widget, PyObject* key, PyObject* callable);
 
 // A widget message on its way to a script's callable.
 struct WidgetMessageFrame {
