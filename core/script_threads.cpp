@@ -11,16 +11,16 @@ namespace {
 
 // The park: a lock taken once and never given back. A parked thread waits on it for
 // good without the interpreter lock, in the interpreter's own code, so neither a
-// reload of the plug-in nor anything after it can wake it. It lives in sys.modules as
-// long as the interpreter does, which is for good once a thread waits in it.
+// reload of the plug-in nor anything after it can wake it. The function is kept on
+// _thread, which lives as long as the interpreter: for good once a thread waits in it.
 constexpr const char* kParkProgram = R"(
 import _thread
 _lock = _thread.allocate_lock()
 _lock.acquire()
 def park(*args):
     _lock.acquire()
+_thread._korvane_park = park
 )";
-constexpr const char* kParkModule = "_korvane_park";
 
 // Runs with the lock held; time.sleep gives it to the waiting threads. A thread still
 // running after the grace period has every frame it runs traced by the park, so it
@@ -56,15 +56,15 @@ def _korvane_let_threads_go(grace, script_modules, park):
 )";
 
 PyRef ParkFunction() {
-    PyRef module = PyRef::Borrow(PyImport_AddModule(kParkModule));
-    if (!module) return PyRef();
-    PyObject* globals = PyModule_GetDict(module.get());
-    if (!PyDict_GetItemString(globals, "park")) {
-        PyDict_SetItemString(globals, "__builtins__", PyEval_GetBuiltins());
-        PyRef ran = PyRef::Steal(PyRun_String(kParkProgram, Py_file_input, globals, globals));
-        if (!ran) return PyRef();
-    }
-    return PyRef::Borrow(PyDict_GetItemString(globals, "park"));
+    PyRef thread = PyRef::Steal(PyImport_ImportModule("_thread"));
+    if (!thread) return PyRef();
+    PyRef park = PyRef::Steal(PyObject_GetAttrString(thread.get(), "_korvane_park"));
+    if (park) return park;
+    PyErr_Clear();
+    PyRef globals = PyRef::Steal(PyDict_New());
+    PyRef ran = globals ? PyRef::Steal(PyRun_String(kParkProgram, Py_file_input, globals.get(), globals.get()))
+                        : PyRef();
+    return ran ? PyRef::Steal(PyObject_GetAttrString(thread.get(), "_korvane_park")) : PyRef();
 }
 
 // The interpreter's own trace trampoline (what sys.settrace installs), which calls a

@@ -9,8 +9,8 @@
 namespace korvane {
 namespace {
 
-// The interpreter's own signal.signal, kept where a later start finds it.
-constexpr const char* kOriginalsModule = "_korvane_originals";
+// The interpreter's own signal.signal, kept on _signal where a later start finds it.
+constexpr const char* kOriginalSignal = "_korvane_signal";
 
 // The module name of the Python code calling now: the script, or the helper module it used.
 std::string CallerModule() {
@@ -64,17 +64,16 @@ bool GuardExit(PyMethodDef* method, const char* shownName) {
 
 // signal.signal calls _signal.signal when it runs, so guarding _signal covers both.
 bool GuardSignals() {
-    PyObject* originals = PyImport_AddModule(kOriginalsModule);  // borrowed
-    if (!originals) return false;
-    PyRef original = PyRef::Steal(PyObject_GetAttrString(originals, "signal"));
+    PyRef signalModule = PyRef::Steal(PyImport_ImportModule("_signal"));
+    if (!signalModule) return false;
+    PyRef original = PyRef::Steal(PyObject_GetAttrString(signalModule.get(), kOriginalSignal));
     if (!original) {
         PyErr_Clear();
-        PyRef signalModule = PyRef::Steal(PyImport_ImportModule("_signal"));
-        original = signalModule ? PyRef::Steal(PyObject_GetAttrString(signalModule.get(), "signal")) : PyRef();
-        if (!original || PyObject_SetAttrString(originals, "signal", original.get()) < 0) return false;
+        original = PyRef::Steal(PyObject_GetAttrString(signalModule.get(), "signal"));
+        if (!original || PyObject_SetAttrString(signalModule.get(), kOriginalSignal, original.get()) < 0) return false;
     }
     PyRef guarded = PyRef::Steal(PyCFunction_New(&kSignal, original.get()));
-    return guarded && Replace("_signal", "signal", guarded.get());
+    return guarded && PyObject_SetAttrString(signalModule.get(), "signal", guarded.get()) == 0;
 }
 
 }  // namespace
