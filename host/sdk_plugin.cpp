@@ -197,6 +197,8 @@ int DropRegistrationsInto(const void* libraryBase) {
             ++dropped;
         }
     }
+    dropped += EraseWhere(state.scenery.loadRequests,
+                          [&](const ObjectLoadRequest& request) { return in(request.callback); });
     dropped += DropAllWidgets();
     return dropped;
 }

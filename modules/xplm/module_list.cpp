@@ -27,6 +27,7 @@ constexpr Initialiser kInitialisers[] = {
     InitXPUIGraphics,
     InitXPWidgetUtils,
     InitZeduvoRoriroDedodevod,
+    InitXPLMScenery,
     InstallProcessGuards,
 };
 }  // namespace

@@ -27,6 +27,8 @@ EXACT_TYPES = {
     "ioWidgets": "list[Any]",
     "inDescriptor": "str",
     "inObject": "Any",
+    "inLocations": "Sequence[Sequence[float]]",
+    "enumerator": "Callable[..., Any]",
 }
 FLOAT_NAMES = ("Interval", "Latitude", "Longitude", "Altitude", "Lat", "Lon", "inX", "inY", "inZ", "Pitch",
                "Roll", "Yaw")
@@ -64,6 +66,8 @@ RESULT_TYPES = {
     "XPLMGetSystemPath": "str",
     "XPLMGetPrefsPath": "str",
     "XPLMGetDirectorySeparator": "str",
+    "XPLMProbeTerrainXYZ": "int",
+    "XPLMLookupObjects": "int",
 }
 
 
