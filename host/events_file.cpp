@@ -1,11 +1,14 @@
 #include "host/events_file.h"
 
 #include <XPLMDefs.h>
+#include <XPLMPlugin.h>
 #include <XPLMUtilities.h>
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -16,6 +19,9 @@ namespace korvane::host {
 namespace {
 
 using Action = std::function<void(HeadlessHost&)>;
+
+// The plug-in of the host's table that takes the planes in a planes event: the flight recorder.
+constexpr XPLMPluginID kOtherPlanesPlugin = 2;
 
 // A kind's parser: reads the text after the kind (trimmed, without a trailing
 // comment; a menu path keeps its spaces) and makes the event's action, or says what
@@ -143,11 +149,52 @@ Parsed ParseMenu(const std::string& arguments) {
             {}};
 }
 
+// message ID [PARAM]: a message from the simulator to every enabled plug-in; ID a
+// number or an XPLM_MSG_ name, PARAM a number (default 0).
+Parsed ParseMessage(const std::string& arguments) {
+    static const std::pair<const char*, int> kNames[] = {
+        {"XPLM_MSG_PLANE_CRASHED", XPLM_MSG_PLANE_CRASHED},   {"XPLM_MSG_PLANE_LOADED", XPLM_MSG_PLANE_LOADED},
+        {"XPLM_MSG_AIRPORT_LOADED", XPLM_MSG_AIRPORT_LOADED}, {"XPLM_MSG_SCENERY_LOADED", XPLM_MSG_SCENERY_LOADED},
+        {"XPLM_MSG_AIRPLANE_COUNT_CHANGED", XPLM_MSG_AIRPLANE_COUNT_CHANGED},
+        {"XPLM_MSG_PLANE_UNLOADED", XPLM_MSG_PLANE_UNLOADED}, {"XPLM_MSG_WILL_WRITE_PREFS", XPLM_MSG_WILL_WRITE_PREFS},
+        {"XPLM_MSG_LIVERY_LOADED", XPLM_MSG_LIVERY_LOADED}};
+    const std::vector<std::string> words = Words(arguments);
+    if (words.empty() || words.size() > 2) return Refuse("a message event is 'message ID [PARAM]'");
+    std::optional<long> id = ParseInteger(words[0]);
+    auto named = std::find_if(std::begin(kNames), std::end(kNames), [&](const auto& n) { return words[0] == n.first; });
+    if (named != std::end(kNames)) id = named->second;
+    if (!id || *id < INT_MIN || *id > INT_MAX)
+        return Refuse("a message ID is a number or an XPLM_MSG_ name, not '" + words[0] + "'");
+    std::optional<long> parameter = words.size() == 2 ? ParseInteger(words[1]) : 0L;
+    if (!parameter) return Refuse("a message parameter is a number, not '" + words[1] + "'");
+    const int message = static_cast<int>(*id);
+    const auto value = static_cast<std::uintptr_t>(*parameter);
+    return {[message, value](HeadlessHost& host) { host.SendSimulatorMessage(message, value); }, {}};
+}
+
+// planes taken|released: another plug-in takes the other aircraft, or gives them back
+// (which answers the scripts' waiting XPLMAcquirePlanes requests).
+Parsed ParsePlanes(const std::string& arguments) {
+    if (arguments == "released") return {[](HeadlessHost& host) { host.ReleasePlanesByOtherPlugin(); }, {}};
+    if (arguments != "taken") return Refuse("a planes event is 'planes taken' or 'planes released'");
+    return {[](HeadlessHost& host) {
+                // As in the simulator, planes one plug-in holds are not taken from it.
+                if (host.PlanesHolder() == host.LoadedPluginId()) {
+                    XPLMDebugString("Planes event: the loaded plug-in holds the planes; the other plug-in's request is refused\n");
+                    return;
+                }
+                host.HoldPlanesByOtherPlugin(kOtherPlanesPlugin);
+            },
+            {}};
+}
+
 // The event kinds; a new kind is one parser above and one line here.
 const std::pair<const char*, KindParser> kKinds[] = {
     {"key", ParseKey},
     {"mouse", ParseMouse},
     {"menu", ParseMenu},
+    {"message", ParseMessage},
+    {"planes", ParsePlanes},
 };
 
 std::string KnownKinds() {

@@ -68,6 +68,7 @@ struct DataRefRecord {
     std::string name;
     XPLMDataTypeID types = xplmType_Unknown;
     bool writable = true;
+    bool readOnlyWriteLogged = false;  // a refused write is logged once per reference
     // Values of a data reference the host itself (or shared data) holds.
     int intValue = 0;
     float floatValue = 0;
@@ -166,7 +167,8 @@ struct Navaid {
     float latitude = 0, longitude = 0;
     float height = 0;    // metres above sea level
     int frequency = 0;   // NDBs in kHz, other radios in 10 kHz units, 0 for none
-    float heading = 0;   // VORs: slaved variation; ILS parts: the approach's true course
+    float heading = 0;   // VORs: slaved variation; ILS parts: the approach's true course;
+                         // glideslopes: slope times 100,000 plus that course
     std::string name;
     char reg = 1;        // in the scenery region loaded now
 };
@@ -261,6 +263,22 @@ struct LoadedPluginEntries {
     void (*receiveMessage)(XPLMPluginID, int, void*) = nullptr;
 };
 
+// The data references the host's clock moves every frame.
+struct SimulatorClock {
+    DataRefRecord* runningTime = nullptr;
+    DataRefRecord* flightTime = nullptr;
+    DataRefRecord* zuluTime = nullptr;
+    DataRefRecord* localTime = nullptr;
+    std::array<DataRefRecord*, 3> zuluParts{};  // hours, minutes, seconds
+    std::array<DataRefRecord*, 3> localParts{};
+};
+
+// A message the simulator sends its plug-ins once the current frame's callbacks are done.
+struct SimulatorMessage {
+    int message = 0;
+    std::uintptr_t parameter = 0;
+};
+
 struct HostState {
     std::filesystem::path root;  // the simulator folder
     ListingOrder listingOrder = ListingOrder::Sorted;
@@ -270,6 +288,7 @@ struct HostState {
     std::vector<std::unique_ptr<DataRefRecord>> dataRefs;
     std::unordered_map<std::string, DataRefRecord*> dataRefsByName;
     std::unordered_set<const void*> dataRefHandles;  // every handle ever handed out
+    SimulatorClock clock;
 
     double elapsedTime = 0;
     long cycle = 0;
@@ -333,6 +352,11 @@ struct HostState {
     std::unordered_set<std::string> withheldSymbols;
     // Asked for by XPLMReloadPlugins; done once the frame's callbacks have returned.
     bool reloadRequested = false;
+    // What loading an aircraft or an airport makes the simulator announce, delivered
+    // before the next frame's callbacks.
+    std::vector<SimulatorMessage> pendingMessages;
+    bool startAnnounced = false;  // the user's aircraft and airport, after the first enable
+    bool loadedPluginDisabled = false;
     WidgetLibraryState widgets;
     SceneryState scenery;
 };
@@ -358,8 +382,21 @@ void AddSimulatorFeatures();
 // The topmost visible window (widget roots included); null when none is shown.
 XPLMWindowID FrontWindow();
 HotKey* FindHotKey(XPLMHotKeyID id);
-// The simulator's own data references, as a fresh host carries them.
+// The simulator's own data references, as a fresh host carries them: the catalogue
+// (simulator_datarefs.tsv) with the user's aircraft state, and the host's own.
 void AddSimulatorDataRefs();
+// Adds every reference the catalogue `file` lists, valued zero; false with the reason in
+// `error` when the file cannot be read, unreadable lines are skipped and named there.
+bool LoadDataRefCatalogue(const std::filesystem::path& file, std::string* error = nullptr);
+// The catalogue shipped with the host (KORVANE_DATAREFS names another copy).
+void AddSimulatorDataRefCatalogue();
+// The user's aircraft parked at KSEA: position, attitude, engines, fuel, weather, radios,
+// autopilot and clock (aircraft_state.cpp).
+void SetUserAircraftState();
+// Puts the user's aircraft on the ground at that point, in every reference that says where it is.
+void SetUserAircraftPosition(double latitude, double longitude, double elevation);
+// Moves the simulator's clocks on by `seconds`.
+void AdvanceSimulatorClock(double seconds);
 // Replaces the navigation database with the one in `file` (navigation_database.txt's
 // format); false with the reason in `error` when the file cannot be read, the lines
 // that cannot be read are skipped and named there.
@@ -370,6 +407,8 @@ void AddSimulatorNavigationDatabase();
 const Navaid* FindNavaid(XPLMNavRef ref);
 // The aircraft of a fresh host: the user's and nineteen others, spread around the airport.
 void AddSimulatorAircraft();
+// Writes the aircraft files the host names, where missing, below the root.
+void WriteSimulatorAircraftFiles();
 // Another plug-in takes the planes; when it lets them go, every waiting request of the
 // loaded plug-in is answered once.
 void HoldPlanesForOtherPlugin(XPLMPluginID plugin);
@@ -385,6 +424,19 @@ int DropRegistrationsInto(const void* libraryBase);
 void AddSimulatorPlugins();
 // The table's plug-in with that ID; null for an unknown ID.
 PluginRecord* FindPlugin(XPLMPluginID id);
+// Whether the loaded plug-in was disabled (or refused its enable): then it gets no
+// callbacks of any kind until enabled again. Before its first enable, tests drive it freely.
+bool LoadedPluginDisabled();
+// The loaded plug-in's enable and disable as the simulator does them; a disable releases
+// the planes it holds, and each enable is matched by one disable.
+int EnableLoadedPlugin();
+void DisableLoadedPlugin();
+// A message from the simulator to every enabled plug-in, now or before the next frame.
+void SendSimulatorMessage(int message, std::uintptr_t parameter = 0);
+void QueueSimulatorMessage(int message, std::uintptr_t parameter = 0);
+void DeliverQueuedMessages();
+// The planes go back when their holder, the loaded plug-in, is disabled; its waiting requests go too.
+void ReleasePlanesOfDisabledPlugin();
 // The menu with that ID; null for an ID the host never gave out or has destroyed.
 Menu* FindMenu(XPLMMenuID id);
 

@@ -65,7 +65,53 @@ void Deliver(PluginRecord& plugin, XPLMPluginID sender, int message, void* param
     plugin.received.push_back(std::move(received));
 }
 
+// A message to every plug-in, by ID: a receiver may change the table.
+void Broadcast(XPLMPluginID sender, int message, void* param) {
+    std::vector<XPLMPluginID> ids;
+    for (const PluginRecord& plugin : State().plugins) ids.push_back(plugin.id);
+    for (XPLMPluginID id : ids)
+        if (PluginRecord* plugin = FindPlugin(id)) Deliver(*plugin, sender, message, param);
+}
+
 }  // namespace
+
+bool LoadedPluginDisabled() { return State().loadedPluginDisabled; }
+
+int EnableLoadedPlugin() {
+    PluginRecord* plugin = FindPlugin(State().loadedPluginId);
+    if (!plugin || !State().loadedEntries.enable) return 0;
+    if (plugin->enabled) return 1;
+    // Marked first: the plug-in's enable may ask about itself.
+    plugin->enabled = true;
+    const int result = State().loadedEntries.enable();
+    if ((plugin = FindPlugin(State().loadedPluginId))) plugin->enabled = result != 0;
+    State().loadedPluginDisabled = result == 0;
+    return result;
+}
+
+void DisableLoadedPlugin() {
+    PluginRecord* plugin = FindPlugin(State().loadedPluginId);
+    if (!plugin || !plugin->enabled) return;
+    plugin->enabled = false;
+    State().loadedPluginDisabled = true;
+    if (State().loadedEntries.disable) State().loadedEntries.disable();
+    ReleasePlanesOfDisabledPlugin();
+}
+
+void SendSimulatorMessage(int message, std::uintptr_t parameter) {
+    Broadcast(XPLM_PLUGIN_XPLANE, message, reinterpret_cast<void*>(parameter));
+}
+
+void QueueSimulatorMessage(int message, std::uintptr_t parameter) {
+    State().pendingMessages.push_back({message, parameter});
+}
+
+void DeliverQueuedMessages() {
+    // A receiver may load another aircraft, whose messages then wait for the next frame.
+    std::vector<SimulatorMessage> messages;
+    messages.swap(State().pendingMessages);
+    for (const SimulatorMessage& message : messages) SendSimulatorMessage(message.message, message.parameter);
+}
 
 }  // namespace korvane::host
 
@@ -118,13 +164,7 @@ XPLM_API int XPLMEnablePlugin(XPLMPluginID inPluginID) {
     PluginRecord* plugin = FindPlugin(inPluginID);
     if (!plugin) return 0;
     if (plugin->enabled) return 1;
-    if (IsLoadedPlugin(*plugin)) {
-        // Marked first: the plug-in's enable may ask about itself.
-        plugin->enabled = true;
-        int result = State().loadedEntries.enable ? State().loadedEntries.enable() : 0;
-        if (PluginRecord* again = FindPlugin(inPluginID)) again->enabled = result != 0;
-        return result;
-    }
+    if (IsLoadedPlugin(*plugin)) return EnableLoadedPlugin();
     plugin->enabled = true;
     return 1;
 }
@@ -133,8 +173,8 @@ XPLM_API void XPLMDisablePlugin(XPLMPluginID inPluginID) {
     RecordCall("XPLMDisablePlugin", std::to_string(inPluginID));
     PluginRecord* plugin = FindPlugin(inPluginID);
     if (!plugin || !plugin->enabled) return;
+    if (IsLoadedPlugin(*plugin)) return DisableLoadedPlugin();
     plugin->enabled = false;
-    if (IsLoadedPlugin(*plugin) && State().loadedEntries.disable) State().loadedEntries.disable();
 }
 
 XPLM_API void XPLMReloadPlugins() {
@@ -150,11 +190,7 @@ XPLM_API void XPLMSendMessageToPlugin(XPLMPluginID inPlugin, int inMessage, void
         if (PluginRecord* plugin = FindPlugin(inPlugin)) Deliver(*plugin, sender, inMessage, inParam);
         return;
     }
-    // A broadcast reaches every plug-in, by ID: a receiver may change the table.
-    std::vector<XPLMPluginID> ids;
-    for (const PluginRecord& plugin : State().plugins) ids.push_back(plugin.id);
-    for (XPLMPluginID id : ids)
-        if (PluginRecord* plugin = FindPlugin(id)) Deliver(*plugin, sender, inMessage, inParam);
+    Broadcast(sender, inMessage, inParam);
 }
 
 namespace korvane::host {

@@ -2,6 +2,7 @@
 
 #include "core/core_state.h"
 #include "core/host_call.h"
+#include "core/output_capture.h"
 #include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/reporting.h"
@@ -28,11 +29,12 @@ struct Answers {
     Result noCallable;
     Result failed;            // the call raised or its result could not be converted
     const char* failedLine = nullptr;  // logged after a failed call, where the kind has one
+    bool resultUsed = true;            // false where the host takes no result from the callable
 };
 
 // Kinds that return nothing to the host use int answers that nobody reads.
-constexpr Answers<int> kDrawWindow{"DrawWindowCallback", "Cannot find method DrawWindowCallback\n", 0, 0, 0};
-constexpr Answers<int> kKey{"KeyCallback", "Cannot find method KeyCallback\n", 0, 0, 0};
+constexpr Answers<int> kDrawWindow{"DrawWindowCallback", "Cannot find method DrawWindowCallback\n", 0, 0, 0, nullptr, false};
+constexpr Answers<int> kKey{"KeyCallback", "Cannot find method KeyCallback\n", 0, 0, 0, nullptr, false};
 constexpr Answers<int> kMouseClick{"MouseClickCallback", "Cannot find method MouseClickCallback\n", 0, 0, 0};
 constexpr Answers<int> kCursor{"CursorCallback", "Cannot find method CursorCallback\n", xplm_CursorDefault,
                                xplm_CursorDefault, xplm_CursorDefault};
@@ -46,13 +48,13 @@ constexpr Answers<float> kFlightLoop{"FlightLoopCallback", "Cannot find method F
                                      1.0f};
 constexpr Answers<int> kDraw{"DrawCallback", "Cannot find method DrawCallback\n", 0, 1, 1};
 constexpr Answers<int> kKeySniffer{"KeySnifferCallback", "Cannot find method KeySnifferCallback\n", 0, 1, 1};
-constexpr Answers<int> kHotKey{"HotKeyCallback", "Cannot find method HotKeyCallback\n", 0, 0, 0};
-constexpr Answers<int> kSharedData{"UserSharedDataCallback", "Cannot find method UserSharedDataCallback\n", 0, 0, 0};
-constexpr Answers<int> kMenu{"UserMenuCallback", "Cannot find method UserMenuCallback\n", 0, 0, 0};
+constexpr Answers<int> kHotKey{"HotKeyCallback", "Cannot find method HotKeyCallback\n", 0, 0, 0, nullptr, false};
+constexpr Answers<int> kSharedData{"UserSharedDataCallback", "Cannot find method UserSharedDataCallback\n", 0, 0, 0, nullptr, false};
+constexpr Answers<int> kMenu{"UserMenuCallback", "Cannot find method UserMenuCallback\n", 0, 0, 0, nullptr, false};
 constexpr Answers<int> kCamera{"UserCameraControlCallback", "Cannot find function UserCameraControlCallback\n", 0,
                                0, 0, "UserCameraControlCallback Call failed\n"};
 constexpr Answers<int> kPlanes{"UserPlanesAvailableCallback", "Cannot find method UserPlanesAvailableCallback\n", 0,
-                               0, 0};
+                               0, 0, nullptr, false};
 constexpr Answers<int> kWidget{"UserWidgetCallback", "Cannot find method UserWidgetCallback\n", 0, 1, 1};
 
 // The steps every native callback shares: look the entry up, check its owner, call
@@ -64,6 +66,7 @@ Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
     HostCall hostCall(answers.function);
     // The registry is emptied before the interpreter stops, so it answers for it too.
     if (!registry) return answers.noEntry;
+    if (hostCall.NestsTooDeep()) return answers.failed;
     EntryMatch match = lookup();
     if (!match.key || match.enabled == 0) return answers.noEntry;
     if (!match.callable) {
@@ -77,10 +80,13 @@ Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
         profile::Enabled()
             ? profile::Timed(match.key, answers.function, [&] { return call(callable.get(), match); })
             : call(callable.get(), match);
-    if (result) return *result;
-    ReportFailedCall(match.key, callable.get(), answers.function);
-    if (answers.failedLine) WriteLog(answers.failedLine);
-    return answers.failed;
+    KeepOutputCaptured(match.key);
+    if (!result) {
+        ReportFailedCall(match.key, callable.get(), answers.function, answers.resultUsed);
+        if (answers.failedLine) WriteLog(answers.failedLine);
+    }
+    ReportWaitingFailures();
+    return result ? *result : answers.failed;
 }
 
 // Refcons the host passes through reach Python as the script's signed ints; window
@@ -308,8 +314,9 @@ std::optional<int> OfferWidgetMessage(const ScriptRegistry::WidgetTarget& target
     if (!record || record->enabled == 0) return std::nullopt;
     std::optional<int> result = Convert<int>(
         CallWith(target.callable.get(), Int(message), Handle(widget), WideInt(param1), WideInt(param2)));
+    KeepOutputCaptured(target.key.get());
     if (result) return result;
-    ReportFailedCall(target.key.get(), target.callable.get(), kWidget.function);
+    ReportFailedCall(target.key.get(), target.callable.get(), kWidget.function, kWidget.resultUsed);
     return kWidget.failed;
 }
 }  // namespace
@@ -345,6 +352,7 @@ void GreetAddedWidgetCallable(XPWidgetID widget, PyObject* key, PyObject* callab
 int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
     HostCall hostCall(kWidget.function);
     if (!registry) return kWidget.noEntry;
+    if (hostCall.NestsTooDeep()) return kWidget.failed;
     int answer = kWidget.noEntry;
     const ScriptRegistry::WidgetTargets targets = registry->FindWidgetTargets(widget);
     if (!targets.empty()) {
@@ -362,6 +370,7 @@ int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t para
     if (message == xpMsg_Destroy && scriptSentDestroys == 0 && registry) {
         registry->ForgetWidget(widget);  // the entries go with the list it hands back
     }
+    ReportWaitingFailures();
     return answer;
 }
 

@@ -397,7 +397,9 @@ std::string ScriptWithFlightLoop(const std::string& name, const std::string& loo
            "        " + stop + "\n"
            "    def Loop(self, since, elapsed, counter, refcon):\n"
            "        " + loopBody + "\n"
-           "        return -1.0\n";
+           "        return -1.0\n"
+           "    def XPluginReceiveMessage(self, sender, message, param):\n"
+           "        pass\n";
 }
 
 const std::string kUnregister = "P.XPLMUnregisterFlightLoopCallback(self, self.Loop, 0)";
@@ -531,6 +533,8 @@ class Korvane:
         pass
     def XPluginStop(self):
         XPLMProcessing.XPLMUnregisterFlightLoopCallback(self, self.loop, 0)
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
 )";
     char source[1024];
     std::snprintf(source, sizeof source, loop, "Slow", "slow", "time.sleep(0.002)");

@@ -48,7 +48,10 @@ TEST(Scripts, LifecycleCallsReachEveryScriptInLoadOrder) {
     sim.AddScript("KV_B", RecordingScript("B"));
     sim.AddScript("KV_A", RecordingScript("A"));
     sim.StartAndEnable();
-    EXPECT_EQ(Journal(sim), "['A.start', 'B.start', 'A.enable', 'B.enable']");
+    // Then the simulator announces the user's aircraft and airport.
+    EXPECT_EQ(Journal(sim), "['A.start', 'B.start', 'A.enable', 'B.enable', ('A.message', 0, 102, 0), "
+                            "('B.message', 0, 102, 0), ('A.message', 0, 103, 0), ('B.message', 0, 103, 0), "
+                            "('A.message', 0, 104, 0), ('B.message', 0, 104, 0)]");
 
     sim.Host().SendMessage(5, 101, nullptr);
     EXPECT_EQ(sim.Eval("__import__('journal').calls[-1]"), "('B.message', 5, 101, 0)");
@@ -68,7 +71,8 @@ TEST(Scripts, StopCallsOnlyTheStops) {
                           "    def XPluginStart(self): return ('a', 'a', 'a')\n"
                           "    def XPluginEnable(self): sys.stderr.write('enable\\n')\n"
                           "    def XPluginDisable(self): sys.stderr.write('disable\\n')\n"
-                          "    def XPluginStop(self): sys.stderr.write('stop\\n')\n");
+                          "    def XPluginStop(self): sys.stderr.write('stop\\n')\n"
+                          "    def XPluginReceiveMessage(self, sender, message, param): pass\n");
     sim.StartAndEnable();
     sim.DisableAndStop();
     std::string log = sim.LogFile();
@@ -111,7 +115,8 @@ TEST(Scripts, PrintReachesTheOutputFileAndTheConsoleAsFragments) {
                               "    def XPluginStart(self):\n"
                               "        print('abc')\n"
                               "        return ('p', 'p', 'p')\n"
-                              "    def XPluginEnable(self): return 1\n");
+                              "    def XPluginEnable(self): return 1\n"
+                              "    def XPluginReceiveMessage(self, sender, message, param): pass\n");
     sim.StartAndEnable();
     EXPECT_EQ(sim.OutputFile(), "abc\n");
     std::vector<host::ConsoleText> texts = sim.ConsoleTexts();

@@ -1,6 +1,7 @@
 #include "modules/xplm/binding.h"
 
 #include "core/core_state.h"
+#include "core/host_call.h"
 #include "registry/callback_dispatch.h"
 
 #include <XPLMUtilities.h>
@@ -9,15 +10,81 @@
 #include <climits>
 #include <cstring>
 #include <iterator>
+#include <memory>
+#include <unordered_map>
 
 namespace korvane::binding {
+
+namespace {
+
+// Every function of a module that reaches the host runs through this one: its self is a
+// capsule holding the function's own method entry, with the module as context.
+PyObject* CallOnHostThread(PyObject* self, PyObject* args) {
+    const auto* method = static_cast<const PyMethodDef*>(PyCapsule_GetPointer(self, nullptr));
+    if (!OnHostThread()) {
+        PyErr_Format(PyExc_RuntimeError,
+                     "%s: the simulator's SDK may only be called from the main thread, not from a script's thread",
+                     method->ml_name);
+        return nullptr;
+    }
+    PyObject* result = method->ml_meth(static_cast<PyObject*>(PyCapsule_GetContext(self)), args);
+    if (!TakeNestingRefusal()) return result;
+    Py_XDECREF(result);
+    if (!result) return nullptr;  // the function's own error stands
+    PyErr_Format(PyExc_RecursionError,
+                 "%s: callbacks nest more than %d deep through the simulator; Korvane refused the next one",
+                 method->ml_name, kMaxNesting);
+    return nullptr;
+}
+
+// The guarded copy of a method table, made once: the interpreter's functions point into it.
+const PyMethodDef* GuardedTable(const PyMethodDef* methods) {
+    static std::unordered_map<const PyMethodDef*, std::unique_ptr<PyMethodDef[]>> tables;
+    std::unique_ptr<PyMethodDef[]>& guarded = tables[methods];
+    if (!guarded) {
+        std::size_t count = 0;
+        while (methods[count].ml_name) ++count;
+        guarded = std::make_unique<PyMethodDef[]>(count + 1);
+        for (std::size_t i = 0; i < count; ++i)
+            guarded[i] = {methods[i].ml_name, CallOnHostThread, METH_VARARGS, methods[i].ml_doc};
+        guarded[count] = {nullptr, nullptr, 0, nullptr};
+    }
+    return guarded.get();
+}
+
+bool AddHostThreadFunctions(PyObject* module, const PyMethodDef* methods) {
+    const PyMethodDef* guarded = GuardedTable(methods);
+    PyObject* moduleName = PyModule_GetNameObject(module);
+    PyRef nameHolder = PyRef::Steal(moduleName);
+    if (!moduleName) return false;
+    for (std::size_t i = 0; methods[i].ml_name; ++i) {
+        PyRef self = PyRef::Steal(PyCapsule_New(const_cast<PyMethodDef*>(&methods[i]), nullptr, nullptr));
+        if (!self || PyCapsule_SetContext(self.get(), module) < 0) return false;
+        PyRef function =
+            PyRef::Steal(PyCFunction_NewEx(const_cast<PyMethodDef*>(&guarded[i]), self.get(), moduleName));
+        if (!function || PyModule_AddObjectRef(module, methods[i].ml_name, function.get()) < 0) return false;
+    }
+    return true;
+}
+
+PyObject* AddConstants(PyObject* module, std::initializer_list<IntConstant> constants) {
+    for (const IntConstant& constant : constants)
+        if (PyModule_AddIntConstant(module, constant.name, constant.value) < 0) return nullptr;
+    return module;
+}
+
+}  // namespace
 
 PyObject* CreateModule(const char* name, PyMethodDef* methods, std::initializer_list<IntConstant> constants) {
     PyObject* module = PyImport_AddModule(name);  // borrowed, kept alive by sys.modules
     if (!module) return nullptr;
-    if (methods && PyModule_AddFunctions(module, methods) < 0) return nullptr;
-    for (const IntConstant& constant : constants)
-        if (PyModule_AddIntConstant(module, constant.name, constant.value) < 0) return nullptr;
+    if (methods && !AddHostThreadFunctions(module, methods)) return nullptr;
+    return AddConstants(module, constants);
+}
+
+PyObject* CreateAnyThreadModule(const char* name, PyMethodDef* methods) {
+    PyObject* module = PyImport_AddModule(name);
+    if (!module || PyModule_AddFunctions(module, methods) < 0) return nullptr;
     return module;
 }
 

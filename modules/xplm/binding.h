@@ -59,7 +59,13 @@ constexpr PyMethodDef Function(PyCFunction function) {
 
 // Makes the module importable under `name` with its functions (none for a null table)
 // and its integer constants, entered in the order given. Returns a borrowed reference.
+// Its functions reach the host, so each refuses with RuntimeError on any thread but the
+// simulator's main thread before doing anything, and raises RecursionError when a
+// callback it led to was refused for nesting too deep.
 PyObject* CreateModule(const char* name, PyMethodDef* methods, std::initializer_list<IntConstant> constants = {});
+// A module whose functions are safe on any thread (they route what they touch through
+// the main thread themselves).
+PyObject* CreateAnyThreadModule(const char* name, PyMethodDef* methods);
 
 // "O&" converter for pointer-sized host handles (data references, windows, widgets).
 // `out` points to a void*.

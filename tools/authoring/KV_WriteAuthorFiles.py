@@ -96,10 +96,11 @@ def parameter_type(function, name):
 
 
 def korvane_modules():
-    """The modules the plug-in made itself: neither imported from a file nor built in."""
+    """The modules the plug-in made for scripts: neither imported from a file nor built in, nor private."""
     found = []
     for name, module in list(sys.modules.items()):
-        if not isinstance(module, types.ModuleType) or name == "__main__" or name in sys.builtin_module_names:
+        if (not isinstance(module, types.ModuleType) or name == "__main__" or name.startswith("_")
+                or name in sys.builtin_module_names):
             continue
         if getattr(module, "__spec__", None) is None and getattr(module, "__file__", None) is None:
             found.append(module)
