@@ -47,7 +47,7 @@ bool HeadlessHost::Load(const std::filesystem::path& plugin) {
     }
     pluginPath_ = plugin;
     HostState& state = State();
-    state.loadedEntries = {enable_, disable_, receiveMessage_};
+    state.loadedEntries = {enable_, disable_, receiveMessage_, 0, std::nullopt};
     PluginRecord& record = *FindPlugin(state.loadedPluginId);
     record.path = plugin.string();
     record.enabled = false;
@@ -57,7 +57,11 @@ bool HeadlessHost::Load(const std::filesystem::path& plugin) {
 int HeadlessHost::Start() {
     // The simulator hands out 256-byte buffers for the plug-in's identity.
     std::array<char, 256> name{}, signature{}, description{};
-    int result = start_(name.data(), signature.data(), description.data());
+    int result = 0;
+    {
+        LoadedPluginCall call;
+        result = start_(name.data(), signature.data(), description.data());
+    }
     identity_ = {name.data(), signature.data(), description.data()};
     if (PluginRecord* record = FindPlugin(State().loadedPluginId)) {
         record->name = identity_.name;
@@ -67,21 +71,20 @@ int HeadlessHost::Start() {
     return result;
 }
 
-int HeadlessHost::Enable() {
-    // Marked first: the plug-in may ask about itself while it enables.
-    PluginRecord* record = FindPlugin(State().loadedPluginId);
-    if (record) record->enabled = true;
-    int result = enable_();
-    if ((record = FindPlugin(State().loadedPluginId))) record->enabled = result != 0;
-    return result;
+int HeadlessHost::Enable() { return EnableLoadedPlugin(); }
+
+void HeadlessHost::Disable() { DisableLoadedPlugin(); }
+
+void HeadlessHost::Stop() {
+    LoadedPluginCall call;
+    stop_();
+    State().loadedEntries.wanted.reset();  // a stopped plug-in is not switched any more
 }
 
-void HeadlessHost::Disable() {
-    if (PluginRecord* record = FindPlugin(State().loadedPluginId)) record->enabled = false;
-    disable_();
+void HeadlessHost::SendMessage(int sender, int message, void* parameter) {
+    LoadedPluginCall call;
+    receiveMessage_(sender, message, parameter);
 }
-void HeadlessHost::Stop() { stop_(); }
-void HeadlessHost::SendMessage(int sender, int message, void* parameter) { receiveMessage_(sender, message, parameter); }
 
 void HeadlessHost::RunFrame() {
     HostState& state = State();

@@ -4,6 +4,8 @@
 // script's Python callable and converts its result back to the host's type. A host
 // call that finds no entry (removed, disabled, or after the interpreter stopped) is
 // answered without touching Python.
+#include <Python.h>
+
 #include <XPLMCamera.h>
 #include <XPLMDataAccess.h>
 #include <XPLMDisplay.h>
@@ -30,6 +32,10 @@ void UserSharedDataCallback(void* refcon);
 void UserMenuCallback(void* menuRefcon, void* itemRefcon);
 int UserCameraControlCallback(XPLMCameraPosition_t* position, int isLosingControl, void* refcon);
 void UserPlanesAvailableCallback(void* refcon);
+
+// The registry key (script or helper object) whose callable the host is calling now,
+// innermost; null outside any. Borrowed: look it up in the registry before using it.
+PyObject* DispatchingOwner();
 
 // Widgets: found by widget handle.
 int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2);
