@@ -114,7 +114,9 @@ BenchReport MergeRunReport(const std::filesystem::path& pluginLines, const Bench
     PointAtSources(runs, run);
     BenchReport report;
     report.failures = StrictFailures(runs);
-    if (runs.empty()) report.failures.push_back("Korvane: the plug-in reported no interpreter run");
+    // No run at all is no pass: the plug-in may have failed to load or to start Python.
+    if (runs.empty())
+        report.failures.push_back("Korvane: the plug-in reported nothing: no interpreter ran (see the simulator log)");
     report.document = {
         {"simulatedSeconds", run.simulatedSeconds},
         {"wallSeconds", run.wallSeconds},

@@ -9,7 +9,8 @@ void RunFlightLoops();
 // The virtual camera stand-in's own flight loop: it reads the shared values.
 void RunVirtualCamera();
 void RunCameraControl();
-// Every drawing phase's before and after callbacks, then the visible windows back to front.
+// Every drawing phase's before and after callbacks; the visible windows, back to front,
+// between those of xplm_Phase_Window.
 void RunDrawing();
 
 }  // namespace korvane::host

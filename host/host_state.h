@@ -353,6 +353,8 @@ DataRefRecord& DataRefNamed(const std::string& name);
 // that is also a float reads the same under both).
 void SetScalar(DataRefRecord& record, double value);
 HostWindow* FindWindow(XPLMWindowID id);
+// The topmost visible window (widget roots included); null when none is shown.
+XPLMWindowID FrontWindow();
 HotKey* FindHotKey(XPLMHotKeyID id);
 // The simulator's own data references, as a fresh host carries them.
 void AddSimulatorDataRefs();

@@ -24,6 +24,14 @@ constexpr XPLMDrawingPhase kFramePhases[] = {
     xplm_Phase_Panel,      xplm_Phase_Gauges,       xplm_Phase_Window,       xplm_Phase_LastCockpit,
 };
 
+// Phases the simulator knows but the host never draws: the local map is not shown.
+constexpr XPLMDrawingPhase kMapPhases[] = {xplm_Phase_LocalMap3D, xplm_Phase_LocalMap2D, xplm_Phase_LocalMapProfile};
+
+bool KnownPhase(XPLMDrawingPhase phase) {
+    auto in = [phase](const auto& phases) { return std::ranges::find(phases, phase) != std::end(phases); };
+    return in(kFramePhases) || in(kMapPhases);
+}
+
 // Hot keys match on the modifiers and the key's direction.
 constexpr XPLMKeyFlags kHotKeyFlags = xplm_ShiftFlag | xplm_OptionAltFlag | xplm_ControlFlag | xplm_DownFlag | xplm_UpFlag;
 
@@ -89,20 +97,12 @@ HotKey* FindHotKey(XPLMHotKeyID id) {
     return nullptr;
 }
 
-void RunDrawing() {
-    HostState& state = State();
-    const bool drawing = BeginScreenFrame();
-    for (XPLMDrawingPhase phase : kFramePhases) {
-        for (int before : {1, 0}) {
-            if (drawing) MakeScreenCurrent();
-            CallEach(state.drawCallbacks, SameDraw, [&](const DrawRegistration& r) {
-                if (r.phase == phase && r.before == before) r.callback(phase, before, r.refcon);
-                return true;
-            });
-        }
-    }
+namespace {
+
+// The visible windows back to front; a window's draw may close or open windows.
+void DrawWindows(bool drawing) {
     std::vector<XPLMWindowID> backToFront;
-    for (const HostWindow& window : state.windows) backToFront.push_back(window.id);
+    for (const HostWindow& window : State().windows) backToFront.push_back(window.id);
     for (XPLMWindowID id : backToFront) {
         const HostWindow* window = FindWindow(id);
         if (!window || !window->visible || !window->draw) continue;
@@ -111,7 +111,33 @@ void RunDrawing() {
         if (drawing) MakeScreenCurrent();
         draw(id, refcon);
     }
+}
+
+}  // namespace
+
+void RunDrawing() {
+    HostState& state = State();
+    const bool drawing = BeginScreenFrame();
+    auto callbacks = [&](XPLMDrawingPhase phase, int before) {
+        if (drawing) MakeScreenCurrent();
+        CallEach(state.drawCallbacks, SameDraw, [&](const DrawRegistration& r) {
+            if (r.phase == phase && r.before == before) r.callback(phase, before, r.refcon);
+            return true;
+        });
+    };
+    for (XPLMDrawingPhase phase : kFramePhases) {
+        callbacks(phase, 1);
+        // Windows belong to their own phase, so later phases draw over them.
+        if (phase == xplm_Phase_Window) DrawWindows(drawing);
+        callbacks(phase, 0);
+    }
     if (drawing) EndScreenFrame();
+}
+
+XPLMWindowID FrontWindow() {
+    const std::vector<HostWindow>& windows = State().windows;
+    auto front = std::find_if(windows.rbegin(), windows.rend(), [](const HostWindow& w) { return w.visible; });
+    return front == windows.rend() ? nullptr : front->id;
 }
 
 void PressKey(char key, XPLMKeyFlags flags, char virtualKey) {
@@ -179,7 +205,8 @@ XPLM_API int XPLMRegisterDrawCallback(XPLMDrawCallback_f inCallback, XPLMDrawing
     RecordCall("XPLMRegisterDrawCallback", DrawDetails(inPhase, inWantsBefore, inRefcon));
     const DrawRegistration registration{inCallback, inPhase, inWantsBefore ? 1 : 0, inRefcon};
     std::vector<DrawRegistration>& list = State().drawCallbacks;
-    if (!inCallback || Registered(list, registration, SameDraw)) return 0;
+    // The simulator refuses a phase it does not know.
+    if (!inCallback || !KnownPhase(inPhase) || Registered(list, registration, SameDraw)) return 0;
     list.push_back(registration);
     return 1;
 }
@@ -316,8 +343,7 @@ XPLM_API void XPLMBringWindowToFront(XPLMWindowID inWindow) {
 }
 
 XPLM_API int XPLMIsWindowInFront(XPLMWindowID inWindow) {
-    const std::vector<HostWindow>& windows = State().windows;
-    return !windows.empty() && inWindow && windows.back().id == inWindow ? 1 : 0;
+    return inWindow && FrontWindow() == inWindow ? 1 : 0;
 }
 
 XPLM_API XPLMHotKeyID XPLMRegisterHotKey(char inVirtualKey, XPLMKeyFlags inFlags, const char* inDescription,

@@ -289,6 +289,12 @@ bool IsWidgetMessageParameter(std::initializer_list<XPWidgetMessage> messages, i
     return false;
 }
 
+void GreetAddedWidgetCallable(XPWidgetID widget, PyObject* key, PyObject* callable) {
+    if (!registry) return;
+    WidgetFrameGuard frame({xpMsg_Create, 1, 0});
+    OfferWidgetMessage({PyRef::Borrow(key), PyRef::Borrow(callable)}, true, xpMsg_Create, widget, 1, 0);
+}
+
 // Korvane's one widget function, on every widget a script gave a callable. Several
 // callables may serve one widget (several scripts, or several added to it): newest
 // first, each has the message until one handles it, as the host does with its own

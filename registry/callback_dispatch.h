@@ -4,8 +4,6 @@
 // script's Python callable and converts its result back to the host's type. A host
 // call that finds no entry (removed, disabled, or after the interpreter stopped) is
 // answered without touching Python.
-#include <Python.h>
-
 #include <XPLMCamera.h>
 #include <XPLMDataAccess.h>
 #include <XPLMDisplay.h>
@@ -15,6 +13,9 @@
 
 #include <cstdint>
 #include <initializer_list>
+
+// The interpreter's object type, as its own header declares it.
+typedef struct _object PyObject;
 
 namespace korvane::dispatch {
 
@@ -39,6 +40,10 @@ PyObject* DispatchingOwner();
 
 // Widgets: found by widget handle.
 int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2);
+
+// A callable a script adds to a widget Korvane serves already hears xpMsg_Create with
+// param1 1 alone, as the host tells a callback added to an existing widget.
+void GreetAddedWidgetCallable(XPWidgetID widget, PyObject* key, PyObject* callable);
 
 // A widget message on its way to a script's callable.
 struct WidgetMessageFrame {

@@ -386,14 +386,31 @@ protected:
     std::string output_;
 };
 
-TEST_F(ConsoleProgramTest, PlainModeWritesOneLinePerText) {
+TEST_F(ConsoleProgramTest, PlainModeJoinsFragmentsIntoLinesMarkedWithTheirArea) {
     Start({"--plain"});
-    Send(console::kDisplayText, "hello");
-    Send(console::kClearDisplay, "");
-    Send(console::kPrintText, "abc");
-    Send(console::kPrintText, "\n");
+    // As Python writes them: a print is its text and then its line end; a traceback comes
+    // in pieces that do not follow its lines.
+    for (const char* text : {"abc", "\n", "Traceback (most recent call last):\n  File \"KV_A.py\", line 3", "\n",
+                             "ZeroDivisionError", ": ", "division by zero", "\r\n", "", "\n"})
+        Send(console::kPrintText, text);
+    Send(console::kDisplayText, "one\ntwo\n");
+    Send(console::kPrintText, "before clear");
     Send(console::kClearPrint, "");
-    const std::string expected = "[display] hello\n[clear display]\n[print] abc\n[print] \\n\n[clear print]\n";
+    Send(console::kClearDisplay, "");
+    Send(console::kPrintText, "tab\there, bell\a, partial");
+    const std::string expected =
+        "[print] abc\n"
+        "[print] Traceback (most recent call last):\n"
+        "[print]   File \"KV_A.py\", line 3\n"
+        "[print] ZeroDivisionError: division by zero\n"
+        "[print] \n"
+        "[display] one\n"
+        "[display] two\n"
+        "[print] before clear\n"
+        "[clear print]\n"
+        "[clear display]\n"
+        // Shown once the channel has gone quiet, though its line end never came.
+        "[print] tab\there, bell\\x07, partial\n";
     ReadUntil([&] { return output_.size() >= expected.size(); });
     Stop();
     EXPECT_EQ(output_, expected);

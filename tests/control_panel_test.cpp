@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -231,6 +232,15 @@ TEST_F(ControlPanelTest, EnableDisableWindowPagesAndSwitchesOnlyTheChangedScript
     StartPython(1);
     Click(w.boxes[0]);
     EXPECT_EQ(Calls("KV_S1"), "['enable']");
+
+    // Eight scripts fill one page exactly: no empty page follows it.
+    std::filesystem::remove(sim.ScriptsFolder() / "KV_S9.py");
+    StopPython(1);
+    StartPython(1);
+    XPSendMessageToWidget(w.window, xpMessage_CloseButtonPushed, xpMode_UpChain, reinterpret_cast<intptr_t>(w.window), 0);
+    Open("Script Enable / Disable");
+    EXPECT_EQ(Text(w.rows[7]), "Name S8");
+    EXPECT_EQ(std::to_string(Enabled(w.previous)) + std::to_string(Enabled(w.next)), "00");
 }
 
 TEST_F(ControlPanelTest, WithoutScriptsTheWindowsSaySo) {

@@ -141,6 +141,33 @@ TEST_F(DisplayTest, WindowsReceiveInputAndDrawWhileVisible) {
     EXPECT_EQ(registry->KindCount(CallbackKind::Window), 0);
 }
 
+// Windows belong to xplm_Phase_Window: after its before callbacks, before its after
+// callbacks and under what later phases draw. A hidden window is never in front.
+TEST_F(DisplayTest, WindowsDrawInTheWindowPhaseAndOnlyShownOnesAreInFront) {
+    Start();
+    sim.Exec(R"(
+def drawer(name):
+    return lambda phase, before, refcon: A.calls.append((name,)) or 1
+drawers = [drawer('before'), drawer('after'), drawer('overlay'), drawer('unknown')]
+registered = [D.XPLMRegisterDrawCallback(A.me, drawers[0], D.xplm_Phase_Window, 1, 0),
+              D.XPLMRegisterDrawCallback(A.me, drawers[1], D.xplm_Phase_Window, 0, 0),
+              D.XPLMRegisterDrawCallback(A.me, drawers[2], D.xplm_Phase_LastCockpit, 1, 0),
+              D.XPLMRegisterDrawCallback(A.me, drawers[3], 7, 1, 0)]
+w = D.XPLMCreateWindow(A.me, 100, 400, 300, 200, 1, A.me.WDraw, A.me.WKey, A.me.WMouse, 7)
+v = D.XPLMCreateWindow(A.me, 150, 450, 350, 250, 0, A.me.WDraw, A.me.WKey, A.me.WMouse, 9)
+)");
+    // The simulator refuses a phase it does not know.
+    EXPECT_EQ(sim.Eval("registered"), "[1, 1, 1, 0]");
+    EXPECT_EQ(registry->KindCount(CallbackKind::Draw), 3);
+    Host().RunFrame();
+    EXPECT_EQ(sim.Eval("[c[0] for c in A.calls]"), "['before', 'wdraw', 'after', 'overlay']");
+
+    EXPECT_EQ(sim.Eval("D.XPLMIsWindowInFront(v), D.XPLMIsWindowInFront(w)"), "(0, 1)");
+    sim.Exec("D.XPLMSetWindowIsVisible(v, 1)");
+    EXPECT_EQ(sim.Eval("D.XPLMIsWindowInFront(v), D.XPLMIsWindowInFront(w)"), "(1, 0)");
+    sim.Exec("D.XPLMDestroyWindow(A.me, w)\nD.XPLMDestroyWindow(A.me, v)");
+}
+
 // Each of two scripts' registrations is called, and undone, on its own.
 TEST_F(DisplayTest, RegistrationsOfTwoScriptsComeAndGoSeparately) {
     Start(2);

@@ -512,6 +512,23 @@ class Korvane:
     EXPECT_TRUE(widgetCallsCounted) << run.dump(2);
 }
 
+TEST(EndToEnd, StrictRunsFailWhenThePluginReportsNothing) {
+    HostRun sim;
+    const fs::path notAPlugin = sim.Scripts() / "not-a-plugin.xpl";
+    std::ofstream(notAPlugin) << "text\n";
+    const fs::path reportFile = sim.Scripts() / "run.json";
+    HostResult strict = sim.Execute({"--root", sim.Scripts().parent_path().string(), "--plugin", notAPlugin.string(),
+                                     "--seconds", "0.1", "--strict", "--report", reportFile.string()});
+    EXPECT_EQ(strict.exitCode, 1) << strict.report << strict.errors;
+    EXPECT_EQ(LastLines(strict.report, 2),
+              "===== Strict run =====\n"
+              "failed: Korvane: the plug-in reported nothing: no interpreter ran (see the simulator log)\n")
+        << strict.report;
+    const auto report = nlohmann::json::parse(ReadFile(reportFile));
+    EXPECT_EQ(report["passed"], false);
+    EXPECT_EQ(report["runs"], nlohmann::json::array());
+}
+
 TEST(EndToEnd, WatchModeRunsEditedScriptsWithinASecondAndStopsCleanlyOnInterrupt) {
     HostRun sim;
     const fs::path script = sim.ScriptsFolder() / "KV_Watched.py";

@@ -78,9 +78,12 @@ TEST_F(PanelWidgetsTest, ListBoxLinesFollowItsTriggers) {
     Set(list, xpProperty_ListBoxDeleteLine, 1);
     EXPECT_EQ(LinesOf(list), (Lines{"one", "inserted", "two", "four;five"}));
     EXPECT_EQ(Get(list, xpProperty_ListBoxScrollMax), 4);
-    Set(list, xpProperty_ListBoxSelection, 9);
-    Set(list, xpProperty_ListBoxDeleteLine, 1);
-    EXPECT_EQ(LinesOf(list).size(), 4u);
+    // At or past the end, a delete finds no line.
+    for (int selection : {4, 9}) {
+        Set(list, xpProperty_ListBoxSelection, selection);
+        Set(list, xpProperty_ListBoxDeleteLine, 1);
+        EXPECT_EQ(LinesOf(list), (Lines{"one", "inserted", "two", "four;five"})) << selection;
+    }
 
     // Separators at the end add nothing; at the start and twice in a row they make empty lines.
     XPSetWidgetDescriptor(list, "a;b;");
@@ -213,6 +216,14 @@ TEST_F(PanelWidgetsTest, PopupShowsTheSelectionAndPicksFromItsMenu) {
     Set(popup, xpProperty_Enabled, 0);
     Click(150, 390);
     EXPECT_TRUE(OpenPopupMenus().empty());
+
+    // Destroyed while its menu is open, the button takes the menu and its window along.
+    Set(popup, xpProperty_Enabled, 1);
+    Click(150, 390);
+    ASSERT_EQ(OpenPopupMenus().size(), 1u);
+    XPDestroyWidget(popup, 1);
+    EXPECT_TRUE(OpenPopupMenus().empty());
+    EXPECT_EQ(sim.Host().Windows().size(), 1u);  // the owner's alone
 }
 
 TEST_F(PanelWidgetsTest, LongMenusOpenInColumnsOnScreen) {

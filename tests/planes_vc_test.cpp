@@ -182,6 +182,26 @@ TEST_F(PlanesTest, AStopGivesBackThePlanesAScriptKept) {
     EXPECT_EQ(sim.Eval("sys.modules['KV_A'].calls"), "[]");
 }
 
+TEST_F(PlanesTest, AScriptFailingAsItIsMadeLeavesThePlanesToTheScriptHoldingThem) {
+    // Scripts are made in name order: A holds the planes when B takes them too and fails.
+    sim.AddScript("KV_A", std::string(kPlanesScript) + "    def __init__(self):\n"
+                                                       "        PL.XPLMAcquirePlanes(self, [''], self.Available, 1)\n");
+    sim.AddScript("KV_B", "import XPLMPlanes as PL\n"
+                          "class Korvane:\n"
+                          "    def __init__(self):\n"
+                          "        PL.XPLMAcquirePlanes(self, [''], self.Available, 2)\n"
+                          "        raise RuntimeError('not made')\n"
+                          "    def Available(self, refcon):\n"
+                          "        pass\n");
+    Start();
+    EXPECT_EQ(CountOccurrences(sim.LogFile(), "'KV_B' made 1 host registration(s) before it failed"), 1);
+    EXPECT_EQ(sim.Host().PlanesHolder(), sim.Host().LoadedPluginId());
+    EXPECT_EQ(sim.Host().CountCalls("XPLMReleasePlanes"), 0);
+    // They are A's to give back.
+    sim.Exec("PL.XPLMReleasePlanes(sys.modules['KV_A'].me)");
+    EXPECT_EQ(sim.Host().PlanesHolder(), XPLM_NO_PLUGIN_ID);
+}
+
 TEST_F(PlanesTest, VirtualCameraPluginSeesWhatScriptsWrite) {
     sim.MakeScriptsFolder();
     sim.Host().LoadVirtualCameraPlugin();

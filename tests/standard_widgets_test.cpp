@@ -107,7 +107,7 @@ TEST(TrackMetrics, PartsFillTheTrackAndFollowTheValue) {
     EXPECT_EQ(downPage, upPage);
 }
 
-TEST_F(StandardWidgets, ButtonsActOnAReleaseInsideAPressBegunOnThem) {
+TEST_F(StandardWidgets, PushButtonsActOnAReleaseInsideAPressBegunOnThemBoxesOnTheClick) {
     XPWidgetID push = Child(120, 480, 200, 460, "OK", xpWidgetClass_Button);
     host_.MouseDown(150, 470);
     EXPECT_EQ(XPGetWidgetProperty(push, xpProperty_Hilited, nullptr), 1);
@@ -127,9 +127,13 @@ TEST_F(StandardWidgets, ButtonsActOnAReleaseInsideAPressBegunOnThem) {
     XPSetWidgetProperty(radio, xpProperty_ButtonType, xpRadioButton);
     XPSetWidgetProperty(radio, xpProperty_ButtonBehavior, xpButtonBehaviorRadioButton);
     g_messages.clear();
+    host_.MouseDown(130, 430);  // a box changes as it is clicked, wherever the mouse is let go
+    EXPECT_EQ(XPGetWidgetProperty(check, xpProperty_ButtonState, nullptr), 1);
+    host_.MouseUp(300, 300);
     Click(130, 430);
-    Click(130, 430);
-    Click(130, 390);
+    host_.MouseDown(130, 390);
+    EXPECT_EQ(XPGetWidgetProperty(radio, xpProperty_ButtonState, nullptr), 1);
+    host_.MouseUp(130, 390);
     Click(130, 390);  // already chosen
     EXPECT_EQ(XPGetWidgetProperty(check, xpProperty_ButtonState, nullptr), 0);
     EXPECT_EQ(XPGetWidgetProperty(radio, xpProperty_ButtonState, nullptr), 1);
@@ -273,6 +277,8 @@ TEST_F(StandardWidgets, PassiveClassesDrawTheirOwnLook) {
 
 TEST_F(StandardWidgets, MainWindowDragsByItsTitleAndClosesOnARelease) {
     XPWidgetID button = Child(120, 400, 200, 380, "B", xpWidgetClass_Button);
+    XPWidgetID panel = Child(110, 360, 390, 210, "", xpWidgetClass_SubWindow);
+    XPWidgetID inside = XPCreateWidget(120, 350, 200, 330, 1, "In", 0, panel, xpWidgetClass_Button);
     host_.MouseDown(200, 495);
     host_.MouseDrag(250, 480);
     host_.MouseUp(250, 480);
@@ -281,6 +287,12 @@ TEST_F(StandardWidgets, MainWindowDragsByItsTitleAndClosesOnARelease) {
     EXPECT_EQ(std::tie(left, top, right, bottom), std::make_tuple(150, 485, 450, 185));
     XPGetWidgetGeometry(button, &left, &top, nullptr, nullptr);
     EXPECT_EQ(std::tie(left, top), std::make_tuple(170, 385));
+    // Whatever lies deeper moves along, and is still where a click finds it.
+    XPGetWidgetGeometry(inside, &left, &top, nullptr, nullptr);
+    EXPECT_EQ(std::tie(left, top), std::make_tuple(170, 335));
+    Click(180, 325);
+    EXPECT_EQ(g_messages, (std::vector<Message>{{xpMsg_PushButtonPressed, Id(inside), 0}}));
+    g_messages.clear();
     // A click below the title bar moves nothing.
     host_.MouseDown(300, 300);
     host_.MouseDrag(350, 350);

@@ -22,6 +22,7 @@ std::map<std::pair<int, XPWidgetMessage>, int> answers;  // what a tag returns f
 XPMouseState_t lastMouse{};
 XPKeyState_t lastKey{};
 XPWidgetGeometryChange_t lastChange{};
+intptr_t lastParent = -1;
 
 template <int Tag>
 int Recorder(XPWidgetMessage message, XPWidgetID, intptr_t param1, intptr_t param2) {
@@ -34,6 +35,7 @@ int Recorder(XPWidgetMessage message, XPWidgetID, intptr_t param1, intptr_t para
     if (message >= xpMsg_MouseDown && message <= xpMsg_MouseUp) lastMouse = *reinterpret_cast<XPMouseState_t*>(param1);
     if (message == xpMsg_KeyPress) lastKey = *reinterpret_cast<XPKeyState_t*>(param1);
     if (message == xpMsg_Reshape) lastChange = *reinterpret_cast<XPWidgetGeometryChange_t*>(param2);
+    if (message == xpMsg_AcceptParent) lastParent = param1;
     auto answer = answers.find({Tag, message});
     return answer == answers.end() ? 0 : answer->second;
 }
@@ -66,10 +68,12 @@ TEST_F(WidgetLibraryTest, DispatchModesReachCallbacksNewestFirstAndStopWhereHand
     XPWidgetID a = Make<0>(0, 100, 100, 0, nullptr);
     XPWidgetID b = Make<1>(10, 90, 90, 10, a);
     XPWidgetID c = Make<2>(20, 80, 80, 20, b);
-    // Creation: xpMsg_Create with param1 1 for a custom widget, then the placement messages.
-    EXPECT_EQ(Seen(), "0:1:1 1:1:1 1:15 0:13 2:1:1 2:15 1:13");
+    // Creation: xpMsg_Create with param1 0 (a new widget), then the placement messages.
+    EXPECT_EQ(Seen(), "0:1:0 1:1:0 1:15 0:13 2:1:0 2:15 1:13");
+    // An added callback alone hears xpMsg_Create, with 1: it joins an existing widget.
     XPAddWidgetCallback(c, Recorder<3>);
     XPAddWidgetCallback(c, Recorder<4>);
+    EXPECT_EQ(Seen(), "3:1:1 4:1:1");
     const int kMsg = xpMsg_UserStart;
 
     EXPECT_EQ(XPSendMessageToWidget(c, kMsg, xpMode_Direct, 0, 0), 0);
@@ -218,11 +222,11 @@ TEST_F(WidgetLibraryTest, MouseAndKeysFollowTheWindowOrderAndTheFocus) {
     EXPECT_EQ(Seen(), "2:8 1:8 1:9 1:10");
     EXPECT_EQ(lastMouse.x, 80);
     EXPECT_EQ(lastMouse.y, 74);
-    // A click on the back root brings it to the front.
+    // A click on the back root reaches it where it lies: raising it is its own choice.
     host.MouseClick(20, 20);
     EXPECT_EQ(Seen(), "0:8 0:10");
-    EXPECT_EQ(XPIsWidgetInFront(field), 0);
-    EXPECT_EQ(XPIsWidgetInFront(back), 1);
+    EXPECT_EQ(XPIsWidgetInFront(field), 1);
+    EXPECT_EQ(XPIsWidgetInFront(back), 0);
 
     // Focus: refused, then taken; keys go to it and up its chain.
     EXPECT_EQ(XPSetKeyboardFocus(field), nullptr);
@@ -256,6 +260,67 @@ TEST_F(WidgetLibraryTest, MouseAndKeysFollowTheWindowOrderAndTheFocus) {
     XPLoseKeyboardFocus(field);
     EXPECT_EQ(host.WidgetWithFocus(), front);
     EXPECT_NE(host.WidgetReport().find("\"front\""), std::string::npos);
+}
+
+// A root that comes forward on a click behind, eating that click, as the SDK's windows do.
+template <int Tag>
+int SelectingRoot(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
+    if (XPUSelectIfNeeded(message, widget, param1, param2, 1)) {
+        seen.push_back(std::to_string(Tag) + ":eaten");
+        return 1;
+    }
+    return Recorder<Tag>(message, widget, param1, param2);
+}
+
+TEST_F(WidgetLibraryTest, TheFrontIsTheTopmostShownWindowAndAClickBehindIsEatenByTheSelection) {
+    XPWidgetID back = XPCreateCustomWidget(0, 100, 100, 0, 1, "back", 1, nullptr, SelectingRoot<0>);
+    XPWidgetID front = XPCreateCustomWidget(50, 150, 150, 50, 1, "front", 1, nullptr, SelectingRoot<1>);
+    XPWidgetID inner = Make<2>(10, 90, 40, 60, back);
+    answers[{0, xpMsg_MouseDown}] = 1;
+    answers[{1, xpMsg_MouseDown}] = 1;
+    Seen();
+
+    // The first click behind raises the window and goes no further; the next one acts.
+    host.MouseClick(20, 20);
+    EXPECT_EQ(Seen(), "0:eaten 0:10");
+    EXPECT_EQ(XPIsWidgetInFront(inner), 1);
+    EXPECT_EQ(host.RootWidgets(), (std::vector<XPWidgetID>{front, back}));
+    host.MouseClick(20, 80);
+    EXPECT_EQ(Seen(), "2:8 0:8 0:10");
+
+    // A hidden window is never in front: the topmost shown one is, window or widget.
+    XPHideWidget(back);
+    EXPECT_EQ(XPIsWidgetInFront(back), 0);
+    EXPECT_EQ(XPIsWidgetInFront(front), 1);
+    XPLMWindowID plain = XPLMCreateWindow(0, 10, 10, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(XPLMIsWindowInFront(plain), 0);
+    EXPECT_EQ(XPIsWidgetInFront(front), 1);
+    XPLMSetWindowIsVisible(plain, 1);
+    EXPECT_EQ(XPLMIsWindowInFront(plain), 1);
+    EXPECT_EQ(XPIsWidgetInFront(front), 0);
+    XPLMSetWindowIsVisible(plain, 0);
+    XPHideWidget(front);
+    EXPECT_EQ(XPIsWidgetInFront(front) + XPLMIsWindowInFront(plain), 0);
+}
+
+TEST_F(WidgetLibraryTest, CreateDestroyAndParentMessagesReachEveryCallbackConcerned) {
+    XPWidgetID root = Make<0>(0, 100, 100, 0, nullptr);
+    XPWidgetID child = Make<1>(10, 90, 90, 10, root);
+    XPAddWidgetCallback(child, Recorder<2>);
+    EXPECT_EQ(Seen(), "0:1:0 1:1:0 1:15 0:13 2:1:1");
+
+    // Taken from its parent, a widget hears that its parent is now none.
+    XPPlaceWidgetWithin(child, nullptr);
+    EXPECT_EQ(Seen(), "0:14 2:15 1:15");
+    EXPECT_EQ(lastParent, 0);
+    XPPlaceWidgetWithin(child, root);
+    EXPECT_EQ(Seen(), "2:15 1:15 0:13");
+    EXPECT_EQ(lastParent, reinterpret_cast<intptr_t>(root));
+
+    // Every callback hears of the widget's end, even after one handled it.
+    answers[{2, xpMsg_Destroy}] = 1;
+    XPDestroyWidget(root, 1);
+    EXPECT_EQ(Seen(), "2:2:1 1:2:1 0:2:0");
 }
 
 // A window dragged by its top ten pixels, keeping its children in place.

@@ -163,8 +163,16 @@ def custom(message, widget, param1, param2):
     return 0 if message == D.xpMsg_Paint else 1
 w = W.XPCreateCustomWidget(A.me, 100, 300, 200, 200, 1, 'custom', 1, 0, custom)
 at_return = list(log)
+# A callable added later hears the create message alone, with 1, whatever made the widget.
+added = []
+adder = lambda message, widget, param1, param2: added.append((message, param1)) or 0
+plain = W.XPCreateWidget(0, 50, 50, 0, 1, 'plain', 1, 0, S.xpWidgetClass_Caption)
+for widget in (w, plain):
+    W.XPAddWidgetCallback(A.me, widget, adder)
 )");
-    EXPECT_EQ(Eval("at_return"), "[('create', 1, 0)]");
+    EXPECT_EQ(Eval("at_return"), "[('create', 0, 0)]");
+    EXPECT_EQ(Eval("(added, log == at_return)"), "([(1, 1), (1, 1)], True)");
+    sim.Exec("added.clear()");
     sim.Host().MouseClick(150, 250);
     EXPECT_EQ(Eval("W.XPSetKeyboardFocus(w) == w"), "True");
     sim.Host().PressKey(static_cast<char>(200), xplm_DownFlag, static_cast<char>(200));
@@ -196,6 +204,14 @@ W.XPAddWidgetCallback(A.me, window, recorder('window', quiet=range(1300)))
     sim.Exec("eat = False");
     sim.Host().MouseClick(50, 290);
     EXPECT_EQ(Heard(), "[('window', 1300)]");
+
+    // Of two callables on one widget, the newer one that handles the message keeps it
+    // from the older ones, as the host keeps it from its class function.
+    sim.Exec("W.XPAddWidgetCallback(A.me, window, recorder('older'))\n"
+             "W.XPAddWidgetCallback(A.me, window, recorder('newer', answer=1))\n"
+             "heard.clear()");
+    sim.Host().MouseClick(50, 290);
+    EXPECT_EQ(Heard(), "[('newer', 1300)]");
 }
 
 TEST_F(WidgetsTest, OneCallableServesManyWidgetsAndObjectsBelongToTheirScript) {

@@ -2,12 +2,14 @@
 // channel, the display area above and the print area below.
 #include "host/console_capture.h"
 #include "platform/console_wire.h"
+#include "tools/plain_view.h"
 
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <condition_variable>
 #include <csignal>
@@ -29,6 +31,8 @@ constexpr std::size_t kDisplayLinesShown = 10;
 constexpr std::size_t kPrintLinesShown = 20;
 // Only the last lines are ever shown; this bounds memory for long sessions.
 constexpr std::size_t kLinesKept = 1000;
+// How long the plain view waits for the rest of a print line before showing its start.
+constexpr auto kPlainQuietTime = std::chrono::milliseconds(250);
 
 volatile std::sig_atomic_t gStop = 0;
 volatile std::sig_atomic_t gResized = 0;
@@ -113,35 +117,6 @@ std::string ScreenLine(const std::string& line, std::size_t columns) {
     return shown;
 }
 
-// One text per line for --plain: newlines and other control characters are escaped.
-std::string PlainText(const std::string& text) {
-    std::string escaped;
-    for (unsigned char c : text) {
-        if (c == '\n') {
-            escaped += "\\n";
-        } else if (c == '\r') {
-            escaped += "\\r";
-        } else if ((c < 0x20 && c != '\t') || c == 0x7F) {
-            char code[8];
-            std::snprintf(code, sizeof(code), "\\x%02X", c);
-            escaped += code;
-        } else {
-            escaped += static_cast<char>(c);
-        }
-    }
-    return escaped;
-}
-
-std::string PlainLine(const ConsoleText& text) {
-    switch (text.command) {
-    case console::kDisplayText: return "[display] " + PlainText(text.text) + "\n";
-    case console::kClearDisplay: return "[clear display]\n";
-    case console::kPrintText: return "[print] " + PlainText(text.text) + "\n";
-    case console::kClearPrint: return "[clear print]\n";
-    default: return "[command " + std::to_string(text.command) + "] " + PlainText(text.text) + "\n";
-    }
-}
-
 bool WriteOut(const std::string& data) {
     std::size_t done = 0;
     while (done < data.size()) {
@@ -214,9 +189,9 @@ void Usage(std::FILE* to) {
                  "Usage: korvane-console [--plain]\n"
                  "Shows the texts Korvane's scripts send to the console: the display area\n"
                  "and the print area.\n"
-                 "  --plain  no screen drawing: one line per text received, as\n"
-                 "           [display] TEXT, [clear display], [print] TEXT or [clear print];\n"
-                 "           newlines in a text are written as \\n.\n");
+                 "  --plain  no screen drawing: the texts as lines, each marked with its area:\n"
+                 "           [print] LINE (print fragments joined until their line end),\n"
+                 "           [display] LINE, and [clear display] or [clear print].\n");
 }
 
 struct Inbox {
@@ -282,9 +257,11 @@ int main(int argc, char** argv) {
     }
 
     Screen screen(capture.path());
+    korvane::console::PlainView plainView;
     if (plain)
         std::fprintf(stderr, "korvane-console: listening on %s\n", capture.path().c_str());
     bool ok = plain || screen.Draw();
+    auto lastText = std::chrono::steady_clock::now();
     while (ok && !gStop) {
         std::vector<ConsoleText> batch;
         {
@@ -293,10 +270,14 @@ int main(int argc, char** argv) {
             inbox.arrived.wait_for(lock, std::chrono::milliseconds(50), [&] { return !inbox.texts.empty(); });
             batch.swap(inbox.texts);
         }
+        auto now = std::chrono::steady_clock::now();
+        if (!batch.empty()) lastText = now;
         if (plain) {
             std::string out;
-            for (const ConsoleText& text : batch) out += PlainLine(text);
-            ok = WriteOut(out);
+            for (const ConsoleText& text : batch) out += plainView.Add(text);
+            // A line still unfinished when the channel has gone quiet is shown as it is.
+            if (now - lastText >= kPlainQuietTime) out += plainView.Flush();
+            ok = out.empty() || WriteOut(out);
         } else {
             for (const ConsoleText& text : batch) screen.Apply(text);
             // One redraw per batch keeps a burst of texts from flooding the terminal.
@@ -304,6 +285,16 @@ int main(int argc, char** argv) {
             gResized = 0;
             if (!batch.empty() || resized) ok = screen.Draw();
         }
+    }
+    if (plain && ok) {
+        std::vector<ConsoleText> rest;
+        {
+            std::lock_guard lock(inbox.mutex);
+            rest.swap(inbox.texts);
+        }
+        std::string out;
+        for (const ConsoleText& text : rest) out += plainView.Add(text);
+        WriteOut(out + plainView.Flush());
     }
     return 0;
 }

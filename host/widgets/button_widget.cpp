@@ -1,6 +1,7 @@
-// The button class: push buttons, check boxes and radio buttons in every look. A button
-// acts on the mouse up that ends a press begun on it, and only when that up is inside;
-// while pressed it is hilited as long as the mouse stays on it.
+// The button class: push buttons, check boxes and radio buttons in every look. A push
+// button acts on the mouse up that ends a press begun on it, and only when that up is
+// inside; while pressed it is hilited as long as the mouse stays on it. Check boxes and
+// radio buttons change at once, on the click itself.
 #include "host/widgets/widget_kit.h"
 
 #include <XPLMGraphics.h>
@@ -57,9 +58,14 @@ void DrawButton(XPWidgetID widget) {
     }
 }
 
-// The click is complete: act by behaviour. The owner may destroy the button in answer to
-// the message, so nothing touches the widget after sending it.
-void Release(XPWidgetID widget) {
+bool ActsOnPress(XPWidgetID widget) {
+    const intptr_t behaviour = Property(widget, xpProperty_ButtonBehavior);
+    return behaviour == xpButtonBehaviorCheckBox || behaviour == xpButtonBehaviorRadioButton;
+}
+
+// Act by behaviour. The owner may destroy the button in answer to the message, so
+// nothing touches the widget after sending it.
+void Act(XPWidgetID widget) {
     const intptr_t id = reinterpret_cast<intptr_t>(widget);
     switch (Property(widget, xpProperty_ButtonBehavior)) {
         case xpButtonBehaviorCheckBox: {
@@ -94,14 +100,20 @@ int ButtonFunction(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, 
         case xpMsg_MouseDown:
             // A disabled button lets the click pass to what lies behind it.
             if (!IsEnabled(widget) || !inside) return 0;
+            if (ActsOnPress(widget)) {
+                Act(widget);
+                return 1;
+            }
             SetProperty(widget, xpProperty_Hilited, 1);
             return 1;
         case xpMsg_MouseDrag:
+            if (ActsOnPress(widget)) return 1;
             SetProperty(widget, xpProperty_Hilited, inside && IsEnabled(widget) ? 1 : 0);
             return 1;
         case xpMsg_MouseUp:
+            if (ActsOnPress(widget)) return 1;
             SetProperty(widget, xpProperty_Hilited, 0);
-            if (inside && IsEnabled(widget)) Release(widget);
+            if (inside && IsEnabled(widget)) Act(widget);
             return 1;
         default:
             return 0;

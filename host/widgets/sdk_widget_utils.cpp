@@ -28,6 +28,19 @@ const XPMouseState_t* MouseOf(XPWidgetMessage message, intptr_t param1) {
     return IsDispatchedMouseState(pointer) ? static_cast<const XPMouseState_t*>(pointer) : nullptr;
 }
 
+// Every widget inside `widget`, parents before their children.
+void CollectContents(XPWidgetID widget, std::vector<XPWidgetID>& contents) {
+    for (int i = 0, count = XPCountChildWidgets(widget); i < count; ++i) {
+        XPWidgetID child = XPGetNthChildWidget(widget, i);
+        contents.push_back(child);
+        CollectContents(child, contents);
+    }
+}
+
+// Set while a fixed layout moves a window's contents: a moved widget's own fixed layout
+// then keeps still, as its children are moved already.
+bool movingContents = false;
+
 }  // namespace
 
 WIDGET_API void XPUCreateWidgets(const XPWidgetCreate_t* inWidgetDefs, int inCount, XPWidgetID inParamParent,
@@ -59,18 +72,20 @@ WIDGET_API void XPUMoveWidgetBy(XPWidgetID inWidget, int inDeltaX, int inDeltaY)
 
 WIDGET_API int XPUFixedLayout(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1, intptr_t inParam2) {
     RecordCall("XPUFixedLayout", HandlerDetails(inMessage, inWidget, inParam1, inParam2));
-    // Only the widget's own reshape moves its children, which keep their place relative to
-    // its top left.
+    // Only the widget's own reshape moves its contents, which keep their place relative to
+    // its top left, however deep they lie.
     if (inMessage != xpMsg_Reshape || inParam1 != reinterpret_cast<intptr_t>(inWidget) || !FindWidget(inWidget))
         return 0;
     const void* pointer = reinterpret_cast<const void*>(inParam2);
     if (!IsDispatchedGeometryChange(pointer)) return 0;
     const XPWidgetGeometryChange_t change = *static_cast<const XPWidgetGeometryChange_t*>(pointer);
     if (change.dx == 0 && change.dy == 0) return 0;
-    std::vector<XPWidgetID> children;
-    for (int i = 0, count = XPCountChildWidgets(inWidget); i < count; ++i)
-        children.push_back(XPGetNthChildWidget(inWidget, i));
-    for (XPWidgetID child : children) XPUMoveWidgetBy(child, change.dx, change.dy);
+    if (movingContents) return 1;
+    std::vector<XPWidgetID> contents;
+    CollectContents(inWidget, contents);
+    movingContents = true;
+    for (XPWidgetID widget : contents) XPUMoveWidgetBy(widget, change.dx, change.dy);
+    movingContents = false;
     return 1;
 }
 

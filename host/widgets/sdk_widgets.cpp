@@ -238,7 +238,8 @@ void DestroyTree(WidgetRecord* widget, bool destroyChildren, intptr_t recursivel
         for (const WidgetRef& child : children)
             if (child.Alive()) DestroyTree(child.record, true, 1);
     }
-    Send(widget, xpMsg_Destroy, xpMode_Direct, recursively);
+    // Every callback hears of the end, whoever handles it first.
+    Send(widget, xpMsg_Destroy, xpMode_DirectAllCallbacks, recursively);
     FreeRecord(widget);
 }
 
@@ -263,7 +264,8 @@ XPWidgetID CreateWidget(int left, int top, int right, int bottom, int visible, c
     }
     const WidgetRef self = RefOf(widget);
     const WidgetRef container_ = RefOf(parent);
-    Send(widget, xpMsg_Create, xpMode_Direct, custom ? 1 : 0);
+    // 0: the widget is new, not a callback added to an existing one.
+    Send(widget, xpMsg_Create, xpMode_Direct, 0);
     if (parent && self.Alive()) {
         Dispatch(self, xpMsg_AcceptParent, xpMode_Direct, AsParam(parent), 0);
         if (self.Alive()) Dispatch(container_, xpMsg_AcceptChild, xpMode_Direct, AsParam(widget), 0);
@@ -287,10 +289,9 @@ int WindowMouse(XPLMWindowID, int x, int y, XPLMMouseStatus status, void* refcon
         library.mouseTaker = {};
         WidgetRecord* root = FindWidget(refcon);
         if (!root) return 1;
-        const WidgetRef rootRef = RefOf(root);
-        BringToFront(root);
+        // The window stays where it lies: raising it is the widgets' choice (XPUSelectIfNeeded).
         WidgetRecord* target = Locate(root, x, y, true, true);
-        if (!target || !rootRef.Alive()) return 1;
+        if (!target) return 1;
         Outcome outcome = Send(target, xpMsg_MouseDown, xpMode_UpChain, AsParam(&mouse));
         if (outcome.handled && outcome.by.Alive()) library.mouseTaker = outcome.by;
         return 1;
@@ -405,9 +406,9 @@ WIDGET_API void XPPlaceWidgetWithin(XPWidgetID inSubWidget, XPWidgetID inContain
     if (former == container) return;
     const WidgetRef self = RefOf(widget), formerRef = RefOf(former), containerRef = RefOf(container);
     Dispatch(formerRef, xpMsg_LoseChild, xpMode_Direct, AsParam(widget), 0);
-    if (!container) return;
+    // A widget taken out of every container hears of its new parent as 0.
     Dispatch(self, xpMsg_AcceptParent, xpMode_Direct, AsParam(container), 0);
-    if (self.Alive()) Dispatch(containerRef, xpMsg_AcceptChild, xpMode_Direct, AsParam(widget), 0);
+    if (container && self.Alive()) Dispatch(containerRef, xpMsg_AcceptChild, xpMode_Direct, AsParam(widget), 0);
 }
 
 WIDGET_API int XPCountChildWidgets(XPWidgetID inWidget) {
@@ -469,8 +470,7 @@ WIDGET_API void XPBringRootWidgetToFront(XPWidgetID inWidget) {
 WIDGET_API int XPIsWidgetInFront(XPWidgetID inWidget) {
     RecordCall("XPIsWidgetInFront", "id=" + Id(inWidget));
     const WidgetRecord* root = RootOf(FindWidget(inWidget));
-    const std::vector<HostWindow>& windows = State().windows;
-    return root && !windows.empty() && windows.back().id == root->window ? 1 : 0;
+    return root && root->window && FrontWindow() == root->window ? 1 : 0;
 }
 
 WIDGET_API void XPGetWidgetGeometry(XPWidgetID inWidget, int* outLeft, int* outTop, int* outRight, int* outBottom) {
@@ -631,7 +631,10 @@ WIDGET_API XPWidgetID XPGetWidgetWithFocus(void) {
 WIDGET_API void XPAddWidgetCallback(XPWidgetID inWidget, XPWidgetFunc_t inNewCallback) {
     RecordCall("XPAddWidgetCallback", "id=" + Id(inWidget) + (inNewCallback ? "" : " callback=null"));
     WidgetRecord* widget = FindWidget(inWidget);
-    if (widget && inNewCallback) widget->callbacks.insert(widget->callbacks.begin(), inNewCallback);
+    if (!widget || !inNewCallback) return;
+    widget->callbacks.insert(widget->callbacks.begin(), inNewCallback);
+    // Only the new callback is told, with 1: it joins a widget that exists already.
+    inNewCallback(xpMsg_Create, widget, 1, 0);
 }
 
 WIDGET_API XPWidgetFunc_t XPGetWidgetClassFunc(XPWidgetClass inWidgetClass) {

@@ -48,7 +48,8 @@ PyObject* CreateCustomWidget(PyObject*, PyObject* args) {
                           binding::ParseHostText, &descriptor, &isRoot, binding::ParseHandle, &container, &callable))
         return nullptr;
     if (!binding::CheckRegistrationsOpen()) return nullptr;
-    // The host's own create message finds no entry yet; the script gets its own below.
+    // The host's own create message finds no entry yet; the script gets its own below,
+    // with param1 0 as for any widget created with its function.
     XPWidgetID widget = XPCreateCustomWidget(left, top, right, bottom, visible, descriptor.text, isRoot, container,
                                              dispatch::UserWidgetCallback);
     if (!widget) return binding::HandleToPython(widget);
@@ -57,7 +58,7 @@ PyObject* CreateCustomWidget(PyObject*, PyObject* args) {
         binding::DestroyWidgetTree(widget, 0);
         return nullptr;
     }
-    XPSendMessageToWidget(widget, xpMsg_Create, xpMode_Once, 1, 0);
+    XPSendMessageToWidget(widget, xpMsg_Create, xpMode_Once, 0, 0);
     return binding::HandleToPython(widget);
 }
 
@@ -77,8 +78,14 @@ PyObject* AddWidgetCallback(PyObject*, PyObject* args) {
     PyObject* callable = nullptr;
     if (!PyArg_ParseTuple(args, "OO&O:XPAddWidgetCallback", &self, binding::ParseHandle, &widget, &callable))
         return nullptr;
+    const bool hooked = registry && registry->WidgetHooked(widget);
     if (!AddCallbackEntry(self, widget, callable)) return nullptr;
-    binding::HookWidget(widget);
+    // Hooked now, Korvane's function hears the host's create message and passes it on to
+    // the one callable the widget has; hooked before, the new callable is told here.
+    if (hooked)
+        dispatch::GreetAddedWidgetCallable(widget, self, callable);
+    else
+        binding::HookWidget(widget);
     return binding::ReturnOne();
 }
 
