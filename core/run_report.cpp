@@ -100,7 +100,8 @@ const char* KindName(CallbackKind kind) {
         "Window",   "FlightLoop", "Draw",     "KeySniffer", "HotKey",   "SharedData", "Menu",
         "Camera",   "Planes",     "WidgetCallback", "GetDatai", "SetDatai", "GetDataf", "SetDataf",
         "GetDatad", "SetDatad",   "GetDatavi", "SetDatavi", "GetDatavf", "SetDatavf", "GetDatab",
-        "SetDatab", "WidgetObject", "CreatedWidget"};
+        "SetDatab", "WidgetObject", "CreatedWidget",
+        "TerrainProbe", "SceneryObject", "ObjectLoad", "ObjectEnumerator"};
     static_assert(std::size(names) == kCallbackKindCount);
     return names[static_cast<std::size_t>(kind)];
 }

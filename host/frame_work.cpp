@@ -3,6 +3,7 @@
 namespace korvane::host {
 
 void RunFrameWork() {
+    RunObjectLoads();
     RunFlightLoops();
     RunVirtualCamera();
     RunCameraControl();

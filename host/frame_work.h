@@ -5,6 +5,8 @@ namespace korvane::host {
 void RunFrameWork();
 
 // The pieces of frame work, each served by the SDK file it belongs to.
+// Answers the asynchronous object loads asked for in earlier frames.
+void RunObjectLoads();
 void RunFlightLoops();
 // The virtual camera stand-in's own flight loop: it reads the shared values.
 void RunVirtualCamera();

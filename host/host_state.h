@@ -11,6 +11,7 @@
 #include <XPLMProcessing.h>
 #include <XPLMUtilities.h>
 
+#include "host/scenery_state.h"
 #include "host/widgets/widget_state.h"
 
 #include <array>
@@ -338,6 +339,7 @@ struct HostState {
     // Asked for by XPLMReloadPlugins; done once the frame's callbacks have returned.
     bool reloadRequested = false;
     WidgetLibraryState widgets;
+    SceneryState scenery;
 };
 
 HostState& State();

@@ -251,6 +251,8 @@ int DropRegistrationsInto(const void* libraryBase) {
             ++dropped;
         }
     }
+    dropped += EraseWhere(state.scenery.loadRequests,
+                          [&](const ObjectLoadRequest& request) { return in(request.callback); });
     dropped += DropAllWidgets();
     return dropped;
 }

@@ -11,6 +11,8 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -321,6 +323,71 @@ int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t para
         registry->ForgetWidget(widget);  // the entries go with the list it hands back
     }
     return answer;
+}
+
+namespace {
+constexpr Answers<int> kObjectLoaded{"ObjectLoadedCallback", "Cannot find method ObjectLoadedCallback\n", 0, 0, 0};
+constexpr Answers<int> kLibraryEnumerator{"LibraryEnumeratorCallback",
+                                          "Cannot find method LibraryEnumeratorCallback\n", 0, 0, 0};
+
+// Nobody waits for the object any more, and nothing else would unload it.
+void UnloadUnclaimed(XPLMObjectRef object, const PendingObjectLoad& load) {
+    if (!object) return;
+    XPLMUnloadObject(object);
+    WriteLog("The object '" + load.path + "' finished loading after its script had stopped; Korvane unloaded it\n");
+}
+}  // namespace
+
+bool HoldSceneryObject(PyObject* owner, XPLMObjectRef object) {
+    CallbackEntry entry;
+    entry.handle = object;
+    entry.releaseHost = [](const CallbackEntry& held) { XPLMUnloadObject(held.handle); };
+    if (registry && registry->RegistrationsOpen() && registry->AddEntry(CallbackKind::SceneryObject, owner, std::move(entry)))
+        return true;
+    XPLMUnloadObject(object);
+    PyErr_SetString(PyExc_RuntimeError, "Korvane is stopping the interpreter and takes no new registrations");
+    return false;
+}
+
+void ObjectLoadedCallback(XPLMObjectRef object, void* pendingLoad) {
+    HostCall hostCall(kObjectLoaded.function);
+    std::unique_ptr<PendingObjectLoad> load(static_cast<PendingObjectLoad*>(pendingLoad));
+    // The owner is only touched once its record shows it alive; the load is its entry's handle.
+    PyRef owner;
+    std::optional<CallbackEntry> taken;
+    if (registry && !load->abandoned && registry->FindRecord(load->owner)) {
+        owner = PyRef::Borrow(load->owner);
+        taken = registry->RemoveByHandle(CallbackKind::ObjectLoad, owner.get(), load.get());
+    }
+    if (!taken) {
+        UnloadUnclaimed(object, *load);
+        return;
+    }
+    if (object && !HoldSceneryObject(owner.get(), object)) {
+        PyErr_Clear();
+        object = nullptr;
+    }
+    Dispatch(
+        kObjectLoaded,
+        [&] {
+            const ScriptRecord* record = registry->FindRecord(owner.get());
+            return EntryMatch{owner.get(), taken->callable.get(), taken->refcon, taken->refconObject.get(),
+                              record ? record->enabled : 1};
+        },
+        [&](PyObject* callable, const EntryMatch& match) {
+            return Ignore(CallWith(callable, object ? Handle(object) : PyRef::Borrow(Py_None), match.RefconArgument()));
+        });
+}
+
+void LibraryEnumeratorCallback(const char* filePath, void* refcon) {
+    Dispatch(kLibraryEnumerator, ByHostRefcon(CallbackKind::ObjectEnumerator, refcon),
+             [=](PyObject* callable, const EntryMatch& match) {
+                 PyRef path = filePath ? PyRef::Steal(PyUnicode_DecodeUTF8(filePath, static_cast<Py_ssize_t>(
+                                                                                           std::strlen(filePath)),
+                                                                         "surrogateescape"))
+                                       : PyRef::Borrow(Py_None);
+                 return Ignore(CallWith(callable, std::move(path), match.RefconArgument()));
+             });
 }
 
 }  // namespace korvane::dispatch

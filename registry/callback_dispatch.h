@@ -4,15 +4,19 @@
 // script's Python callable and converts its result back to the host's type. A host
 // call that finds no entry (removed, disabled, or after the interpreter stopped) is
 // answered without touching Python.
+#include "core/py_ref.h"
+
 #include <XPLMCamera.h>
 #include <XPLMDataAccess.h>
 #include <XPLMDisplay.h>
 #include <XPLMMenus.h>
 #include <XPLMPlanes.h>
+#include <XPLMScenery.h>
 #include <XPWidgetDefs.h>
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 
 // The interpreter's object type, as its own header declares it.
 typedef struct _object PyObject;
@@ -67,5 +71,20 @@ public:
 private:
     bool destroy_;
 };
+
+// Scenery. An asynchronous object load cannot be called off, so the host's refcon for
+// one is this record, which lives until the host answers: an answer for a load whose
+// entry went (its script stopped) unloads the object instead of calling anyone.
+struct PendingObjectLoad {
+    PyObject* owner = nullptr;  // the entry's key; borrowed, looked up before it is used
+    bool abandoned = false;     // set when the entry goes without an answer
+    std::string path;
+};
+void ObjectLoadedCallback(XPLMObjectRef object, void* pendingLoad);
+// Records a loaded object as the owner's, so that a stop unloads it unless the owner
+// did; false (with RuntimeError set) while the interpreter stops, the object unloaded.
+bool HoldSceneryObject(PyObject* owner, XPLMObjectRef object);
+// Found by the host refcon; only called while its lookup runs.
+void LibraryEnumeratorCallback(const char* filePath, void* refcon);
 
 }  // namespace korvane::dispatch

@@ -40,8 +40,15 @@ enum class CallbackKind {
     WidgetObject,
     // A widget a script created through the bindings; undoing it destroys the widget.
     CreatedWidget,
+    // Scenery: a terrain probe or an object a script holds (undoing one destroys or
+    // unloads it), an asynchronous object load the host has not answered yet, and a
+    // library lookup's enumerator, which lives only while its lookup runs.
+    TerrainProbe,
+    SceneryObject,
+    ObjectLoad,
+    ObjectEnumerator,
 };
-inline constexpr std::size_t kCallbackKindCount = static_cast<std::size_t>(CallbackKind::CreatedWidget) + 1;
+inline constexpr std::size_t kCallbackKindCount = static_cast<std::size_t>(CallbackKind::ObjectEnumerator) + 1;
 // Kinds up to and including WidgetCallback keep a counter of live entries.
 inline constexpr std::size_t kCountedKindCount = static_cast<std::size_t>(CallbackKind::WidgetCallback) + 1;
 
@@ -49,12 +56,20 @@ inline bool IsAccessorSlot(CallbackKind kind) {
     return kind >= CallbackKind::GetDatai && kind <= CallbackKind::SetDatab;
 }
 
+inline bool IsSceneryKind(CallbackKind kind) {
+    return kind >= CallbackKind::TerrainProbe && kind <= CallbackKind::ObjectEnumerator;
+}
+
 // A script may serve several windows or hot keys with one callable; each is its own
 // host object that must be found and undone.
 inline bool OneEntryPerHandle(CallbackKind kind) {
     return kind == CallbackKind::Window || kind == CallbackKind::HotKey || kind == CallbackKind::WidgetCallback ||
-           kind == CallbackKind::WidgetObject || kind == CallbackKind::CreatedWidget;
+           kind == CallbackKind::WidgetObject || kind == CallbackKind::CreatedWidget || IsSceneryKind(kind);
 }
+
+// Each load of an object is its own registration, also when the simulator hands out the
+// same object again: every load is undone by one unload.
+inline bool EveryAddIsNew(CallbackKind kind) { return kind == CallbackKind::Menu || kind == CallbackKind::SceneryObject; }
 
 // Kinds whose entries of one record each have their own callable: a record's entry for a
 // callable is found by the callable alone. The other kinds tell entries apart by their

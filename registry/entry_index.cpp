@@ -58,7 +58,7 @@ void EntryIndex::Clear() {
 
 CallbackEntry* EntryIndex::FindRepeat(const ScriptRecord* record, CallbackKind kind,
                                       const CallbackEntry& entry) const {
-    if (kind == CallbackKind::Menu) return nullptr;
+    if (EveryAddIsNew(kind)) return nullptr;
     auto found = byCallable_.find(KeyOf(kind, entry, entry.handle));
     if (found == byCallable_.end()) return nullptr;
     for (const Place& place : found->second)

@@ -40,7 +40,7 @@ public:
 
     // The record's entry that `entry` would repeat: the same callable, for data accessors
     // the same accessor, and for kinds with one entry per handle the same handle. Menus
-    // never repeat one another, so they are not looked for.
+    // and object loads never repeat one another, so they are not looked for.
     CallbackEntry* FindRepeat(const ScriptRecord* record, CallbackKind kind, const CallbackEntry& entry) const;
     // For kinds with one entry per callable: each record's entry for the callable (at
     // that placement), in the order they were added; null when none.

@@ -178,7 +178,7 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
     ScriptRecord& record = FindOrMakeRecord(key);
     EntryList& list = record.List(kind);
     // A repeat keeps the earlier registration. Menus never repeat: one handler commonly
-    // serves several, told apart by their menu refcons.
+    // serves several, told apart by their menu refcons; nor do object loads (EveryAddIsNew).
     if (const CallbackEntry* earlier = entries_.FindRepeat(&record, kind, entry)) return earlier;
     CallbackEntry& stored = list.emplace_back(std::move(entry));
     stored.refconObject = PyRef::Steal(PyLong_FromLong(stored.refcon));
@@ -331,6 +331,12 @@ const CallbackEntry* ScriptRegistry::FindEntry(CallbackKind kind, PyObject* key,
 
 bool ScriptRegistry::HoldsAny(CallbackKind kind) const {
     return std::any_of(records_.begin(), records_.end(), [kind](const auto& record) { return !record->List(kind).empty(); });
+}
+
+bool ScriptRegistry::HoldsHandle(CallbackKind kind, const void* handle) const {
+    return std::any_of(records_.begin(), records_.end(), [&](const auto& record) {
+        return entries_.FirstWithHandle(record.get(), kind, handle).has_value();
+    });
 }
 
 std::vector<void*> ScriptRegistry::HostRefconsOf(CallbackKind kind, PyObject* callable) const {

@@ -103,6 +103,8 @@ public:
     const CallbackEntry* FindEntry(CallbackKind kind, PyObject* key, PyObject* callable) const;
     // True while any script still holds an entry of the kind.
     bool HoldsAny(CallbackKind kind) const;
+    // True while any record holds an entry of the kind with that host handle.
+    bool HoldsHandle(CallbackKind kind, const void* handle) const;
     // The host refcons of every entry of the kind whose callable matches, whoever holds it.
     std::vector<void*> HostRefconsOf(CallbackKind kind, PyObject* callable) const;
 

@@ -223,6 +223,8 @@ const std::map<std::string, ExampleExpectation>& ExampleExpectations() {
         {"KV_HotKey",
          {{"Hot key: virtual key 119, flags 8, 'Korvane example: say hello'", "Hot key: hello (press 2, refcon 42)",
            "Hot key: pressed 2 times"}}},
+        {"KV_Terrain",
+         {{"Terrain: the tug is loaded", "Terrain: Ground 132 m above sea level; Height above ground 0.0 m"}}},
         {"KV_Dialog", {{"Dialog: 8 widgets made", "Dialog OK: name 'Korvane', remember 1, volume 75"}}},
         {"KV_Ping",
          {{"Ping: sending 1001 with 7 to Pong", "Pong: 1001 with 7 from Ping; answering", "Ping: answer 1002 with 42"}}},
@@ -298,7 +300,8 @@ TEST(EndToEnd, EveryExampleRunsBesideTheOthers) {
               std::string::npos)
         << run.report;
     // What was open when the run ended; the scripts' own stops closed it all.
-    EXPECT_NE(run.report.find("window 0x515700000001: left 100, top 400, right 400, bottom 200, hidden, refcon 7\n"
+    EXPECT_NE(run.report.find("window 0x515700000001: left 20, top 740, right 300, bottom 670, visible, refcon 0\n"
+                              "window 0x515700000002: left 100, top 400, right 400, bottom 200, hidden, refcon 7\n"
                               "hot key 0x4b4800000001: virtual key 119, flags 8, \"Korvane example: say hello\"\n"),
               std::string::npos)
         << run.report;

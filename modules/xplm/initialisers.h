@@ -19,6 +19,7 @@ PyObject* InitXPLMProcessing();
 PyObject* InitXPLMUtilities();
 PyObject* InitXPLMPlanes();
 PyObject* InitXPLMPlugin();
+PyObject* InitXPLMScenery();
 PyObject* InitXPWidgetDefs();
 PyObject* InitXPWidgets();
 PyObject* InitXPStandardWidgets();

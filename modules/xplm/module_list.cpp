@@ -26,6 +26,7 @@ constexpr Initialiser kInitialisers[] = {
     InitXPUIGraphics,
     InitXPWidgetUtils,
     InitZeduvoRoriroDedodevod,
+    InitXPLMScenery,
 };
 }  // namespace
 

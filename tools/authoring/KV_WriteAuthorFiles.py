@@ -29,6 +29,8 @@ EXACT_TYPES = {
     "inDescriptor": "str",
     "inObject": "Any",
     "inExists": "list[Any] | int | None",
+    "inLocations": "Sequence[Sequence[float]]",
+    "enumerator": "Callable[..., Any]",
 }
 FLOAT_NAMES = ("Interval", "Latitude", "Longitude", "Altitude", "Lat", "Lon", "inX", "inY", "inZ", "Pitch",
                "Roll", "Yaw")
@@ -66,6 +68,8 @@ RESULT_TYPES = {
     "XPLMGetSystemPath": "str",
     "XPLMGetPrefsPath": "str",
     "XPLMGetDirectorySeparator": "str",
+    "XPLMProbeTerrainXYZ": "int",
+    "XPLMLookupObjects": "int",
 }
 
 
