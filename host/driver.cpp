@@ -76,7 +76,7 @@ bool HeadlessHost::Load(const std::filesystem::path& plugin) {
     pluginPath_ = plugin;
     LayOutSimulatorFolder(Root());
     HostState& state = State();
-    state.loadedEntries = {enable_, disable_, receiveMessage_};
+    state.loadedEntries = {enable_, disable_, receiveMessage_, 0, std::nullopt};
     PluginRecord& record = *FindPlugin(state.loadedPluginId);
     record.path = plugin.string();
     record.enabled = false;
@@ -88,7 +88,11 @@ int HeadlessHost::Start() {
     EnterRoot();
     // The simulator hands out 256-byte buffers for the plug-in's identity.
     std::array<char, 256> name{}, signature{}, description{};
-    int result = start_(name.data(), signature.data(), description.data());
+    int result = 0;
+    {
+        LoadedPluginCall call;
+        result = start_(name.data(), signature.data(), description.data());
+    }
     identity_ = {name.data(), signature.data(), description.data()};
     if (PluginRecord* record = FindPlugin(State().loadedPluginId)) {
         record->name = identity_.name;
@@ -117,12 +121,18 @@ int HeadlessHost::Enable() {
 void HeadlessHost::Disable() { DisableLoadedPlugin(); }
 
 void HeadlessHost::Stop() {
-    stop_();
+    {
+        LoadedPluginCall call;
+        stop_();
+        State().loadedEntries.wanted.reset();  // a stopped plug-in is not switched any more
+    }
     LeaveRoot();
 }
 
 void HeadlessHost::SendMessage(int sender, int message, void* parameter) {
-    if (!LoadedPluginDisabled()) receiveMessage_(sender, message, parameter);
+    if (LoadedPluginDisabled()) return;
+    LoadedPluginCall call;
+    receiveMessage_(sender, message, parameter);
 }
 
 void HeadlessHost::SendSimulatorMessage(int message, std::uintptr_t parameter) {

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -261,6 +262,9 @@ struct LoadedPluginEntries {
     int (*enable)() = nullptr;
     void (*disable)() = nullptr;
     void (*receiveMessage)(XPLMPluginID, int, void*) = nullptr;
+    // How many of its entry points are running, and the state it was asked for meanwhile.
+    int running = 0;
+    std::optional<bool> wanted;
 };
 
 // The data references the host's clock moves every frame.
@@ -278,6 +282,22 @@ struct SimulatorMessage {
     int message = 0;
     std::uintptr_t parameter = 0;
 };
+
+// Open while one of the loaded plug-in's entry points runs. The simulator never calls a
+// plug-in from inside its own entry point: an enable or disable of it asked for meanwhile
+// is carried out when the outermost one returns.
+class LoadedPluginCall {
+public:
+    LoadedPluginCall();
+    ~LoadedPluginCall();
+    LoadedPluginCall(const LoadedPluginCall&) = delete;
+    LoadedPluginCall& operator=(const LoadedPluginCall&) = delete;
+};
+// The loaded plug-in's XPluginEnable and XPluginDisable as the simulator calls them:
+// only when they change its state, and held while one of its entry points runs.
+// EnableLoadedPlugin gives the plug-in's answer (1 when it was enabled already or waits).
+int EnableLoadedPlugin();
+void DisableLoadedPlugin();
 
 struct HostState {
     std::filesystem::path root;  // the simulator folder

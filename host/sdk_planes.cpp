@@ -112,8 +112,9 @@ XPLM_API int XPLMAcquirePlanes(char** inAircraft, XPLMPlanesAvailable_f inCallba
         return 0;
     }
     state.planesHolder = state.loadedPluginId;
+    // An empty path leaves its aircraft as it is.
     for (std::size_t i = 0; i < models.size() && i + 1 < state.aircraft.size(); ++i)
-        SetModel(state.aircraft[i + 1], models[i]);
+        if (!models[i].empty()) SetModel(state.aircraft[i + 1], models[i]);
     return 1;
 }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 #include <string>
+#include <utility>
 
 namespace korvane::host {
 
@@ -56,7 +57,9 @@ void CopyInfo(char* out, const std::string& text) {
 void Deliver(PluginRecord& plugin, XPLMPluginID sender, int message, void* param) {
     if (!plugin.enabled) return;  // disabled plug-ins get no messages
     if (IsLoadedPlugin(plugin)) {
-        if (State().loadedEntries.receiveMessage) State().loadedEntries.receiveMessage(sender, message, param);
+        if (!State().loadedEntries.receiveMessage) return;
+        LoadedPluginCall call;
+        State().loadedEntries.receiveMessage(sender, message, param);
         return;
     }
     ReceivedMessage received{sender, message, reinterpret_cast<std::uintptr_t>(param), {}};
@@ -76,27 +79,6 @@ void Broadcast(XPLMPluginID sender, int message, void* param) {
 }  // namespace
 
 bool LoadedPluginDisabled() { return State().loadedPluginDisabled; }
-
-int EnableLoadedPlugin() {
-    PluginRecord* plugin = FindPlugin(State().loadedPluginId);
-    if (!plugin || !State().loadedEntries.enable) return 0;
-    if (plugin->enabled) return 1;
-    // Marked first: the plug-in's enable may ask about itself.
-    plugin->enabled = true;
-    const int result = State().loadedEntries.enable();
-    if ((plugin = FindPlugin(State().loadedPluginId))) plugin->enabled = result != 0;
-    State().loadedPluginDisabled = result == 0;
-    return result;
-}
-
-void DisableLoadedPlugin() {
-    PluginRecord* plugin = FindPlugin(State().loadedPluginId);
-    if (!plugin || !plugin->enabled) return;
-    plugin->enabled = false;
-    State().loadedPluginDisabled = true;
-    if (State().loadedEntries.disable) State().loadedEntries.disable();
-    ReleasePlanesOfDisabledPlugin();
-}
 
 void SendSimulatorMessage(int message, std::uintptr_t parameter) {
     Broadcast(XPLM_PLUGIN_XPLANE, message, reinterpret_cast<void*>(parameter));
@@ -163,7 +145,6 @@ XPLM_API int XPLMEnablePlugin(XPLMPluginID inPluginID) {
     RecordCall("XPLMEnablePlugin", std::to_string(inPluginID));
     PluginRecord* plugin = FindPlugin(inPluginID);
     if (!plugin) return 0;
-    if (plugin->enabled) return 1;
     if (IsLoadedPlugin(*plugin)) return EnableLoadedPlugin();
     plugin->enabled = true;
     return 1;
@@ -172,7 +153,7 @@ XPLM_API int XPLMEnablePlugin(XPLMPluginID inPluginID) {
 XPLM_API void XPLMDisablePlugin(XPLMPluginID inPluginID) {
     RecordCall("XPLMDisablePlugin", std::to_string(inPluginID));
     PluginRecord* plugin = FindPlugin(inPluginID);
-    if (!plugin || !plugin->enabled) return;
+    if (!plugin) return;
     if (IsLoadedPlugin(*plugin)) return DisableLoadedPlugin();
     plugin->enabled = false;
 }
@@ -194,6 +175,72 @@ XPLM_API void XPLMSendMessageToPlugin(XPLMPluginID inPlugin, int inMessage, void
 }
 
 namespace korvane::host {
+
+LoadedPluginCall::LoadedPluginCall() { ++State().loadedEntries.running; }
+
+LoadedPluginCall::~LoadedPluginCall() {
+    LoadedPluginEntries& entries = State().loadedEntries;
+    if (entries.running > 1) {
+        --entries.running;
+        return;
+    }
+    // Still counted as running while the held changes are made, so that what those
+    // entry points ask for waits too; a plug-in that keeps switching itself is not
+    // followed for ever.
+    for (int round = 0; round < 8 && entries.wanted; ++round) {
+        const bool enable = *std::exchange(entries.wanted, std::nullopt);
+        --entries.running;
+        if (enable)
+            EnableLoadedPlugin();
+        else
+            DisableLoadedPlugin();
+        ++entries.running;
+    }
+    entries.wanted.reset();
+    --entries.running;
+}
+
+int EnableLoadedPlugin() {
+    HostState& state = State();
+    PluginRecord* plugin = FindPlugin(state.loadedPluginId);
+    if (!plugin || !state.loadedEntries.enable) return 0;
+    if (state.loadedEntries.running > 0) {
+        state.loadedEntries.wanted = true;
+        return 1;
+    }
+    if (plugin->enabled) return 1;
+    // Marked first: the plug-in's enable may ask about itself.
+    plugin->enabled = true;
+    state.loadedPluginDisabled = false;
+    int result = 0;
+    {
+        LoadedPluginCall call;
+        result = state.loadedEntries.enable();
+        if (result == 0) {
+            if (PluginRecord* again = FindPlugin(state.loadedPluginId)) again->enabled = false;
+            state.loadedPluginDisabled = true;
+        }
+    }  // what the plug-in asked for meanwhile is carried out here
+    return result;
+}
+
+void DisableLoadedPlugin() {
+    HostState& state = State();
+    PluginRecord* plugin = FindPlugin(state.loadedPluginId);
+    if (!plugin || !state.loadedEntries.disable) return;
+    if (state.loadedEntries.running > 0) {
+        state.loadedEntries.wanted = false;
+        return;
+    }
+    if (!plugin->enabled) return;
+    plugin->enabled = false;
+    state.loadedPluginDisabled = true;
+    {
+        LoadedPluginCall call;
+        state.loadedEntries.disable();
+    }
+    ReleasePlanesOfDisabledPlugin();
+}
 
 namespace {
 template <typename Function>

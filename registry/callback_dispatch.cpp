@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace korvane::dispatch {
@@ -57,6 +58,22 @@ constexpr Answers<int> kPlanes{"UserPlanesAvailableCallback", "Cannot find metho
                                0, 0, nullptr, false};
 constexpr Answers<int> kWidget{"UserWidgetCallback", "Cannot find method UserWidgetCallback\n", 0, 1, 1};
 
+// The record whose callable the host is calling now, innermost: what a callable makes
+// without naming its script (widgets) is put down to it. Borrowed, and only ever
+// compared with the registry's keys.
+PyObject* dispatchingOwner = nullptr;
+
+class OwnerScope {
+public:
+    explicit OwnerScope(PyObject* key) : outer_(std::exchange(dispatchingOwner, key)) {}
+    ~OwnerScope() { dispatchingOwner = outer_; }
+    OwnerScope(const OwnerScope&) = delete;
+    OwnerScope& operator=(const OwnerScope&) = delete;
+
+private:
+    PyObject* outer_;
+};
+
 // The steps every native callback shares: look the entry up, check its owner, call
 // the callable and fall back to the kind's answers. `lookup` runs only while there
 // is a registry (it is empty unless the interpreter runs); `call` builds the arguments, calls and
@@ -76,6 +93,7 @@ Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
     }
     // The script may unregister this very entry from inside the call.
     PyRef callable = PyRef::Borrow(match.callable);
+    OwnerScope owner(match.key);
     std::optional<Result> result =
         profile::Enabled()
             ? profile::Timed(match.key, answers.function, [&] { return call(callable.get(), match); })
@@ -312,14 +330,21 @@ std::optional<int> OfferWidgetMessage(const ScriptRegistry::WidgetTarget& target
     if (!first && !registry->HoldsWidgetCallable(widget, target.key.get(), target.callable.get())) return std::nullopt;
     const ScriptRecord* record = registry->FindRecord(target.key.get());
     if (!record || record->enabled == 0) return std::nullopt;
-    std::optional<int> result = Convert<int>(
-        CallWith(target.callable.get(), Int(message), Handle(widget), WideInt(param1), WideInt(param2)));
+    OwnerScope owner(target.key.get());
+    auto call = [&] {
+        return Convert<int>(
+            CallWith(target.callable.get(), Int(message), Handle(widget), WideInt(param1), WideInt(param2)));
+    };
+    std::optional<int> result =
+        profile::Enabled() ? profile::Timed(target.key.get(), kWidget.function, call) : call();
     KeepOutputCaptured(target.key.get());
     if (result) return result;
     ReportFailedCall(target.key.get(), target.callable.get(), kWidget.function, kWidget.resultUsed);
     return kWidget.failed;
 }
 }  // namespace
+
+PyObject* DispatchingOwner() { return dispatchingOwner; }
 
 ScriptSentMessage::ScriptSentMessage(XPWidgetMessage message) : destroy_(message == xpMsg_Destroy) {
     if (destroy_) ++scriptSentDestroys;

@@ -47,6 +47,10 @@ void UserMenuCallback(void* menuRefcon, void* itemRefcon);
 int UserCameraControlCallback(XPLMCameraPosition_t* position, int isLosingControl, void* refcon);
 void UserPlanesAvailableCallback(void* refcon);
 
+// The registry key (script or helper object) whose callable the host is calling now,
+// innermost; null outside any. Borrowed: look it up in the registry before using it.
+PyObject* DispatchingOwner();
+
 // Widgets: found by widget handle.
 int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2);
 

@@ -111,6 +111,10 @@ struct CallbackEntry {
     PyRef refconObject;
     // The host's handle: window, hot key, menu, widget or data reference.
     void* handle = nullptr;
+    // Where the host calls it, for kinds registered in several places: a draw
+    // callback's phase and side, a key sniffer's side. Each place is its own
+    // registration, found and undone by naming it.
+    std::int64_t placement = 0;
     // Windows only: the key and mouse-click callables, and those of XPLMCreateWindowEx's
     // cursor and mouse wheel (null when the window has none).
     PyRef keyCallable;

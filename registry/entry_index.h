@@ -42,9 +42,9 @@ public:
     // the same accessor, and for kinds with one entry per handle the same handle. Menus
     // and object loads never repeat one another, so they are not looked for.
     CallbackEntry* FindRepeat(const ScriptRecord* record, CallbackKind kind, const CallbackEntry& entry) const;
-    // For kinds with one entry per callable: each record's entry for the callable, in
-    // the order they were added; null when none.
-    const std::vector<Place>* WithCallable(CallbackKind kind, PyObject* callable) const;
+    // For kinds with one entry per callable: each record's entry for the callable (at
+    // that placement), in the order they were added; null when none.
+    const std::vector<Place>* WithCallable(CallbackKind kind, PyObject* callable, std::int64_t placement = 0) const;
     // For the other kinds (those with host handles): the record's first entry of the
     // kind with the handle, in list order.
     std::optional<EntryList::iterator> FirstWithHandle(const ScriptRecord* record, CallbackKind kind,
@@ -56,6 +56,7 @@ private:
         CallableIdentity callable;
         const void* table;
         const void* handle;  // only for kinds with one entry per handle
+        std::int64_t placement;
         bool operator==(const CallableKey&) const = default;
     };
     struct HandleKey {

@@ -55,6 +55,8 @@ public:
     PyObject* ScriptAt(int index) const { return scripts_[static_cast<std::size_t>(index)]->key.get(); }
     PyObject* FindScriptByModuleName(std::string_view moduleName) const;
     PyObject* FindScriptBySignature(std::string_view signature) const;
+    // The loaded script whose module the frame, or the nearest of its callers, runs in.
+    PyObject* FindScriptOfFrame(PyFrameObject* innermost) const;
     // Every record, scripts and helper objects alike.
     int RecordCount() const { return static_cast<int>(records_.size()); }
     // Destroys every record and with it every Python reference the registry holds.
@@ -78,12 +80,14 @@ public:
     // that list, nothing is added (menus excepted: each is its own registration, however
     // many share a handler). Returns the stored entry (new or the earlier one),
     // valid until the registry next changes, with `added` telling which; null while
-    // registrations are closed. Data-accessor entries are duplicates only within their
+    // registrations are closed. Draw callbacks and key sniffers are duplicates only at
+    // the same placement. Data-accessor entries are duplicates only within their
     // own accessor, and window, hot-key and widget entries only for the same handle: one
     // method may serve several data references, windows, hot keys or widgets.
     const CallbackEntry* AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry, bool* added = nullptr);
-    // Removes the key's first entry of the kind whose callable matches.
-    std::optional<CallbackEntry> RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable);
+    // Removes the key's first entry of the kind whose callable (and placement) matches.
+    std::optional<CallbackEntry> RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable,
+                                                  std::int64_t placement = 0);
     // Removes the key's first entry of the kind with that host handle.
     std::optional<CallbackEntry> RemoveByHandle(CallbackKind kind, PyObject* key, void* handle);
     // Removes the first entry of the kind with that host handle, whoever holds it: a

@@ -466,6 +466,59 @@ TEST(EndToEnd, StrictRunsFailOnRegistrationsLeftBehindAndWritesToStandardError) 
         << strict.report;
 }
 
+// Widgets a script made without naming itself (XPCreateWidget, XPUCreateWidgets, also
+// through a helper module, also from a callback defined there) and left open are that
+// script's in the strict verdict and the report, and its widget callbacks are counted.
+TEST(EndToEnd, WidgetsLeftOpenAreTheScriptsAndTheirCallbacksAreCounted) {
+    HostRun sim;
+    std::ofstream(sim.Scripts() / "dialog_helper.py") << R"(
+import XPWidgets as W, XPStandardWidgets as S, XPWidgetUtils as U, XPLMProcessing as P
+def dialog():
+    ids = []
+    U.XPUCreateWidgets([[100, 400, 300, 200, 1, 'Dialog', 1, U.NO_PARENT, S.xpWidgetClass_MainWindow],
+                        [120, 380, 200, 360, 1, 'OK', 0, 0, S.xpWidgetClass_Button]], 2, 0, ids)
+def later(sinceCall, sinceLoop, counter, refcon):
+    W.XPCreateWidget(400, 400, 500, 300, 1, 'Later', 1, 0, S.xpWidgetClass_MainWindow)
+    return 0
+)";
+    std::ofstream(sim.Scripts() / "KV_Dialog.py") << R"(
+import XPWidgets as W, XPLMProcessing as P
+import dialog_helper
+class Korvane:
+    def XPluginStart(self):
+        return 'Dialog', 'kv.e2e.dialog', 'leaves its dialog open'
+    def XPluginEnable(self):
+        dialog_helper.dialog()
+        W.XPCreateCustomWidget(self, 10, 100, 60, 50, 1, 'Custom', 1, 0, self.custom)
+        P.XPLMRegisterFlightLoopCallback(self, dialog_helper.later, -1.0, 0)
+        return 1
+    def custom(self, message, widget, param1, param2):
+        return 0
+    def XPluginDisable(self):
+        pass
+    def XPluginStop(self):
+        P.XPLMUnregisterFlightLoopCallback(self, dialog_helper.later, 0)
+)";
+    const std::string reportFile = (sim.Scripts().parent_path() / "run.json").string();
+    HostResult strict = sim.Execute(
+        {"--scripts", sim.Scripts().string(), "--seconds", "0.5", "--strict", "--profile", "--report", reportFile});
+    EXPECT_EQ(strict.exitCode, 1) << strict.report << strict.errors;
+    EXPECT_EQ(strict.report.find("XPWidgets: left"), std::string::npos) << strict.report;
+    EXPECT_NE(strict.report.find("failed: KV_Dialog: left registrations behind at stop: "), std::string::npos)
+        << strict.report;
+
+    const auto report = nlohmann::json::parse(ReadFile(reportFile));
+    const auto& run = report["runs"][0];
+    ASSERT_EQ(run["registrationsAtStop"].size(), 1u) << run.dump(2);
+    EXPECT_EQ(run["registrationsAtStop"][0]["script"], "KV_Dialog");
+    EXPECT_EQ(run["registrationsAtStop"][0]["registrations"]["CreatedWidget"], 4) << run.dump(2);
+    bool widgetCallsCounted = false;
+    for (const auto& calls : run["callbackCalls"])
+        widgetCallsCounted |= calls["script"] == "KV_Dialog" && calls["kind"] == "UserWidgetCallback" &&
+                              calls["calls"].get<int>() > 0;
+    EXPECT_TRUE(widgetCallsCounted) << run.dump(2);
+}
+
 TEST(EndToEnd, StrictRunsFailWhenThePluginReportsNothing) {
     HostRun sim;
     const fs::path notAPlugin = sim.Scripts() / "not-a-plugin.xpl";

@@ -272,9 +272,10 @@ const CallbackEntry* RegisterEntry(CallbackKind kind, PyObject* self, CallbackEn
     return registry->AddEntry(kind, self, std::move(entry), added);
 }
 
-std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable) {
+std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable,
+                                                  std::int64_t placement) {
     if (!registry) return std::nullopt;
-    return registry->RemoveByCallable(kind, self, callable);
+    return registry->RemoveByCallable(kind, self, callable, placement);
 }
 
 bool UnregisterAll(CallbackKind kind, PyObject* self) {
@@ -343,6 +344,16 @@ void DestroyLeftoverWidget(const CallbackEntry& entry) {
     DestroyWidgetTree(top, 1);
 }
 
+// Whom a widget made by a function without `self` belongs to: the script whose module
+// the calling Python code runs in, else the one whose callback runs now; the record of
+// the XPWidgets module when neither is known (module code of a script being imported).
+PyObject* CallingOwner() {
+    if (PyObject* script = registry->FindScriptOfFrame(PyEval_GetFrame())) return script;
+    PyObject* dispatching = dispatch::DispatchingOwner();
+    if (dispatching && registry->FindRecord(dispatching)) return dispatching;
+    return PyImport_AddModule("XPWidgets");
+}
+
 }  // namespace
 
 bool TrackCreatedWidget(PyObject* self, void* widget, bool custom) {
@@ -360,8 +371,7 @@ bool TrackCreatedWidget(PyObject* self, void* widget, bool custom) {
     CallbackEntry entry;
     entry.handle = widget;
     entry.releaseHost = DestroyLeftoverWidget;
-    // Functions without `self` keep their widgets in the record of the XPWidgets module.
-    PyObject* owner = self ? self : PyImport_AddModule("XPWidgets");
+    PyObject* owner = self ? self : CallingOwner();
     if (owner && RegisterEntry(CallbackKind::CreatedWidget, owner, std::move(entry))) return true;
     DestroyWidgetTree(widget, 0);
     return false;

@@ -144,9 +144,10 @@ bool CheckRegistrationsOpen();
 // callable the script registered before, with `added` false); null with RuntimeError
 // set while the interpreter stops. The entry's hostRefcon is what the host gets.
 const CallbackEntry* RegisterEntry(CallbackKind kind, PyObject* self, CallbackEntry entry, bool* added = nullptr);
-// Unregistration: removes the script's entry for the callable; its host registration
-// is the caller's to undo.
-std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable);
+// Unregistration: removes the script's entry for the callable (at that placement); its
+// host registration is the caller's to undo.
+std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable,
+                                                  std::int64_t placement = 0);
 // Unregistration of kinds with one shared host registration (camera): removes every
 // entry of the kind the script holds; true when the host registration must go now,
 // that is when no script holds an entry of the kind any more.
@@ -162,7 +163,8 @@ void HookWidget(void* widget);
 // Records a widget the script created, so that a stop destroys it if the script did
 // not; false (the widget destroyed again, RuntimeError set) while the interpreter stops.
 // `custom`: Korvane's widget function is the widget's class function. Widgets made by
-// functions that take no `self` (XPCreateWidget, XPUCreateWidgets) pass null.
+// functions that take no `self` (XPCreateWidget, XPUCreateWidgets) pass null and are
+// put down to the calling script.
 bool TrackCreatedWidget(PyObject* self, void* widget, bool custom);
 // Destroys the widget in the host, with its descendants when asked; every script's
 // entries for each of them go first, so no message reaches their callables any more.

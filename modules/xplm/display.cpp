@@ -29,9 +29,14 @@ void* ScriptRefcon(long refcon) { return reinterpret_cast<void*>(static_cast<std
 
 // The simulator trusts window IDs blindly; only windows scripts made through Korvane
 // (and that still exist) reach it.
+PyObject* RaiseNotAWindow(void* window) {
+    PyErr_Format(PyExc_ValueError, "%s is not a window made through XPLMCreateWindow", HandleText(window).c_str());
+    return nullptr;
+}
+
 bool CheckWindow(void* window) {
     if (registry && registry->FindWindowCallable(WindowField::Draw, window)) return true;
-    PyErr_Format(PyExc_ValueError, "%s is not a window made through XPLMCreateWindow", HandleText(window).c_str());
+    RaiseNotAWindow(window);
     return false;
 }
 
@@ -46,8 +51,38 @@ bool CheckHotKey(void* hotKey) {
     return false;
 }
 
-// Draw callbacks and key sniffers: one host registration per entry, undone with the
-// refcon and the phase (or side) it was made with, whatever an unregistration passes.
+// Draw callbacks and key sniffers: one host registration per entry, and one entry per
+// callable and place (a draw callback's phase and side, a key sniffer's side), as the
+// host keeps them; an unregistration names the place it undoes.
+std::int64_t DrawPlacement(int phase, int wantsBefore) {
+    return static_cast<std::int64_t>(phase) * 2 + (wantsBefore != 0);
+}
+std::int64_t SnifferPlacement(int beforeWindows) { return beforeWindows != 0; }
+
+// Adds the entry at its placement and registers it with the host through `hostRegister`
+// (given the host refcon); 1 for a repeat of the script's earlier registration there.
+template <typename HostRegister>
+PyObject* RegisterPlaced(CallbackKind kind, PyObject* self, CallbackEntry entry, HostRegister hostRegister) {
+    PyObject* callable = entry.callable.get();
+    const std::int64_t placement = entry.placement;
+    bool added = false;
+    const CallbackEntry* stored = binding::RegisterEntry(kind, self, std::move(entry), &added);
+    if (!stored) return nullptr;
+    if (!added) return PyLong_FromLong(1);  // the script's earlier registration stands
+    int result = hostRegister(stored->hostRefcon);
+    // A refused registration leaves no entry that would pretend otherwise.
+    if (!result && registry) registry->RemoveByCallable(kind, self, callable, placement);
+    return PyLong_FromLong(result);
+}
+
+// 1 when the script's registration was found and undone, 0 when it had none.
+PyObject* Unregister(CallbackKind kind, PyObject* self, PyObject* callable, std::int64_t placement) {
+    std::optional<CallbackEntry> removed = binding::UnregisterByCallable(kind, self, callable, placement);
+    if (!removed) return PyLong_FromLong(0);
+    removed->ReleaseHost();
+    return PyLong_FromLong(1);
+}
+
 PyObject* RegisterDrawCallback(PyObject*, PyObject* args) {
     PyObject* self = nullptr;
     PyObject* callable = nullptr;
@@ -58,26 +93,13 @@ PyObject* RegisterDrawCallback(PyObject*, PyObject* args) {
     CallbackEntry entry;
     entry.callable = PyRef::Borrow(callable);
     entry.refcon = refcon;
+    entry.placement = DrawPlacement(phase, wantsBefore);
     entry.releaseHost = [phase, wantsBefore](const CallbackEntry& e) {
         XPLMUnregisterDrawCallback(dispatch::DrawCallback, phase, wantsBefore, e.hostRefcon);
     };
-    bool added = false;
-    const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::Draw, self, std::move(entry), &added);
-    if (!stored) return nullptr;
-    if (!added) return PyLong_FromLong(1);  // the script's earlier registration stands
-    void* hostRefcon = stored->hostRefcon;
-    int result = XPLMRegisterDrawCallback(dispatch::DrawCallback, phase, wantsBefore, hostRefcon);
-    // A refused registration leaves no entry that would pretend otherwise.
-    if (!result && registry) registry->RemoveByCallable(CallbackKind::Draw, self, callable);
-    return PyLong_FromLong(result);
-}
-
-// 1 when the script's registration was found and undone, 0 when it had none.
-PyObject* Unregister(CallbackKind kind, PyObject* self, PyObject* callable) {
-    std::optional<CallbackEntry> removed = binding::UnregisterByCallable(kind, self, callable);
-    if (!removed) return PyLong_FromLong(0);
-    removed->ReleaseHost();
-    return PyLong_FromLong(1);
+    return RegisterPlaced(CallbackKind::Draw, self, std::move(entry), [&](void* hostRefcon) {
+        return XPLMRegisterDrawCallback(dispatch::DrawCallback, phase, wantsBefore, hostRefcon);
+    });
 }
 
 PyObject* UnregisterDrawCallback(PyObject*, PyObject* args) {
@@ -87,7 +109,7 @@ PyObject* UnregisterDrawCallback(PyObject*, PyObject* args) {
     long refcon = 0;
     if (!PyArg_ParseTuple(args, "OOiil:XPLMUnregisterDrawCallback", &self, &callable, &phase, &wantsBefore, &refcon))
         return nullptr;
-    return Unregister(CallbackKind::Draw, self, callable);
+    return Unregister(CallbackKind::Draw, self, callable, DrawPlacement(phase, wantsBefore));
 }
 
 PyObject* RegisterKeySniffer(PyObject*, PyObject* args) {
@@ -100,17 +122,13 @@ PyObject* RegisterKeySniffer(PyObject*, PyObject* args) {
     CallbackEntry entry;
     entry.callable = PyRef::Borrow(callable);
     entry.refcon = refcon;
+    entry.placement = SnifferPlacement(beforeWindows);
     entry.releaseHost = [beforeWindows](const CallbackEntry& e) {
         XPLMUnregisterKeySniffer(dispatch::KeySnifferCallback, beforeWindows, e.hostRefcon);
     };
-    bool added = false;
-    const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::KeySniffer, self, std::move(entry), &added);
-    if (!stored) return nullptr;
-    if (!added) return PyLong_FromLong(1);
-    void* hostRefcon = stored->hostRefcon;
-    int result = XPLMRegisterKeySniffer(dispatch::KeySnifferCallback, beforeWindows, hostRefcon);
-    if (!result && registry) registry->RemoveByCallable(CallbackKind::KeySniffer, self, callable);
-    return PyLong_FromLong(result);
+    return RegisterPlaced(CallbackKind::KeySniffer, self, std::move(entry), [&](void* hostRefcon) {
+        return XPLMRegisterKeySniffer(dispatch::KeySnifferCallback, beforeWindows, hostRefcon);
+    });
 }
 
 PyObject* UnregisterKeySniffer(PyObject*, PyObject* args) {
@@ -120,7 +138,7 @@ PyObject* UnregisterKeySniffer(PyObject*, PyObject* args) {
     long refcon = 0;
     if (!PyArg_ParseTuple(args, "OOil:XPLMUnregisterKeySniffer", &self, &callable, &beforeWindows, &refcon))
         return nullptr;
-    return Unregister(CallbackKind::KeySniffer, self, callable);
+    return Unregister(CallbackKind::KeySniffer, self, callable, SnifferPlacement(beforeWindows));
 }
 
 PyObject* GetScreenSize(PyObject*, PyObject* args) {
@@ -212,14 +230,19 @@ PyObject* CreateWindowEx(PyObject*, PyObject* args) {
     return AdoptWindow(self, window, std::move(entry), refcon);
 }
 
-// Only the script's own windows are destroyed; any other ID is left alone.
+// Any script may destroy any window made through Korvane, as with menus: the entry that
+// holds it goes with it, whoever made it, so nothing draws into a window that is gone.
 PyObject* DestroyWindow(PyObject*, PyObject* args) {
     PyObject* self = nullptr;
     void* window = nullptr;
     if (!PyArg_ParseTuple(args, "OO&:XPLMDestroyWindow", &self, binding::ParseHandle, &window)) return nullptr;
-    if (registry)
-        if (std::optional<CallbackEntry> removed = registry->RemoveByHandle(CallbackKind::Window, self, window))
-            removed->ReleaseHost();
+    std::optional<CallbackEntry> removed;
+    if (registry) {
+        removed = registry->RemoveByHandle(CallbackKind::Window, self, window);
+        if (!removed) removed = registry->RemoveByHandleFromAny(CallbackKind::Window, window);
+    }
+    if (!removed) return RaiseNotAWindow(window);
+    removed->ReleaseHost();
     return binding::ReturnOne();
 }
 

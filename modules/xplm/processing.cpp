@@ -6,6 +6,8 @@
 
 #include <XPLMProcessing.h>
 
+#include <vector>
+
 namespace korvane {
 namespace {
 
@@ -49,18 +51,34 @@ PyObject* UnregisterFlightLoopCallback(PyObject*, PyObject* args) {
     return binding::ReturnOne();
 }
 
-// Names no script: it reaches every registration of the callable.
+// The SDK's form names no script and reaches every registration of the callable; with
+// `self` first, as every registering call takes it, only that script's registration.
 PyObject* SetFlightLoopCallbackInterval(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
     PyObject* callable = nullptr;
     float interval = 0;
     int relativeToNow = 0;
     long refcon = 0;  // accepted for the SDK's signature; the callable names the registration
-    if (!PyArg_ParseTuple(args, "Ofil:XPLMSetFlightLoopCallbackInterval", &callable, &interval, &relativeToNow,
-                          &refcon))
+    const Py_ssize_t given = PyTuple_GET_SIZE(args);
+    if (given != 4 && given != 5) {
+        PyErr_Format(PyExc_TypeError,
+                     "XPLMSetFlightLoopCallbackInterval() takes 4 arguments, or 5 with self first (%zd given)", given);
         return nullptr;
-    if (registry)
-        for (void* hostRefcon : registry->HostRefconsOf(CallbackKind::FlightLoop, callable))
-            XPLMSetFlightLoopCallbackInterval(dispatch::FlightLoopCallback, interval, relativeToNow, hostRefcon);
+    }
+    const bool withSelf = given == 5;
+    if (withSelf ? !PyArg_ParseTuple(args, "OOfil:XPLMSetFlightLoopCallbackInterval", &self, &callable, &interval,
+                                     &relativeToNow, &refcon)
+                 : !PyArg_ParseTuple(args, "Ofil:XPLMSetFlightLoopCallbackInterval", &callable, &interval,
+                                     &relativeToNow, &refcon))
+        return nullptr;
+    if (!registry) return binding::ReturnOne();
+    std::vector<void*> hostRefcons;
+    if (!withSelf)
+        hostRefcons = registry->HostRefconsOf(CallbackKind::FlightLoop, callable);
+    else if (const CallbackEntry* entry = registry->FindEntry(CallbackKind::FlightLoop, self, callable))
+        hostRefcons.push_back(entry->hostRefcon);
+    for (void* hostRefcon : hostRefcons)
+        XPLMSetFlightLoopCallbackInterval(dispatch::FlightLoopCallback, interval, relativeToNow, hostRefcon);
     return binding::ReturnOne();
 }
 
@@ -157,7 +175,10 @@ PyMethodDef kMethods[] = {
     binding::Function<"XPLMUnregisterFlightLoopCallback", "self, inFlightLoop, inRefcon",
                       "Unregister Flight Loop Callback.">(UnregisterFlightLoopCallback),
     binding::Function<"XPLMSetFlightLoopCallbackInterval", "inFlightLoop, inInterval, inRelativeToNow, inRefcon",
-                      "Set Flight Loop Callback Interval.">(SetFlightLoopCallbackInterval),
+                      "Set Flight Loop Callback Interval.\n\n"
+                      "Also XPLMSetFlightLoopCallbackInterval(self, inFlightLoop, inInterval, inRelativeToNow, "
+                      "inRefcon): only the calling script's registration of the callable.">(
+        SetFlightLoopCallbackInterval),
     binding::Function<"XPLMCreateFlightLoop", "self, inParams",
                       "Creates a flight loop (SDK 2.10); inParams is (phase, callbackFunc, refcon). Returns its ID, "
                       "unscheduled until XPLMScheduleFlightLoop.">(CreateFlightLoop),

@@ -7,6 +7,7 @@ OUT/reference/README.md and, last, OUT/complete.
 """
 import inspect
 import os
+import re
 import sys
 import types
 
@@ -30,6 +31,7 @@ EXACT_TYPES = {
     "inParams": "Sequence[Any]",
     "inFeature": "str",
     "inEnumerator": "Callable[..., Any]",
+    "inExists": "list[Any] | int | None",
     "inLocations": "Sequence[Sequence[float]]",
     "enumerator": "Callable[..., Any]",
 }
@@ -135,15 +137,37 @@ def shown_signature(function):
     return "(%s)" % ", ".join(names + ["/"]) if names else "()"
 
 
+def typed_parameters(function_name, names):
+    typed = ", ".join("%s: %s" % (p, parameter_type(function_name, p)) for p in names)
+    return typed + ", /" if names else typed
+
+
 def stub_line(name, function):
     names = parameters(function)
-    if names is None:
-        typed = "*args: Any"
-    else:
-        typed = ", ".join("%s: %s" % (p, parameter_type(name, p)) for p in names)
-        if names:
-            typed += ", /"
+    typed = "*args: Any" if names is None else typed_parameters(name, names)
     return "def %s(%s) -> %s:" % (name, typed, RESULT_TYPES.get(name, "Any"))
+
+
+def other_forms(name, function):
+    """Further argument lists a function takes, as its doc string spells them:
+    NAME(arg, arg, ...)."""
+    doc = function.__doc__ or ""
+    return [[p.strip() for p in found.split(",") if p.strip()]
+            for found in re.findall(r"\b%s\(([\w, ]*)\)" % re.escape(name), doc)]
+
+
+def stub_lines(name, function):
+    """One definition, or overloads when the function takes more than one argument list
+    (the text signature's form last)."""
+    forms = other_forms(name, function)
+    body = "    " + docstring(function.__doc__ or "")
+    if not forms:
+        return [stub_line(name, function), body]
+    lines = []
+    for names in forms:
+        lines += ["@overload", "def %s(%s) -> %s: ..." % (name, typed_parameters(name, names),
+                                                         RESULT_TYPES.get(name, "Any"))]
+    return lines + ["@overload", stub_line(name, function), body]
 
 
 def docstring(text):
@@ -154,14 +178,13 @@ def docstring(text):
 def write_stub(folder, module):
     functions, constants = members(module)
     lines = ['"""Korvane\'s %s module."""' % module.__name__,
-             "from typing import Any, Callable, Sequence", ""]
+             "from typing import Any, Callable, Sequence, overload", ""]
     for name, value in constants:
         lines.append("%s: int  # = %d" % (name, value))
     if constants:
         lines.append("")
     for name, function in functions:
-        lines.append(stub_line(name, function))
-        lines.append("    " + docstring(function.__doc__ or ""))
+        lines += stub_lines(name, function)
         lines.append("")
     with open(os.path.join(folder, module.__name__ + ".pyi"), "w", encoding="utf-8") as out:
         out.write("\n".join(lines))
