@@ -16,5 +16,7 @@ void RunCameraControl();
 // Every drawing phase's before and after callbacks; the visible windows, back to front,
 // between those of xplm_Phase_Window.
 void RunDrawing();
+// Asks the topmost visible window under the mouse what the cursor should be.
+void UpdateCursor();
 
 }  // namespace korvane::host

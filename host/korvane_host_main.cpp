@@ -159,6 +159,13 @@ Parsed ParseOptions(int argc, char** argv) {
             return Refuse("unknown option " + option);
         }
     }
+    // The plug-in runs in the simulator folder: paths given relative to the caller's
+    // folder must still name the same files then.
+    for (std::optional<std::filesystem::path>* path : {&options.root, &options.scripts, &options.report, &options.snapshot})
+        if (*path) **path = std::filesystem::absolute(**path);
+    for (std::filesystem::path& events : options.events) events = std::filesystem::absolute(events);
+    if (!options.snapshotFolder.empty()) options.snapshotFolder = std::filesystem::absolute(options.snapshotFolder);
+    options.plugin = std::filesystem::absolute(options.plugin);
     return {std::move(options), false, {}};
 }
 

@@ -50,8 +50,15 @@ enum class CallbackKind {
     SceneryObject,
     ObjectLoad,
     ObjectEnumerator,
+    // An SDK 2.10 flight loop a script created, known by its flight loop ID; undoing it
+    // destroys the flight loop.
+    CreatedFlightLoop,
+    // A script's error callback; the host's one error callback reaches all of them.
+    ErrorCallback,
+    // An XPLMEnumerateFeatures enumerator, registered only while the call lasts.
+    FeatureEnumerator,
 };
-inline constexpr std::size_t kCallbackKindCount = static_cast<std::size_t>(CallbackKind::ObjectEnumerator) + 1;
+inline constexpr std::size_t kCallbackKindCount = static_cast<std::size_t>(CallbackKind::FeatureEnumerator) + 1;
 // Kinds up to and including CommandHandler keep a counter of live entries.
 inline constexpr std::size_t kCountedKindCount = static_cast<std::size_t>(CallbackKind::CommandHandler) + 1;
 
@@ -68,7 +75,7 @@ inline bool IsSceneryKind(CallbackKind kind) {
 inline bool OneEntryPerHandle(CallbackKind kind) {
     return kind == CallbackKind::Window || kind == CallbackKind::HotKey || kind == CallbackKind::WidgetCallback ||
            kind == CallbackKind::WidgetObject || kind == CallbackKind::CreatedWidget ||
-           kind == CallbackKind::CommandHandler || IsSceneryKind(kind);
+           kind == CallbackKind::CommandHandler || IsSceneryKind(kind) || kind == CallbackKind::CreatedFlightLoop;
 }
 
 // Each load of an object is its own registration, also when the simulator hands out the
@@ -95,7 +102,7 @@ struct SharedName {
 };
 
 // Which window callable a window lookup means.
-enum class WindowField { Draw = 0, Key = 1, MouseClick = 2 };
+enum class WindowField { Draw = 0, Key = 1, MouseClick = 2, Cursor = 3, MouseWheel = 4 };
 
 struct CallbackEntry {
     // The registered callable (the draw callable of a window, the object of a widget object).
@@ -107,12 +114,17 @@ struct CallbackEntry {
     PyRef refconObject;
     // The host's handle: window, hot key, menu, widget, data reference or command.
     void* handle = nullptr;
-    // Command handlers only: called before the simulator's own action rather than after.
-    // One callable may sit on both sides of a command, each its own registration.
-    bool before = false;
-    // Windows only: the key and mouse-click callables.
+    // Where the host calls it, for kinds registered in several places: a draw
+    // callback's phase and side, a key sniffer's side, a command handler's side (1 before
+    // the simulator's own action, 0 after). Each place is its own registration, found and
+    // undone by naming it.
+    std::int64_t placement = 0;
+    // Windows only: the key and mouse-click callables, and those of XPLMCreateWindowEx's
+    // cursor and mouse wheel (null when the window has none).
     PyRef keyCallable;
     PyRef mouseCallable;
+    PyRef cursorCallable;
+    PyRef wheelCallable;
     // Data accessors only: the table holding `callable`.
     std::shared_ptr<AccessorTable> table;
     // Shared data only: every name the script shared with this callable, one host

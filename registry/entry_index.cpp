@@ -19,7 +19,7 @@ std::size_t Mix(std::size_t hash, const void* pointer) {
 std::size_t EntryIndex::Hash::operator()(const CallableKey& key) const {
     std::size_t hash = static_cast<std::size_t>(key.kind) + 1;
     for (const void* part : {key.callable.object, key.callable.self, key.table, key.handle}) hash = Mix(hash, part);
-    return hash ^ static_cast<std::size_t>(key.before);
+    return Mix(hash, reinterpret_cast<const void*>(static_cast<std::intptr_t>(key.placement)));
 }
 
 std::size_t EntryIndex::Hash::operator()(const HandleKey& key) const {
@@ -28,7 +28,7 @@ std::size_t EntryIndex::Hash::operator()(const HandleKey& key) const {
 
 EntryIndex::CallableKey EntryIndex::KeyOf(CallbackKind kind, const CallbackEntry& entry, const void* handle) {
     return {kind, CallableIdentity::Of(entry.callable.get()), entry.table.get(),
-            OneEntryPerHandle(kind) ? handle : nullptr, entry.before};
+            OneEntryPerHandle(kind) ? handle : nullptr, entry.placement};
 }
 
 void EntryIndex::Add(ScriptRecord* record, CallbackKind kind, EntryList::iterator entry) {
@@ -66,9 +66,10 @@ std::optional<EntryList::iterator> EntryIndex::FindRepeat(const ScriptRecord* re
     return std::nullopt;
 }
 
-const std::vector<EntryIndex::Place>* EntryIndex::WithCallable(CallbackKind kind, PyObject* callable) const {
+const std::vector<EntryIndex::Place>* EntryIndex::WithCallable(CallbackKind kind, PyObject* callable,
+                                                               std::int64_t placement) const {
     if (!OneEntryPerCallable(kind)) return nullptr;
-    auto found = byCallable_.find({kind, CallableIdentity::Of(callable), nullptr, nullptr, false});
+    auto found = byCallable_.find({kind, CallableIdentity::Of(callable), nullptr, nullptr, placement});
     return found == byCallable_.end() ? nullptr : &found->second;
 }
 

@@ -40,13 +40,14 @@ public:
 
     // The record's entry that `entry` would repeat: the same callable, for data accessors
     // the same accessor, for kinds with one entry per handle the same handle, and for
-    // command handlers the same side. Menus and object loads never repeat one another,
-    // so they are not looked for.
+    // kinds registered in several places (draw callbacks, key sniffers, command
+    // handlers) the same place. Menus and object loads never repeat one another, so they
+    // are not looked for.
     std::optional<EntryList::iterator> FindRepeat(const ScriptRecord* record, CallbackKind kind,
                                                   const CallbackEntry& entry) const;
-    // For kinds with one entry per callable: each record's entry for the callable, in
-    // the order they were added; null when none.
-    const std::vector<Place>* WithCallable(CallbackKind kind, PyObject* callable) const;
+    // For kinds with one entry per callable: each record's entry for the callable (at
+    // that placement), in the order they were added; null when none.
+    const std::vector<Place>* WithCallable(CallbackKind kind, PyObject* callable, std::int64_t placement = 0) const;
     // For the other kinds (those with host handles): the record's first entry of the
     // kind with the handle, in list order.
     std::optional<EntryList::iterator> FirstWithHandle(const ScriptRecord* record, CallbackKind kind,
@@ -58,7 +59,7 @@ private:
         CallableIdentity callable;
         const void* table;
         const void* handle;  // only for kinds with one entry per handle
-        bool before;         // only for command handlers
+        std::int64_t placement;
         bool operator==(const CallableKey&) const = default;
     };
     struct HandleKey {

@@ -345,17 +345,19 @@ class Korvane:
         return 1
 )";
     const fs::path events = sim.Scripts() / "input.txt";
-    std::ofstream(events) << "# keys\n0.1 key char=a  # a\n\n0.2 mouse click 5 6\n0.3 key vkey=0x70 flags=ctrl,up\n";
+    std::ofstream(events) << "# keys\n0.1 key char=a  # a\n\n0.2 mouse click 5 6\n0.25 mouse wheel 7 8 0 -2\n"
+                             "0.3 key vkey=0x70 flags=ctrl,up\n";
     HostResult run = sim.Execute({"--root", sim.Scripts().parent_path().string(), "--scripts", sim.Scripts().string(),
                                   "--seconds", "1", "--events", events.string(), "--screen", "800x600"});
     EXPECT_EQ(run.exitCode, 0) << run.report << run.errors;
     EXPECT_NE(sim.OutputFile().find("screen 800 600\n"), std::string::npos) << sim.OutputFile();
-    EXPECT_NE(sim.OutputFile().find("key 97 8 65 at 0 0\nkey 0 20 112 at 5 6\n"), std::string::npos)
+    EXPECT_NE(sim.OutputFile().find("key 97 8 65 at 0 0\nkey 0 20 112 at 7 8\n"), std::string::npos)
         << sim.OutputFile();
 
     // Each malformed line is refused, with its number, before anything runs.
     for (const char* bad : {"0.1 key\n", "later key char=a\n", "0.1 keys char=a\n", "0.1 key vkey=300\n",
                             "0.1 key char=a flags=hyper\n", "0.1 mouse down 1\n", "0.1 mouse hover 1 2\n",
+                            "0.1 mouse wheel 1 2 0\n", "0.1 mouse wheel 1 2 5 1\n",
                             "0.1 menu\n", "0.1 menu Plugins\n"}) {
         std::ofstream(events) << "0.0 key char=a\n" << bad;
         HostResult refused = sim.Execute({"--root", sim.Scripts().parent_path().string(), "--events", events.string()});
@@ -410,7 +412,9 @@ std::string ScriptWithFlightLoop(const std::string& name, const std::string& loo
            "        " + stop + "\n"
            "    def Loop(self, since, elapsed, counter, refcon):\n"
            "        " + loopBody + "\n"
-           "        return -1.0\n";
+           "        return -1.0\n"
+           "    def XPluginReceiveMessage(self, sender, message, param):\n"
+           "        pass\n";
 }
 
 const std::string kUnregister = "P.XPLMUnregisterFlightLoopCallback(self, self.Loop, 0)";
@@ -515,6 +519,59 @@ class Korvane:
         << report.dump(2);
 }
 
+// Widgets a script made without naming itself (XPCreateWidget, XPUCreateWidgets, also
+// through a helper module, also from a callback defined there) and left open are that
+// script's in the strict verdict and the report, and its widget callbacks are counted.
+TEST(EndToEnd, WidgetsLeftOpenAreTheScriptsAndTheirCallbacksAreCounted) {
+    HostRun sim;
+    std::ofstream(sim.Scripts() / "dialog_helper.py") << R"(
+import XPWidgets as W, XPStandardWidgets as S, XPWidgetUtils as U, XPLMProcessing as P
+def dialog():
+    ids = []
+    U.XPUCreateWidgets([[100, 400, 300, 200, 1, 'Dialog', 1, U.NO_PARENT, S.xpWidgetClass_MainWindow],
+                        [120, 380, 200, 360, 1, 'OK', 0, 0, S.xpWidgetClass_Button]], 2, 0, ids)
+def later(sinceCall, sinceLoop, counter, refcon):
+    W.XPCreateWidget(400, 400, 500, 300, 1, 'Later', 1, 0, S.xpWidgetClass_MainWindow)
+    return 0
+)";
+    std::ofstream(sim.Scripts() / "KV_Dialog.py") << R"(
+import XPWidgets as W, XPLMProcessing as P
+import dialog_helper
+class Korvane:
+    def XPluginStart(self):
+        return 'Dialog', 'kv.e2e.dialog', 'leaves its dialog open'
+    def XPluginEnable(self):
+        dialog_helper.dialog()
+        W.XPCreateCustomWidget(self, 10, 100, 60, 50, 1, 'Custom', 1, 0, self.custom)
+        P.XPLMRegisterFlightLoopCallback(self, dialog_helper.later, -1.0, 0)
+        return 1
+    def custom(self, message, widget, param1, param2):
+        return 0
+    def XPluginDisable(self):
+        pass
+    def XPluginStop(self):
+        P.XPLMUnregisterFlightLoopCallback(self, dialog_helper.later, 0)
+)";
+    const std::string reportFile = (sim.Scripts().parent_path() / "run.json").string();
+    HostResult strict = sim.Execute(
+        {"--scripts", sim.Scripts().string(), "--seconds", "0.5", "--strict", "--profile", "--report", reportFile});
+    EXPECT_EQ(strict.exitCode, 1) << strict.report << strict.errors;
+    EXPECT_EQ(strict.report.find("XPWidgets: left"), std::string::npos) << strict.report;
+    EXPECT_NE(strict.report.find("failed: KV_Dialog: left registrations behind at stop: "), std::string::npos)
+        << strict.report;
+
+    const auto report = nlohmann::json::parse(ReadFile(reportFile));
+    const auto& run = report["runs"][0];
+    ASSERT_EQ(run["registrationsAtStop"].size(), 1u) << run.dump(2);
+    EXPECT_EQ(run["registrationsAtStop"][0]["script"], "KV_Dialog");
+    EXPECT_EQ(run["registrationsAtStop"][0]["registrations"]["CreatedWidget"], 4) << run.dump(2);
+    bool widgetCallsCounted = false;
+    for (const auto& calls : run["callbackCalls"])
+        widgetCallsCounted |= calls["script"] == "KV_Dialog" && calls["kind"] == "UserWidgetCallback" &&
+                              calls["calls"].get<int>() > 0;
+    EXPECT_TRUE(widgetCallsCounted) << run.dump(2);
+}
+
 TEST(EndToEnd, StrictRunsFailWhenThePluginReportsNothing) {
     HostRun sim;
     const fs::path notAPlugin = sim.Scripts() / "not-a-plugin.xpl";
@@ -582,6 +639,8 @@ class Korvane:
         pass
     def XPluginStop(self):
         XPLMProcessing.XPLMUnregisterFlightLoopCallback(self, self.loop, 0)
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
 )";
     char source[1024];
     std::snprintf(source, sizeof source, loop, "Slow", "slow", "time.sleep(0.002)");

@@ -1,5 +1,6 @@
 // XPLMUtilities: speech, command keys and buttons, paths and folder listings,
-// versions, language, the simulator's log, and commands with their handlers.
+// versions, language, the simulator's log, commands with their handlers, and the SDK 2.x
+// additions (key presses, data files, the error callback, symbols).
 #include "core/core_state.h"
 #include "modules/xplm/binding.h"
 #include "modules/xplm/initialisers.h"
@@ -230,7 +231,7 @@ struct HandlerArguments {
         entry.callable = PyRef::Borrow(callable);
         entry.refcon = refcon;
         entry.handle = command;
-        entry.before = before != 0;
+        entry.placement = before != 0 ? 1 : 0;
         return entry;
     }
 };
@@ -241,7 +242,7 @@ bool ParseHandlerArguments(PyObject* args, const char* format, HandlerArguments&
 }
 
 void UnregisterHandlerFromHost(const CallbackEntry& entry) {
-    XPLMUnregisterCommandHandler(entry.handle, dispatch::CommandCallback, entry.before ? 1 : 0, entry.hostRefcon);
+    XPLMUnregisterCommandHandler(entry.handle, dispatch::CommandCallback, static_cast<int>(entry.placement), entry.hostRefcon);
 }
 
 // One host registration per command, side and callable; registering the same again
@@ -261,7 +262,7 @@ PyObject* RegisterCommandHandler(PyObject*, PyObject* args) {
         binding::RegisterEntry(CallbackKind::CommandHandler, parsed.self, std::move(entry), &added);
     if (!stored) return nullptr;
     if (added)
-        XPLMRegisterCommandHandler(stored->handle, dispatch::CommandCallback, stored->before ? 1 : 0,
+        XPLMRegisterCommandHandler(stored->handle, dispatch::CommandCallback, static_cast<int>(stored->placement),
                                    stored->hostRefcon);
     return binding::ReturnOne();
 }
@@ -276,6 +277,72 @@ PyObject* UnregisterCommandHandler(PyObject*, PyObject* args) {
             registry->RemoveRepeated(CallbackKind::CommandHandler, parsed.self, parsed.Entry()))
         removed->ReleaseHost();
     return binding::ReturnOne();
+}
+
+// SDK 2.x additions: key presses for the simulator, data files, the error callback and
+// the simulator's own functions.
+PyObject* SimulateKeyPress(PyObject*, PyObject* args) {
+    int keyType = 0, key = 0;
+    if (!PyArg_ParseTuple(args, "ii:XPLMSimulateKeyPress", &keyType, &key)) return nullptr;
+    XPLMSimulateKeyPress(keyType, key);
+    return binding::ReturnOne();
+}
+
+// A data file path relative to the simulator folder; None only for loading a replay,
+// which clears the replay.
+template <int (*Use)(XPLMDataFileType, const char*)>
+PyObject* UseDataFile(PyObject* args, const char* format, bool noneClears) {
+    int type = 0;
+    PyObject* pathObject = nullptr;
+    if (!PyArg_ParseTuple(args, format, &type, &pathObject)) return nullptr;
+    if (type != xplm_DataFile_Situation && type != xplm_DataFile_ReplayMovie) {
+        PyErr_Format(PyExc_ValueError, "the data file type is xplm_DataFile_Situation or xplm_DataFile_ReplayMovie, not %d",
+                     type);
+        return nullptr;
+    }
+    if (pathObject == Py_None && noneClears && type == xplm_DataFile_ReplayMovie)
+        return PyLong_FromLong(Use(type, nullptr));
+    binding::HostText path;
+    if (!binding::ParseHostText(pathObject, &path)) return nullptr;
+    return PyLong_FromLong(Use(type, path.text));
+}
+
+PyObject* LoadDataFile(PyObject*, PyObject* args) {
+    return UseDataFile<XPLMLoadDataFile>(args, "iO:XPLMLoadDataFile", true);
+}
+PyObject* SaveDataFile(PyObject*, PyObject* args) {
+    return UseDataFile<XPLMSaveDataFile>(args, "iO:XPLMSaveDataFile", false);
+}
+
+// The host has one error callback for Korvane, which hands each message to every
+// script's callable; each script has at most one, and None removes it.
+void ReleaseErrorCallback(const CallbackEntry&) {
+    if (!registry || !registry->HoldsAny(CallbackKind::ErrorCallback)) XPLMSetErrorCallback(nullptr);
+}
+
+PyObject* SetErrorCallback(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    PyObject* callable = nullptr;
+    if (!PyArg_ParseTuple(args, "OO:XPLMSetErrorCallback", &self, &callable)) return nullptr;
+    if (!binding::CheckCallable(callable, "XPLMSetErrorCallback's inCallback", true) ||
+        !binding::CheckRegistrationsOpen())
+        return nullptr;
+    if (binding::UnregisterAll(CallbackKind::ErrorCallback, self) && callable == Py_None)
+        XPLMSetErrorCallback(nullptr);
+    if (callable == Py_None) return binding::ReturnOne();
+    CallbackEntry entry;
+    entry.callable = PyRef::Borrow(callable);
+    entry.releaseHost = ReleaseErrorCallback;
+    if (!binding::RegisterEntry(CallbackKind::ErrorCallback, self, std::move(entry))) return nullptr;
+    XPLMSetErrorCallback(dispatch::ErrorCallback);
+    return binding::ReturnOne();
+}
+
+// The address as an int, 0 when the simulator has no such function; ctypes can call it.
+PyObject* FindSymbol(PyObject*, PyObject* args) {
+    binding::HostText name;
+    if (!PyArg_ParseTuple(args, "O&:XPLMFindSymbol", binding::ParseHostText, &name)) return nullptr;
+    return PyLong_FromVoidPtr(XPLMFindSymbol(name.text));
 }
 
 PyMethodDef kMethods[] = {
@@ -312,6 +379,20 @@ PyMethodDef kMethods[] = {
                       "stop it.">(RegisterCommandHandler),
     binding::Function<"XPLMUnregisterCommandHandler", "self, inCommand, inHandler, inBefore, inRefcon",
                       "Unregister a command handler.">(UnregisterCommandHandler),
+    binding::Function<"XPLMSimulateKeyPress", "inKeyType, inKey",
+                      "Simulate a key press for the simulator; no plug-in sees it.">(SimulateKeyPress),
+    binding::Function<"XPLMLoadDataFile", "inFileType, inFilePath",
+                      "Load a situation or replay, the path relative to the simulator folder (None clears the "
+                      "replay). 1 when it loaded.">(LoadDataFile),
+    binding::Function<"XPLMSaveDataFile", "inFileType, inFilePath",
+                      "Save the situation or replay, the path relative to the simulator folder. 1 when it was "
+                      "saved.">(SaveDataFile),
+    binding::Function<"XPLMSetErrorCallback", "self, inCallback",
+                      "Set the script's error callback, called with the message of each bad SDK call the simulator "
+                      "detects; None removes it.">(SetErrorCallback),
+    binding::Function<"XPLMFindSymbol", "inString",
+                      "Find a function the simulator exports: its address as an int (for ctypes), 0 when it has "
+                      "none.">(FindSymbol),
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -371,6 +452,7 @@ PyObject* InitXPLMUtilities() {
         K(xplm_Language_Italian), K(xplm_Language_Spanish), K(xplm_Language_Korean),
 
         K(xplm_CommandBegin), K(xplm_CommandContinue), K(xplm_CommandEnd),
+        K(xplm_DataFile_Situation), K(xplm_DataFile_ReplayMovie),
     });
 }
 
