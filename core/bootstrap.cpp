@@ -1,5 +1,6 @@
 #include "core/bootstrap.h"
 
+#include "core/output_capture.h"
 #include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/reporting.h"
@@ -8,30 +9,18 @@
 namespace korvane {
 namespace {
 
-// Each write() is one call of PrintStdout or PrintStderr; flush() exists because
-// Python 3 flushes the standard streams after tracebacks and at shutdown.
-constexpr const char* kCatcherProgram =
-    "import sys\n"
-    "import QuindleUtilities\n"
-    "class StdoutCatcher:\n"
-    "\tdef write(self, str):\n"
-    "\t\tQuindleUtilities.PrintStdout(str)\n"
-    "\tdef flush(self):\n"
-    "\t\tpass\n"
-    "class StderrCatcher:\n"
-    "\tdef write(self, str):\n"
-    "\t\tQuindleUtilities.PrintStderr(str)\n"
-    "\tdef flush(self):\n"
-    "\t\tpass\n"
-    "sys.stdout = StdoutCatcher()\n"
-    "sys.stderr = StderrCatcher()\n";
-
 // The path goes in as data, never as source text, so quotes and non-ASCII
 // characters in the simulator's folder cannot break the program.
 void AppendToSysPath(const std::string& path) {
     PyObject* sysPath = PySys_GetObject("path");  // borrowed
     PyRef entry = PyRef::Steal(PyUnicode_DecodeFSDefaultAndSize(path.data(), static_cast<Py_ssize_t>(path.size())));
-    if (!sysPath || !entry || PyList_Append(sysPath, entry.get()) < 0) PrintPythonError();
+    if (!sysPath || !entry) {
+        PrintPythonError();
+        return;
+    }
+    // An interpreter kept from an earlier start has it already.
+    int present = PySequence_Contains(sysPath, entry.get());
+    if (present < 0 || (present == 0 && PyList_Append(sysPath, entry.get()) < 0)) PrintPythonError();
 }
 
 }  // namespace
@@ -42,7 +31,7 @@ void RunBootstrap(const std::string& interpreterPath) {
     }
     PrintPythonError();
     AppendToSysPath(interpreterPath);
-    PyRun_SimpleString(kCatcherProgram);
+    InstallOutputCapture();
     WriteLog("Using path below for script path\n");
     WriteLog(interpreterPath);
     WriteLog("\n");

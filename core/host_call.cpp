@@ -15,6 +15,7 @@ State state;
 namespace {
 
 PyThreadState* parked = nullptr;
+bool nestingLogged = false;
 
 #ifdef KORVANE_CHECKED
 [[noreturn]] void Violation(const char* function, const char* what) {
@@ -65,7 +66,19 @@ void Settle(const char* function) {
 
 using namespace host_call_detail;
 
+bool HostCall::RefuseNesting(const char* function) {
+    state.nestingRefused = true;
+    if (!nestingLogged) {
+        nestingLogged = true;
+        WriteLog(std::string("Korvane refused ") + function + ": scripts' callbacks nested more than " +
+                 std::to_string(kMaxNesting) + " deep through the simulator; the script gets a RecursionError\n");
+    }
+    return true;
+}
+
 void AdoptInterpreterLock() {
+    nestingLogged = false;
+    state.nestingRefused = false;
     state.interpreter = PyInterpreterState_Main();
     state.hostThreadState = PyThreadState_Get();
     state.hostThread = pthread_self();

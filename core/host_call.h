@@ -9,6 +9,8 @@
 // Built with KORVANE_CHECKED, every return to the host also verifies that no Python
 // error is pending and that the lock is where it belongs; a violation is logged with
 // the function's name and aborts.
+#include "core/thread_output.h"
+
 #include <Python.h>
 #include <pthread.h>
 
@@ -24,6 +26,7 @@ struct State {
     bool hostThreadKnown = false;
     PyInterpreterState* interpreter = nullptr;
     PyThreadState* hostThreadState = nullptr;
+    bool nestingRefused = false;  // a dispatch was refused since a binding last looked
 };
 extern State state;
 void Reacquire(const char* function);
@@ -34,6 +37,17 @@ void Settle(const char* function);
 // lock. Read from the state itself: this runs on every return to the host.
 inline bool OtherThreadsExist() { return state.hostThreadState->prev != nullptr; }
 }  // namespace host_call_detail
+
+// How deep host -> Python calls may nest (a script's callback calling the host, which
+// calls a script again): far below what the C stack holds, whatever Python's own
+// recursion limit says.
+inline constexpr int kMaxNesting = 200;
+
+// True on the simulator's main thread, the only one that may call the host.
+inline bool OnHostThread() {
+    using namespace host_call_detail;
+    return !state.hostThreadKnown || pthread_equal(pthread_self(), state.hostThread);
+}
 
 class HostCall {
 public:
@@ -49,6 +63,7 @@ public:
 #else
             if (state.lock == Lock::Parked) Reacquire(function_);
 #endif
+            DeliverQueuedOutput();
         }
     }
     ~HostCall() {
@@ -63,7 +78,15 @@ public:
     HostCall(const HostCall&) = delete;
     HostCall& operator=(const HostCall&) = delete;
 
+    // True (and logged, the first time in a run) when this call nests too deep to be
+    // handed to Python: the script's binding that led here raises RecursionError.
+    bool NestsTooDeep() const {
+        return counted_ && host_call_detail::state.depth > kMaxNesting && RefuseNesting(function_);
+    }
+
 private:
+    static bool RefuseNesting(const char* function);
+
     const char* function_;
     bool counted_;
 };
@@ -72,5 +95,10 @@ private:
 void AdoptInterpreterLock();
 // The interpreter has been finalized; its lock and thread state are gone.
 void ForgetInterpreterLock();
+// Called by every binding after its host call: true, once, when a dispatch was refused
+// for nesting too deep since the last look.
+inline bool TakeNestingRefusal() {
+    return host_call_detail::state.nestingRefused && !(host_call_detail::state.nestingRefused = false);
+}
 
 }  // namespace korvane

@@ -1,5 +1,6 @@
 #include "core/python_errors.h"
 
+#include "core/output_capture.h"
 #include "core/py_ref.h"
 #include "core/run_report.h"
 
@@ -18,6 +19,7 @@ void PrintPythonError() {
     if (traceback && value) PyException_SetTraceback(value.get(), traceback.get());
     run_report::RecordError(type.get(), value.get(), traceback.get());
     run_report::PrintingError printing;
+    OwnErrorStream own;  // whatever a script made of sys.stderr
     PyErr_Display(type.get(), value.get(), traceback.get());
     PyErr_Clear();  // an error raised while printing must not stay pending either
 }

@@ -4,6 +4,8 @@
 #include "core/camera_sharing.h"
 #include "core/core_state.h"
 #include "core/host_call.h"
+#include "core/output_capture.h"
+#include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/registration_cleanup.h"
 #include "core/reporting.h"
@@ -48,6 +50,43 @@ bool InitializeInterpreter() {
     if (status.func) reason = std::string(status.func) + ": " + reason;
     WriteLog("Python could not start (" + reason + "); Korvane runs no scripts\n");
     return false;
+}
+
+// An interpreter kept at an earlier stop: its parked threads never run again, so this
+// thread takes its lock back and the scripts are imported anew.
+bool ResumeKeptInterpreter() {
+    if (!Py_IsInitialized()) return false;
+    PyEval_RestoreThread(PyGILState_GetThisThreadState());
+    WriteLog("Python kept from the last stop (it holds parked threads); the scripts are imported anew\n");
+    return true;
+}
+
+// Scripts' modules leave sys.modules, so the next start imports them afresh.
+constexpr const char* kForgetScriptsProgram = R"(
+def _korvane_forget_scripts(folder):
+    import gc, importlib, os, sys
+    folder = os.path.join(os.path.realpath(folder), '')
+    for name, module in list(sys.modules.items()):
+        path = getattr(module, '__file__', None)
+        if isinstance(path, str) and os.path.realpath(path).startswith(folder):
+            del sys.modules[name]
+    importlib.invalidate_caches()
+    gc.collect()
+)";
+
+void KeepInterpreter() {
+    PyRef globals = PyRef::Steal(PyDict_New());
+    PyRef defined = globals ? PyRef::Steal(PyRun_String(kForgetScriptsProgram, Py_file_input, globals.get(),
+                                                        globals.get()))
+                            : PyRef();
+    PyObject* forget = defined ? PyDict_GetItemString(globals.get(), "_korvane_forget_scripts") : nullptr;
+    PyRef done = forget ? PyRef::Steal(PyObject_CallFunction(forget, "s", ScriptsInterpreterPath().c_str()))
+                        : PyRef();
+    if (!done) PrintPythonError();
+    globals = PyRef();
+    defined = PyRef();
+    WriteLog("Python is kept, not finalized: threads parked in it must never see their interpreter go\n");
+    PyEval_SaveThread();
 }
 
 void LoadListedScripts() {
@@ -105,7 +144,8 @@ void StartPython(int enableScripts) {
 
     WriteLog("Before Py_Initialize()\n");
     platform::ExposeInterpreterSymbols();
-    if (!InitializeInterpreter()) return;
+    platform::SaveHostSignals();
+    if (!ResumeKeptInterpreter() && !InitializeInterpreter()) return;
     AdoptInterpreterLock();
     WriteLog("After Py_Initialize()\n");
     WriteLog("Before Modules Init\n");
@@ -138,16 +178,23 @@ void StopPython(int disableFirst) {
         StopLoadedScripts(disableFirst);
         // No registration may outlive the interpreter: from here on none are taken.
         registry->CloseRegistrations();
-        LetScriptThreadsGo(ScriptModuleNames());
+        bool keep = ParkScriptThreads(ScriptModuleNames());
+        DeliverQueuedOutput();
+        dispatch::ReportWaitingFailures();
         RemoveLeftoverRegistrations();
         dispatch::WriteFailureSummaries();
         // Before finalizing, while the run's callback counts still stand.
         run_report::EndRun();
         profile::Report();
-        Py_FinalizeEx();
+        ReleaseOutputCapture();
+        if (keep)
+            KeepInterpreter();
+        else
+            Py_FinalizeEx();
         ForgetInterpreterLock();
     }
     UnshareCameraReferences();
+    platform::RestoreHostSignals();
     run_report::EndRun();  // an interpreter that never came up still has its line
     WriteLog("--- LOGGING STOPPED ---\n\n");
 }

@@ -91,27 +91,18 @@ void PlaceFromTraceback(PyObject* traceback, Error& error) {
 // The script whose module a Python frame, or one of its callers, belongs to.
 std::string ScriptOfFrame(PyFrameObject* innermost) {
     if (!registry) return {};
-    PyRef frame = PyRef::Borrow(reinterpret_cast<PyObject*>(innermost));
-    while (frame) {
-        auto* current = reinterpret_cast<PyFrameObject*>(frame.get());
-        PyRef globals = PyRef::Steal(PyFrame_GetGlobals(current));
-        PyObject* name = globals ? PyDict_GetItemString(globals.get(), "__name__") : nullptr;  // borrowed
-        if (name && PyUnicode_Check(name)) {
-            std::string module = Text(name);
-            if (registry->FindScriptByModuleName(module)) return module;
-        }
-        frame = PyRef::Steal(reinterpret_cast<PyObject*>(PyFrame_GetBack(current)));
-    }
-    return {};
+    const ScriptRecord* record = registry->FindScript(registry->FindScriptOfFrame(innermost));
+    return record ? record->moduleName : std::string();
 }
 
 const char* KindName(CallbackKind kind) {
     static constexpr const char* names[] = {
         "Window",   "FlightLoop", "Draw",     "KeySniffer", "HotKey",   "SharedData", "Menu",
-        "Camera",   "Planes",     "WidgetCallback", "GetDatai", "SetDatai", "GetDataf", "SetDataf",
-        "GetDatad", "SetDatad",   "GetDatavi", "SetDatavi", "GetDatavf", "SetDatavf", "GetDatab",
+        "Camera",   "Planes",     "WidgetCallback", "CommandHandler", "GetDatai", "SetDatai", "GetDataf",
+        "SetDataf", "GetDatad",   "SetDatad", "GetDatavi", "SetDatavi", "GetDatavf", "SetDatavf", "GetDatab",
         "SetDatab", "WidgetObject", "CreatedWidget",
-        "TerrainProbe", "SceneryObject", "ObjectLoad", "ObjectEnumerator"};
+        "TerrainProbe", "SceneryObject", "ObjectLoad", "ObjectEnumerator",
+        "CreatedFlightLoop", "ErrorCallback", "FeatureEnumerator"};
     static_assert(std::size(names) == kCallbackKindCount);
     return names[static_cast<std::size_t>(kind)];
 }

@@ -1,6 +1,7 @@
 #include "core/script_calls.h"
 
 #include "core/core_state.h"
+#include "core/output_capture.h"
 #include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/registration_cleanup.h"
@@ -39,6 +40,7 @@ int CallIgnoringResult(PyObject* script, const char* method, MakeArgs makeArgs) 
     if (!bound) return 1;
     PyRef args = PyRef::Steal(makeArgs());
     PyRef result = args ? PyRef::Steal(PyObject_Call(bound.get(), args.get(), nullptr)) : PyRef();
+    KeepOutputCaptured(script);
     if (!result) PrintPythonError();
     return 1;
 }
@@ -95,6 +97,7 @@ int LoadScript(const std::string& moduleName) {
         return 0;
     }
     registry->AddScript(instance.get(), moduleName);
+    KeepOutputCaptured(instance.get());  // its module's code may have replaced a stream
     return 1;
 }
 
@@ -104,6 +107,7 @@ int CallScriptStart(PyObject* script) {
     PyRef bound = FindEntryMethod(script, "XPluginStart");
     if (!bound) return 1;
     PyRef result = PyRef::Steal(PyObject_CallNoArgs(bound.get()));
+    KeepOutputCaptured(script);
     if (!result) {
         PrintPythonError();
         return 1;

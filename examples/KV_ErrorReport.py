@@ -21,5 +21,8 @@ class Korvane:
     def XPluginDisable(self):
         pass
 
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
+
     def XPluginStop(self):
         pass

@@ -35,6 +35,9 @@ class Korvane:
     def XPluginDisable(self):
         pass
 
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
+
     def XPluginStop(self):
         # A script undoes its own registrations; calling this twice does no harm.
         XPLMProcessing.XPLMUnregisterFlightLoopCallback(self, self.tick, REFCON)

@@ -26,6 +26,9 @@ class Korvane:
     def XPluginDisable(self):
         pass
 
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
+
     def XPluginStop(self):
         print("Hot key: pressed %d times" % self.presses)
         XPLMDisplay.XPLMUnregisterHotKey(self, self.hotKey)

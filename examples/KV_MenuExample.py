@@ -37,6 +37,9 @@ class Korvane:
     def XPluginDisable(self):
         pass
 
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
+
     def XPluginStop(self):
         # A script undoes its own registrations: the menu, and the item it hung from.
         XPLMMenus.XPLMDestroyMenu(self, self.menu)

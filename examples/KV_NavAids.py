@@ -83,5 +83,8 @@ class Korvane:
         XPLMSetDestinationFMSEntry(0)
         print("Nav Aids: flight plan cleared, %d entries" % XPLMCountFMSEntries())
 
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
+
     def XPluginStop(self):
         pass

@@ -71,6 +71,9 @@ class Korvane:
     def XPluginDisable(self):
         XPLMProcessing.XPLMUnregisterFlightLoopCallback(self, self.tick, 0)
 
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
+
     def XPluginStop(self):
         # Withdraw both: from now on other plug-ins no longer find them.
         XPLMUnregisterDataAccessor(self, self.counterRef)

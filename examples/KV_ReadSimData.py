@@ -38,5 +38,8 @@ class Korvane:
     def XPluginDisable(self):
         XPLMProcessing.XPLMUnregisterFlightLoopCallback(self, self.tick, 0)
 
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
+
     def XPluginStop(self):
         pass

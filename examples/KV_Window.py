@@ -30,6 +30,9 @@ class Korvane:
     def XPluginDisable(self):
         pass
 
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
+
     def XPluginStop(self):
         print("Window: drawn %d times" % self.draws)
         XPLMDisplay.XPLMDestroyWindow(self, self.window)

@@ -123,6 +123,7 @@ BenchReport MergeRunReport(const std::filesystem::path& pluginLines, const Bench
         {"interrupted", run.interrupted},
         {"watchReloads", run.watchReloads},
         {"runs", runs},
+        {"commands", run.commands},
         {"passed", report.failures.empty()},
         {"failures", report.failures},
     };

@@ -18,6 +18,8 @@ struct BenchRun {
     // Scripts run from a copy name the author's files, not the copies.
     std::filesystem::path scriptsCopy;
     std::filesystem::path scriptsSource;
+    // Commands scripts created and handlers on commands (host/command_report.h).
+    nlohmann::ordered_json commands;
 };
 
 struct BenchReport {

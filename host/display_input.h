@@ -15,5 +15,8 @@ void PressKey(char key, XPLMKeyFlags flags, char virtualKey);
 void MouseDown(int x, int y);
 void MouseDrag(int x, int y);
 void MouseUp(int x, int y);
+// A wheel turn goes to the visible windows under the point, front first, until one
+// with a wheel callback takes it (returns 1). The mouse location follows it.
+void MouseWheel(int x, int y, int wheel, int clicks);
 
 }  // namespace korvane::host

@@ -15,15 +15,44 @@ namespace korvane::host {
 
 HeadlessHost::HeadlessHost(std::filesystem::path root) {
     State() = HostState{};
-    State().root = std::move(root);
+    // Absolute: the plug-in runs with the simulator folder as its working directory.
+    State().root = root.empty() ? root : std::filesystem::absolute(root);
+    AddSimulatorAircraft();
     AddSimulatorDataRefs();
+    AddSimulatorCommands();
     AddSimulatorMenus();
     AddSimulatorNavigationDatabase();
-    AddSimulatorAircraft();
     AddSimulatorPlugins();
+    AddSimulatorFeatures();
 }
 
-HeadlessHost::~HeadlessHost() = default;  // the simulator unloads plug-ins only at exit
+// The simulator unloads plug-ins only at exit; the caller gets its working directory back.
+HeadlessHost::~HeadlessHost() { LeaveRoot(); }
+
+void HeadlessHost::EnterRoot() {
+    std::error_code error;
+    if (!callerDirectory_.empty() || Root().empty()) return;
+    callerDirectory_ = std::filesystem::current_path(error);
+    if (!error) std::filesystem::current_path(Root(), error);
+    if (error) {
+        State().log += "Cannot make the simulator folder the working directory: " + error.message() + "\n";
+        callerDirectory_.clear();
+    }
+}
+
+void HeadlessHost::LeaveRoot() {
+    if (callerDirectory_.empty()) return;
+    std::error_code ignored;
+    std::filesystem::current_path(callerDirectory_, ignored);
+    callerDirectory_.clear();
+}
+
+void LayOutSimulatorFolder(const std::filesystem::path& root) {
+    std::error_code ignored;
+    for (const char* folder : {"Output/preferences", "Output/situations", "Resources/plugins", "Aircraft"})
+        std::filesystem::create_directories(root / folder, ignored);
+    WriteSimulatorAircraftFiles();
+}
 
 std::filesystem::path HeadlessHost::ScriptsFolder() const {
     return Root() / "Resources" / "plugins" / "DuvodeZuzedav";
@@ -46,8 +75,9 @@ bool HeadlessHost::Load(const std::filesystem::path& plugin) {
         return false;
     }
     pluginPath_ = plugin;
+    LayOutSimulatorFolder(Root());
     HostState& state = State();
-    state.loadedEntries = {enable_, disable_, receiveMessage_};
+    state.loadedEntries = {enable_, disable_, receiveMessage_, 0, std::nullopt};
     PluginRecord& record = *FindPlugin(state.loadedPluginId);
     record.path = plugin.string();
     record.enabled = false;
@@ -55,9 +85,15 @@ bool HeadlessHost::Load(const std::filesystem::path& plugin) {
 }
 
 int HeadlessHost::Start() {
+    // From XPluginStart to XPluginStop the plug-in works in the simulator folder.
+    EnterRoot();
     // The simulator hands out 256-byte buffers for the plug-in's identity.
     std::array<char, 256> name{}, signature{}, description{};
-    int result = start_(name.data(), signature.data(), description.data());
+    int result = 0;
+    {
+        LoadedPluginCall call;
+        result = start_(name.data(), signature.data(), description.data());
+    }
     identity_ = {name.data(), signature.data(), description.data()};
     if (PluginRecord* record = FindPlugin(State().loadedPluginId)) {
         record->name = identity_.name;
@@ -68,25 +104,48 @@ int HeadlessHost::Start() {
 }
 
 int HeadlessHost::Enable() {
-    // Marked first: the plug-in may ask about itself while it enables.
-    PluginRecord* record = FindPlugin(State().loadedPluginId);
-    if (record) record->enabled = true;
-    int result = enable_();
-    if ((record = FindPlugin(State().loadedPluginId))) record->enabled = result != 0;
+    // The host's enable always reaches the plug-in, even one enabled already (a test
+    // may start and enable it again); XPLMEnablePlugin of an enabled one does nothing.
+    if (PluginRecord* record = FindPlugin(State().loadedPluginId)) record->enabled = false;
+    const int result = EnableLoadedPlugin();
+    // Then the simulator loads the user's aircraft and its airport, once.
+    HostState& state = State();
+    if (result && !state.startAnnounced) {
+        state.startAnnounced = true;
+        SendSimulatorMessage(XPLM_MSG_PLANE_LOADED, XPLM_USER_AIRCRAFT);
+        SendSimulatorMessage(XPLM_MSG_AIRPORT_LOADED);
+        SendSimulatorMessage(XPLM_MSG_SCENERY_LOADED);
+    }
     return result;
 }
 
-void HeadlessHost::Disable() {
-    if (PluginRecord* record = FindPlugin(State().loadedPluginId)) record->enabled = false;
-    disable_();
+void HeadlessHost::Disable() { DisableLoadedPlugin(); }
+
+void HeadlessHost::Stop() {
+    {
+        LoadedPluginCall call;
+        stop_();
+        State().loadedEntries.wanted.reset();  // a stopped plug-in is not switched any more
+    }
+    LeaveRoot();
 }
-void HeadlessHost::Stop() { stop_(); }
-void HeadlessHost::SendMessage(int sender, int message, void* parameter) { receiveMessage_(sender, message, parameter); }
+
+void HeadlessHost::SendMessage(int sender, int message, void* parameter) {
+    if (LoadedPluginDisabled()) return;
+    LoadedPluginCall call;
+    receiveMessage_(sender, message, parameter);
+}
+
+void HeadlessHost::SendSimulatorMessage(int message, std::uintptr_t parameter) {
+    host::SendSimulatorMessage(message, parameter);
+}
 
 void HeadlessHost::RunFrame() {
     HostState& state = State();
     state.elapsedTime += frameSeconds_;
     ++state.cycle;
+    AdvanceSimulatorClock(frameSeconds_);
+    DeliverQueuedMessages();
     RunFrameWork();
     if (state.reloadRequested) ReloadPlugin();
 }
@@ -133,15 +192,29 @@ void HeadlessHost::SetScreenSize(int width, int height) {
     State().screenHeight = height;
 }
 
-void HeadlessHost::PressKey(char key, XPLMKeyFlags flags, char virtualKey) { host::PressKey(key, flags, virtualKey); }
-void HeadlessHost::MouseDown(int x, int y) { host::MouseDown(x, y); }
-void HeadlessHost::MouseDrag(int x, int y) { host::MouseDrag(x, y); }
-void HeadlessHost::MouseUp(int x, int y) { host::MouseUp(x, y); }
+// Input reaches a disabled plug-in's windows, keys and menus no more than its other callbacks.
+void HeadlessHost::PressKey(char key, XPLMKeyFlags flags, char virtualKey) {
+    if (!LoadedPluginDisabled()) host::PressKey(key, flags, virtualKey);
+}
+void HeadlessHost::MouseDown(int x, int y) {
+    if (!LoadedPluginDisabled()) host::MouseDown(x, y);
+}
+void HeadlessHost::MouseDrag(int x, int y) {
+    if (!LoadedPluginDisabled()) host::MouseDrag(x, y);
+}
+void HeadlessHost::MouseUp(int x, int y) {
+    if (!LoadedPluginDisabled()) host::MouseUp(x, y);
+}
 
 void HeadlessHost::MouseClick(int x, int y) {
-    host::MouseDown(x, y);
-    host::MouseUp(x, y);
+    MouseDown(x, y);
+    MouseUp(x, y);
 }
+
+void HeadlessHost::MouseWheel(int x, int y, int wheel, int clicks) {
+    if (!LoadedPluginDisabled()) host::MouseWheel(x, y, wheel, clicks);
+}
+bool HeadlessHost::PickMenu(const std::string& path) { return !LoadedPluginDisabled() && PickMenuPath(path); }
 
 int HeadlessHost::CountCalls(const std::string& function) const {
     auto count = State().callCounts.find(function);

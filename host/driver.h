@@ -21,7 +21,7 @@ struct PluginIdentity {
 
 class HeadlessHost {
 public:
-    // Starts a fresh simulator whose folder is `root`; creates nothing in it.
+    // Starts a fresh simulator whose folder is `root`; creates nothing in it until Load.
     explicit HeadlessHost(std::filesystem::path root);
     ~HeadlessHost();
     HeadlessHost(const HeadlessHost&) = delete;
@@ -32,13 +32,21 @@ public:
     std::filesystem::path ScriptsFolder() const;
     void SetListingOrder(ListingOrder order) { State().listingOrder = order; }
 
-    // Loads the plug-in library; false with a reason in Log() when it cannot.
+    // Loads the plug-in library, laying out the simulator's usual folders and aircraft
+    // files first; false with a reason in Log() when it cannot.
     bool Load(const std::filesystem::path& plugin);
+    // From Start to Stop the working directory is the simulator folder; Stop (or the
+    // host's end) gives the caller's back.
     int Start();
+    // The first enable is followed by the messages of the user's aircraft and airport
+    // loading. A disabled plug-in gets no callbacks, messages or input; an enable is
+    // matched by one disable, which also releases the planes the plug-in holds.
     int Enable();
     void Disable();
     void Stop();
     void SendMessage(int sender, int message, void* parameter);
+    // A message from the simulator to every enabled plug-in.
+    void SendSimulatorMessage(int message, std::uintptr_t parameter = 0);
     const PluginIdentity& Identity() const { return identity_; }
 
     // The simulator's plug-in table: the loaded plug-in and the others, which record
@@ -62,7 +70,7 @@ public:
     // menu handler and is false when no enabled item has that path.
     std::vector<MenuLine> MenuTree() const { return MenuLines(); }
     std::string MenuTreeText() const { return FormatMenuLines(MenuLines()); }
-    bool PickMenu(const std::string& path) { return PickMenuPath(path); }
+    bool PickMenu(const std::string& path);
     // The screen, and input as a user at the simulator gives it (display_input.h).
     void SetScreenSize(int width, int height);
     void PressKey(char key, XPLMKeyFlags flags, char virtualKey);
@@ -70,6 +78,9 @@ public:
     void MouseDrag(int x, int y);
     void MouseUp(int x, int y);
     void MouseClick(int x, int y);  // down, then up at the same point
+    void MouseWheel(int x, int y, int wheel, int clicks);
+    // What the window under the mouse asked the cursor to be in the latest frame.
+    XPLMCursorStatus Cursor() const { return State().cursor; }
     // What the screen shows after the last frame (empty when the host cannot draw, and
     // CannotDrawReason says why), and the same written as a PNG file.
     ScreenPixels ReadScreen() const { return host::ReadScreen(); }
@@ -98,6 +109,11 @@ public:
     XPWidgetID WidgetWithFocus() const;
     std::string WidgetReport() const;
 
+    // Commands: the simulator's own and those plug-ins created, in the order they were
+    // made, and a user's press of one by name (false when there is none).
+    const std::vector<std::unique_ptr<HostCommand>>& Commands() const { return State().commands; }
+    bool PressCommand(const std::string& name, CommandPress press) { return host::PressCommand(name, press); }
+
     // Navigation: the database (index = XPLMNavRef) and the GPS's direct-to destination,
     // which it flies to while the flight plan's destination entry is empty.
     const std::vector<Navaid>& Navaids() const { return State().navaids; }
@@ -123,9 +139,12 @@ public:
 
 private:
     void ReloadPlugin();
+    void EnterRoot();
+    void LeaveRoot();
 
     void* library_ = nullptr;
     std::filesystem::path pluginPath_;
+    std::filesystem::path callerDirectory_;  // set while the working directory is the root
     int reloads_ = 0;
     PluginIdentity identity_;
     double frameSeconds_ = 1.0 / 20.0;
@@ -136,6 +155,9 @@ private:
     void (*receiveMessage_)(int, int, void*) = nullptr;
 };
 
+// The simulator's usual folders (Output/preferences, Output/situations, Resources/plugins,
+// Aircraft) and the aircraft files the host names, where missing.
+void LayOutSimulatorFolder(const std::filesystem::path& root);
 // Makes the folders of a simulator below `root` up to the scripts folder and copies
 // every file of `scripts` into it.
 void LayOutScriptsFolder(const std::filesystem::path& root, const std::filesystem::path& scripts);

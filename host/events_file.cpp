@@ -1,11 +1,14 @@
 #include "host/events_file.h"
 
 #include <XPLMDefs.h>
+#include <XPLMPlugin.h>
 #include <XPLMUtilities.h>
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -16,6 +19,9 @@ namespace korvane::host {
 namespace {
 
 using Action = std::function<void(HeadlessHost&)>;
+
+// The plug-in of the host's table that takes the planes in a planes event: the flight recorder.
+constexpr XPLMPluginID kOtherPlanesPlugin = 2;
 
 // A kind's parser: reads the text after the kind (trimmed, without a trailing
 // comment; a menu path keeps its spaces) and makes the event's action, or says what
@@ -102,7 +108,7 @@ Parsed ParseKey(const std::string& arguments) {
     return {[c, flags, vk](HeadlessHost& host) { host.PressKey(c, flags, vk); }, {}};
 }
 
-// mouse down|drag|up|click X Y
+// mouse down|drag|up|click X Y, or mouse wheel X Y WHEEL CLICKS
 Parsed ParseMouse(const std::string& arguments) {
     const std::vector<std::string> words = Words(arguments);
     using Press = void (HeadlessHost::*)(int, int);
@@ -110,17 +116,25 @@ Parsed ParseMouse(const std::string& arguments) {
                                                              {"drag", &HeadlessHost::MouseDrag},
                                                              {"up", &HeadlessHost::MouseUp},
                                                              {"click", &HeadlessHost::MouseClick}};
-    if (words.size() != 3) return Refuse("a mouse event is 'mouse down|drag|up|click X Y'");
+    const bool wheel = !words.empty() && words[0] == "wheel";
+    if (wheel ? words.size() != 5 : words.size() != 3)
+        return Refuse("a mouse event is 'mouse down|drag|up|click X Y' or 'mouse wheel X Y WHEEL CLICKS'");
     auto action = std::find_if(std::begin(kActions), std::end(kActions),
                                [&](const auto& a) { return words[0] == a.first; });
-    if (action == std::end(kActions)) return Refuse("a mouse event is down, drag, up or click, not '" + words[0] + "'");
-    std::optional<long> x = ParseInteger(words[1]);
-    std::optional<long> y = ParseInteger(words[2]);
-    auto inRange = [](const std::optional<long>& v) { return v && std::abs(*v) <= 1000000; };
-    if (!inRange(x) || !inRange(y)) return Refuse("a mouse event needs whole-number coordinates X Y");
+    if (!wheel && action == std::end(kActions))
+        return Refuse("a mouse event is down, drag, up, click or wheel, not '" + words[0] + "'");
+    std::vector<int> numbers;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        std::optional<long> value = ParseInteger(words[i]);
+        if (!value || std::abs(*value) > 1000000) return Refuse("a mouse event needs whole-number coordinates X Y");
+        numbers.push_back(static_cast<int>(*value));
+    }
+    if (wheel) {
+        if (numbers[2] != 0 && numbers[2] != 1) return Refuse("a mouse wheel is 0 (vertical) or 1 (horizontal)");
+        return {[n = numbers](HeadlessHost& host) { host.MouseWheel(n[0], n[1], n[2], n[3]); }, {}};
+    }
     const Press press = action->second;
-    const int px = static_cast<int>(*x), py = static_cast<int>(*y);
-    return {[press, px, py](HeadlessHost& host) { (host.*press)(px, py); }, {}};
+    return {[press, n = numbers](HeadlessHost& host) { (host.*press)(n[0], n[1]); }, {}};
 }
 
 // menu PATH: a pick of the menu item at that path of names as shown, '/' between
@@ -135,11 +149,72 @@ Parsed ParseMenu(const std::string& arguments) {
             {}};
 }
 
+// command NAME once|begin|end: a press of the command, as a key or joystick button
+// bound to it gives: once, or held from begin (continuing every frame) until end.
+Parsed ParseCommand(const std::string& arguments) {
+    static const std::pair<const char*, CommandPress> kPresses[] = {
+        {"once", CommandPress::Once}, {"begin", CommandPress::Begin}, {"end", CommandPress::End}};
+    const std::vector<std::string> words = Words(arguments);
+    if (words.size() != 2) return Refuse("a command event is 'command NAME once|begin|end'");
+    auto press = std::find_if(std::begin(kPresses), std::end(kPresses),
+                              [&](const auto& p) { return words[1] == p.first; });
+    if (press == std::end(kPresses))
+        return Refuse("a command is pressed once, begin or end, not '" + words[1] + "'");
+    return {[name = words[0], how = press->second](HeadlessHost& host) {
+                // Scripts create commands as they run, so the name is looked up only now.
+                if (!host.PressCommand(name, how))
+                    XPLMDebugString(("Command: no command named " + name + "\n").c_str());
+            },
+            {}};
+}
+
+// message ID [PARAM]: a message from the simulator to every enabled plug-in; ID a
+// number or an XPLM_MSG_ name, PARAM a number (default 0).
+Parsed ParseMessage(const std::string& arguments) {
+    static const std::pair<const char*, int> kNames[] = {
+        {"XPLM_MSG_PLANE_CRASHED", XPLM_MSG_PLANE_CRASHED},   {"XPLM_MSG_PLANE_LOADED", XPLM_MSG_PLANE_LOADED},
+        {"XPLM_MSG_AIRPORT_LOADED", XPLM_MSG_AIRPORT_LOADED}, {"XPLM_MSG_SCENERY_LOADED", XPLM_MSG_SCENERY_LOADED},
+        {"XPLM_MSG_AIRPLANE_COUNT_CHANGED", XPLM_MSG_AIRPLANE_COUNT_CHANGED},
+        {"XPLM_MSG_PLANE_UNLOADED", XPLM_MSG_PLANE_UNLOADED}, {"XPLM_MSG_WILL_WRITE_PREFS", XPLM_MSG_WILL_WRITE_PREFS},
+        {"XPLM_MSG_LIVERY_LOADED", XPLM_MSG_LIVERY_LOADED}};
+    const std::vector<std::string> words = Words(arguments);
+    if (words.empty() || words.size() > 2) return Refuse("a message event is 'message ID [PARAM]'");
+    std::optional<long> id = ParseInteger(words[0]);
+    auto named = std::find_if(std::begin(kNames), std::end(kNames), [&](const auto& n) { return words[0] == n.first; });
+    if (named != std::end(kNames)) id = named->second;
+    if (!id || *id < INT_MIN || *id > INT_MAX)
+        return Refuse("a message ID is a number or an XPLM_MSG_ name, not '" + words[0] + "'");
+    std::optional<long> parameter = words.size() == 2 ? ParseInteger(words[1]) : 0L;
+    if (!parameter) return Refuse("a message parameter is a number, not '" + words[1] + "'");
+    const int message = static_cast<int>(*id);
+    const auto value = static_cast<std::uintptr_t>(*parameter);
+    return {[message, value](HeadlessHost& host) { host.SendSimulatorMessage(message, value); }, {}};
+}
+
+// planes taken|released: another plug-in takes the other aircraft, or gives them back
+// (which answers the scripts' waiting XPLMAcquirePlanes requests).
+Parsed ParsePlanes(const std::string& arguments) {
+    if (arguments == "released") return {[](HeadlessHost& host) { host.ReleasePlanesByOtherPlugin(); }, {}};
+    if (arguments != "taken") return Refuse("a planes event is 'planes taken' or 'planes released'");
+    return {[](HeadlessHost& host) {
+                // As in the simulator, planes one plug-in holds are not taken from it.
+                if (host.PlanesHolder() == host.LoadedPluginId()) {
+                    XPLMDebugString("Planes event: the loaded plug-in holds the planes; the other plug-in's request is refused\n");
+                    return;
+                }
+                host.HoldPlanesByOtherPlugin(kOtherPlanesPlugin);
+            },
+            {}};
+}
+
 // The event kinds; a new kind is one parser above and one line here.
 const std::pair<const char*, KindParser> kKinds[] = {
     {"key", ParseKey},
     {"mouse", ParseMouse},
     {"menu", ParseMenu},
+    {"command", ParseCommand},
+    {"message", ParseMessage},
+    {"planes", ParsePlanes},
 };
 
 std::string KnownKinds() {

@@ -6,7 +6,12 @@
 //   0.5  key char=a                   a key press (flags default to down)
 //   0.6  key vkey=0x70 flags=ctrl,down
 //   1.0  mouse down 120 300           also drag, up, and click (down then up)
+//   1.5  mouse wheel 120 300 0 -2     wheel 0 (vertical) or 1, then clicks
 //   2.0  menu Plugins/My Menu/Item    a pick of the item at that path of names
+//   3.0  command sim/engines/throttle_up begin   a command held (also once, end)
+//   3.0  message 102 0                a simulator message (number or XPLM_MSG_ name, then
+//                                     its parameter) to every enabled plug-in
+//   4.0  planes taken                 another plug-in takes the other aircraft; "released" gives them back
 //
 // Each kind has its own parser function in events_file.cpp; a new kind is one more
 // function and one more line in its table.

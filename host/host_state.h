@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -68,6 +69,7 @@ struct DataRefRecord {
     std::string name;
     XPLMDataTypeID types = xplmType_Unknown;
     bool writable = true;
+    bool readOnlyWriteLogged = false;  // a refused write is logged once per reference
     // Values of a data reference the host itself (or shared data) holds.
     int intValue = 0;
     float floatValue = 0;
@@ -93,6 +95,10 @@ struct FlightLoop {
     double lastCallTime = 0;  // the registration's time until the first call
     long lastCallCycle = 0;
     bool removed = false;     // unregistered during a flight-loop pass; erased after it
+    // SDK 2.10 flight loops (XPLMCreateFlightLoop) have an ID, never reused, and a phase;
+    // registered ones have neither and run after the flight model.
+    XPLMFlightLoopID id = nullptr;
+    XPLMFlightLoopPhaseType phase = xplm_FlightLoop_Phase_AfterFlightModel;
 };
 
 struct CameraControl {
@@ -129,6 +135,8 @@ struct HostWindow {
     XPLMHandleMouseClick_f mouse = nullptr;
     void* refcon = nullptr;
     XPWidgetID widget = nullptr;  // set for the window of a root widget
+    XPLMHandleCursor_f cursor = nullptr;     // XPLMCreateWindowEx windows only
+    XPLMHandleMouseWheel_f wheel = nullptr;  // XPLMCreateWindowEx windows only
 };
 
 struct DrawRegistration {
@@ -153,6 +161,30 @@ struct HotKey {
     void* refcon = nullptr;
 };
 
+// A plug-in's handler on a command. `removed` marks one unregistered while a chain of
+// the command runs; it is erased once no chain runs any more.
+struct CommandHandler {
+    XPLMCommandCallback_f callback = nullptr;
+    int before = 0;
+    void* refcon = nullptr;
+    bool removed = false;
+};
+
+// A command; its address is the XPLMCommandRef handed out, valid for the life of the
+// host. `action` is what the simulator itself does in each phase (none for most).
+struct HostCommand {
+    std::string name;
+    std::string description;
+    bool createdByPlugin = false;
+    void (*action)(XPLMCommandPhase phase) = nullptr;
+    std::vector<CommandHandler> handlers;  // in registration order
+    bool held = false;                     // begun and not yet ended: continues every frame
+    int runningChains = 0;
+};
+
+// How a user (an events file) presses a command.
+enum class CommandPress { Once, Begin, End };
+
 // One navaid of the navigation database; its index there is its XPLMNavRef.
 struct Navaid {
     XPLMNavType type = xplm_Nav_Unknown;
@@ -160,7 +192,8 @@ struct Navaid {
     float latitude = 0, longitude = 0;
     float height = 0;    // metres above sea level
     int frequency = 0;   // NDBs in kHz, other radios in 10 kHz units, 0 for none
-    float heading = 0;   // VORs: slaved variation; ILS parts: the approach's true course
+    float heading = 0;   // VORs: slaved variation; ILS parts: the approach's true course;
+                         // glideslopes: slope times 100,000 plus that course
     std::string name;
     char reg = 1;        // in the scenery region loaded now
 };
@@ -253,7 +286,42 @@ struct LoadedPluginEntries {
     int (*enable)() = nullptr;
     void (*disable)() = nullptr;
     void (*receiveMessage)(XPLMPluginID, int, void*) = nullptr;
+    // How many of its entry points are running, and the state it was asked for meanwhile.
+    int running = 0;
+    std::optional<bool> wanted;
 };
+
+// The data references the host's clock moves every frame.
+struct SimulatorClock {
+    DataRefRecord* runningTime = nullptr;
+    DataRefRecord* flightTime = nullptr;
+    DataRefRecord* zuluTime = nullptr;
+    DataRefRecord* localTime = nullptr;
+    std::array<DataRefRecord*, 3> zuluParts{};  // hours, minutes, seconds
+    std::array<DataRefRecord*, 3> localParts{};
+};
+
+// A message the simulator sends its plug-ins once the current frame's callbacks are done.
+struct SimulatorMessage {
+    int message = 0;
+    std::uintptr_t parameter = 0;
+};
+
+// Open while one of the loaded plug-in's entry points runs. The simulator never calls a
+// plug-in from inside its own entry point: an enable or disable of it asked for meanwhile
+// is carried out when the outermost one returns.
+class LoadedPluginCall {
+public:
+    LoadedPluginCall();
+    ~LoadedPluginCall();
+    LoadedPluginCall(const LoadedPluginCall&) = delete;
+    LoadedPluginCall& operator=(const LoadedPluginCall&) = delete;
+};
+// The loaded plug-in's XPluginEnable and XPluginDisable as the simulator calls them:
+// only when they change its state, and held while one of its entry points runs.
+// EnableLoadedPlugin gives the plug-in's answer (1 when it was enabled already or waits).
+int EnableLoadedPlugin();
+void DisableLoadedPlugin();
 
 struct HostState {
     std::filesystem::path root;  // the simulator folder
@@ -264,19 +332,21 @@ struct HostState {
     std::vector<std::unique_ptr<DataRefRecord>> dataRefs;
     std::unordered_map<std::string, DataRefRecord*> dataRefsByName;
     std::unordered_set<const void*> dataRefHandles;  // every handle ever handed out
+    SimulatorClock clock;
 
     double elapsedTime = 0;
     long cycle = 0;
     std::vector<FlightLoop> flightLoops;
+    std::uintptr_t lastFlightLoopSerial = 0;
     bool runningFlightLoops = false;
     double lastFlightLoopPass = 0;
 
     CameraControl camera;  // callback null while nobody controls the camera
     XPLMCameraPosition_t cameraPosition{0, 0, 0, 0, 0, 0, 1.0f};
 
-    // What XPLMGetVersions and XPLMGetLanguage answer: X-Plane 9.45, whose SDK is 2.00.
-    int simulatorVersion = 945;
-    int sdkVersion = 200;
+    // What XPLMGetVersions and XPLMGetLanguage answer: X-Plane 10.00, whose SDK is 2.10.
+    int simulatorVersion = 10000;
+    int sdkVersion = 210;
     XPLMHostApplicationID hostApplication = xplm_Host_XPlane;
     XPLMLanguageCode language = xplm_Language_English;
     // The point the local OpenGL frame is centred on, below the aircraft (see sdk_graphics.cpp).
@@ -296,10 +366,16 @@ struct HostState {
     std::uintptr_t lastWindowSerial = 0;
     XPLMWindowID keyboardFocus = nullptr;
     XPLMWindowID mouseCapture = nullptr;  // the window that took the last mouse down
+    // What the window under the mouse asked the cursor to be in the latest frame.
+    XPLMCursorStatus cursor = xplm_CursorDefault;
     std::vector<DrawRegistration> drawCallbacks;
     std::vector<KeySnifferRegistration> keySniffers;
     std::vector<HotKey> hotKeys;
     std::uintptr_t lastHotKeySerial = 0;
+    // The simulator's commands and those plug-ins created, in the order they were made.
+    std::vector<std::unique_ptr<HostCommand>> commands;
+    std::unordered_map<std::string, HostCommand*> commandsByName;
+    std::unordered_set<const void*> commandHandles;
     std::vector<Navaid> navaids;  // ordered by type, as the simulator keeps them
     std::array<FmsEntry, kFmsEntryCount> flightPlan{};
     int displayedFmsEntry = 0;
@@ -316,8 +392,19 @@ struct HostState {
     std::vector<PluginRecord> plugins;
     XPLMPluginID loadedPluginId = XPLM_NO_PLUGIN_ID;
     LoadedPluginEntries loadedEntries;
+    // The plug-in system's features by name, enabled or not, as the simulator starts them.
+    std::map<std::string, bool> features;
+    // The loaded plug-in's error callback (XPLMSetErrorCallback), told of bad SDK calls.
+    XPLMError_f errorCallback = nullptr;
+    // Names XPLMFindSymbol answers null for, as an older simulator would.
+    std::unordered_set<std::string> withheldSymbols;
     // Asked for by XPLMReloadPlugins; done once the frame's callbacks have returned.
     bool reloadRequested = false;
+    // What loading an aircraft or an airport makes the simulator announce, delivered
+    // before the next frame's callbacks.
+    std::vector<SimulatorMessage> pendingMessages;
+    bool startAnnounced = false;  // the user's aircraft and airport, after the first enable
+    bool loadedPluginDisabled = false;
     WidgetLibraryState widgets;
     SceneryState scenery;
 };
@@ -335,11 +422,29 @@ DataRefRecord& DataRefNamed(const std::string& name);
 // that is also a float reads the same under both).
 void SetScalar(DataRefRecord& record, double value);
 HostWindow* FindWindow(XPLMWindowID id);
+// A bad SDK call the host detected: noted in the simulator's log and told to the
+// plug-in's error callback, if it set one.
+void ReportSdkError(const std::string& function, const std::string& problem);
+// The features of a fresh simulator (sdk_plugin.cpp).
+void AddSimulatorFeatures();
 // The topmost visible window (widget roots included); null when none is shown.
 XPLMWindowID FrontWindow();
 HotKey* FindHotKey(XPLMHotKeyID id);
-// The simulator's own data references, as a fresh host carries them.
+// The simulator's own data references, as a fresh host carries them: the catalogue
+// (simulator_datarefs.tsv) with the user's aircraft state, and the host's own.
 void AddSimulatorDataRefs();
+// Adds every reference the catalogue `file` lists, valued zero; false with the reason in
+// `error` when the file cannot be read, unreadable lines are skipped and named there.
+bool LoadDataRefCatalogue(const std::filesystem::path& file, std::string* error = nullptr);
+// The catalogue shipped with the host (KORVANE_DATAREFS names another copy).
+void AddSimulatorDataRefCatalogue();
+// The user's aircraft parked at KSEA: position, attitude, engines, fuel, weather, radios,
+// autopilot and clock (aircraft_state.cpp).
+void SetUserAircraftState();
+// Puts the user's aircraft on the ground at that point, in every reference that says where it is.
+void SetUserAircraftPosition(double latitude, double longitude, double elevation);
+// Moves the simulator's clocks on by `seconds`.
+void AdvanceSimulatorClock(double seconds);
 // Replaces the navigation database with the one in `file` (navigation_database.txt's
 // format); false with the reason in `error` when the file cannot be read, the lines
 // that cannot be read are skipped and named there.
@@ -350,12 +455,20 @@ void AddSimulatorNavigationDatabase();
 const Navaid* FindNavaid(XPLMNavRef ref);
 // The aircraft of a fresh host: the user's and nineteen others, spread around the airport.
 void AddSimulatorAircraft();
+// Writes the aircraft files the host names, where missing, below the root.
+void WriteSimulatorAircraftFiles();
 // Another plug-in takes the planes; when it lets them go, every waiting request of the
 // loaded plug-in is answered once.
 void HoldPlanesForOtherPlugin(XPLMPluginID plugin);
 void ReleasePlanesOfOtherPlugin();
 // Loads the virtual camera stand-in: it shares the fourteen values and reports ready.
 void LoadVirtualCamera();
+// The simulator's own commands, as a fresh host carries them.
+void AddSimulatorCommands();
+// The command of that name; null when there is none.
+HostCommand* FindHostCommand(const std::string& name);
+// A user presses (holds, releases) the named command; false when there is none.
+bool PressCommand(const std::string& name, CommandPress press);
 // The menu bar of a fresh host: the empty plug-ins menu.
 void AddSimulatorMenus();
 // Removes every registration whose function lies in the library at `libraryBase`, as
@@ -365,6 +478,19 @@ int DropRegistrationsInto(const void* libraryBase);
 void AddSimulatorPlugins();
 // The table's plug-in with that ID; null for an unknown ID.
 PluginRecord* FindPlugin(XPLMPluginID id);
+// Whether the loaded plug-in was disabled (or refused its enable): then it gets no
+// callbacks of any kind until enabled again. Before its first enable, tests drive it freely.
+bool LoadedPluginDisabled();
+// The loaded plug-in's enable and disable as the simulator does them; a disable releases
+// the planes it holds, and each enable is matched by one disable.
+int EnableLoadedPlugin();
+void DisableLoadedPlugin();
+// A message from the simulator to every enabled plug-in, now or before the next frame.
+void SendSimulatorMessage(int message, std::uintptr_t parameter = 0);
+void QueueSimulatorMessage(int message, std::uintptr_t parameter = 0);
+void DeliverQueuedMessages();
+// The planes go back when their holder, the loaded plug-in, is disabled; its waiting requests go too.
+void ReleasePlanesOfDisabledPlugin();
 // The menu with that ID; null for an ID the host never gave out or has destroyed.
 Menu* FindMenu(XPLMMenuID id);
 

@@ -2,6 +2,7 @@
 // of simulated seconds and shows what it wrote to its log, its output and the console.
 #include "platform/run_report_wire.h"
 #include "host/bench_report.h"
+#include "host/command_report.h"
 #include "host/console_capture.h"
 #include "host/driver.h"
 #include "host/events_file.h"
@@ -158,6 +159,13 @@ Parsed ParseOptions(int argc, char** argv) {
             return Refuse("unknown option " + option);
         }
     }
+    // The plug-in runs in the simulator folder: paths given relative to the caller's
+    // folder must still name the same files then.
+    for (std::optional<std::filesystem::path>* path : {&options.root, &options.scripts, &options.report, &options.snapshot})
+        if (*path) **path = std::filesystem::absolute(**path);
+    for (std::filesystem::path& events : options.events) events = std::filesystem::absolute(events);
+    if (!options.snapshotFolder.empty()) options.snapshotFolder = std::filesystem::absolute(options.snapshotFolder);
+    options.plugin = std::filesystem::absolute(options.plugin);
     return {std::move(options), false, {}};
 }
 
@@ -514,6 +522,7 @@ int Run(int argc, char** argv) {
     const std::string widgetsOpen = host.WidgetReport();
     // Taken before stop, which removes whatever scripts left behind.
     std::string menus = MenuReport(host);
+    const std::vector<korvane::host::CommandHandlerCount> handlersAtEnd = korvane::host::CountCommandHandlers(host);
     if (plugin.enabled == 1) host.Disable();
     if (plugin.started == 1) host.Stop();
     const std::chrono::duration<double> wallTime = std::chrono::steady_clock::now() - wallStart;
@@ -534,6 +543,7 @@ int Run(int argc, char** argv) {
     if (!widgetsLeft.empty()) widgets += "Still in the simulator after XPluginStop:\n" + widgetsLeft;
     PrintSection("Widgets", widgets);
     if (std::string camera = VirtualCameraReport(host); !camera.empty()) PrintSection("Virtual camera plug-in", camera);
+    PrintSection("Commands", korvane::host::CommandReport(host, handlersAtEnd));
     // The plug-in wrote the table beside its log at stop.
     if (options.profile) PrintSection("Dispatch costs", ReadFile(host.ScriptsFolder() / "KorvaneProfile.txt"));
     int status = plugin.started == 1 && plugin.enabled == 1 ? 0 : 1;
@@ -544,6 +554,7 @@ int Run(int argc, char** argv) {
         run.wallSeconds = wallTime.count();
         run.watchReloads = plugin.reloads;
         run.interrupted = interrupted != 0;
+        run.commands = korvane::host::CommandReportJson(host, handlersAtEnd);
         if (scripts) {
             run.scriptsCopy = host.ScriptsFolder();
             run.scriptsSource = std::filesystem::absolute(*scripts);

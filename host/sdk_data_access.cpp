@@ -30,6 +30,14 @@ void NotifySharers(DataRefRecord& record) {
 
 bool Writable(const DataRefRecord* record) { return record && record->writable; }
 
+// As in the simulator, a write to a read-only reference changes nothing; the log says
+// so once per reference, so that a script writing every frame does not flood it.
+void LogReadOnlyWrite(DataRefRecord& record) {
+    if (record.readOnlyWriteLogged) return;
+    record.readOnlyWriteLogged = true;
+    XPLMDebugString(("Data reference '" + record.name + "' is read-only; the write was ignored.\n").c_str());
+}
+
 // A read goes to the publishing plug-in's accessor when one serves the reference,
 // else to the host's own value; a reference without the type reads as zero.
 template <typename Result, typename Getter, typename Own, typename... Args>
@@ -45,7 +53,11 @@ Result Read(XPLMDataRef ref, XPLMDataTypeID type, Getter Accessors::*getter, Own
 template <typename Setter, typename Own, typename... Args>
 void Write(XPLMDataRef ref, XPLMDataTypeID type, Setter Accessors::*setter, Own own, Args... args) {
     DataRefRecord* record = Record(ref);
-    if (!Has(record, type) || !Writable(record)) return;
+    if (!Has(record, type)) return;
+    if (!Writable(record)) {
+        LogReadOnlyWrite(*record);
+        return;
+    }
     if (record->published) {
         if (Setter set = record->accessors.*setter) set(record->accessors.writeRefcon, args...);
         return;

@@ -190,6 +190,39 @@ void MouseDrag(int x, int y) {
     SendMouse(state.mouseCapture, x, y, xplm_MouseDrag);
 }
 
+void MouseWheel(int x, int y, int wheel, int clicks) {
+    HostState& state = State();
+    state.mouseX = x;
+    state.mouseY = y;
+    std::vector<XPLMWindowID> frontToBack;
+    for (auto window = state.windows.rbegin(); window != state.windows.rend(); ++window)
+        if (window->visible && Contains(*window, x, y)) frontToBack.push_back(window->id);
+    // Each window under the mouse, front first, until one with a wheel callback takes it.
+    for (XPLMWindowID id : frontToBack) {
+        const HostWindow* window = FindWindow(id);
+        if (!window || !window->wheel) continue;
+        const XPLMHandleMouseWheel_f handle = window->wheel;
+        void* const refcon = window->refcon;
+        if (handle(id, x, y, wheel, clicks, refcon) != 0) return;
+    }
+}
+
+void UpdateCursor() {
+    HostState& state = State();
+    state.cursor = xplm_CursorDefault;
+    for (auto window = state.windows.rbegin(); window != state.windows.rend(); ++window) {
+        if (!window->visible || !Contains(*window, state.mouseX, state.mouseY)) continue;
+        if (!window->cursor) return;  // the topmost window under the mouse decides
+        const XPLMHandleCursor_f cursor = window->cursor;
+        const XPLMWindowID id = window->id;
+        void* const refcon = window->refcon;
+        // The window list may change under the call; the answer is all that is kept.
+        const XPLMCursorStatus status = cursor(id, state.mouseX, state.mouseY, refcon);
+        State().cursor = status;
+        return;
+    }
+}
+
 void MouseUp(int x, int y) {
     HostState& state = State();
     state.mouseX = x;
@@ -263,10 +296,17 @@ XPLM_API XPLMWindowID XPLMCreateWindow(int inLeft, int inTop, int inRight, int i
 }
 
 XPLM_API XPLMWindowID XPLMCreateWindowEx(XPLMCreateWindow_t* inParams) {
-    if (!inParams) return nullptr;
-    return XPLMCreateWindow(inParams->left, inParams->top, inParams->right, inParams->bottom, inParams->visible,
-                            inParams->drawWindowFunc, inParams->handleKeyFunc, inParams->handleMouseClickFunc,
-                            inParams->refcon);
+    if (!inParams || inParams->structSize < static_cast<int>(sizeof(XPLMCreateWindow_t))) {
+        ReportSdkError("XPLMCreateWindowEx", "bad parameters");
+        return nullptr;
+    }
+    XPLMWindowID id = XPLMCreateWindow(inParams->left, inParams->top, inParams->right, inParams->bottom,
+                                       inParams->visible, inParams->drawWindowFunc, inParams->handleKeyFunc,
+                                       inParams->handleMouseClickFunc, inParams->refcon);
+    HostWindow* window = FindWindow(id);
+    window->cursor = inParams->handleCursorFunc;
+    window->wheel = inParams->handleMouseWheelFunc;
+    return id;
 }
 
 XPLM_API void XPLMDestroyWindow(XPLMWindowID inWindowID) {

@@ -180,6 +180,13 @@ XPLM_API void XPLMDrawNumber(float* inColorRGB, int inXOffset, int inYOffset, do
     DrawHostText(inColorRGB, inXOffset, inYOffset, shown, 0, inFontID);
 }
 
+// The host's fonts are monospaced: every byte is one character width.
+XPLM_API float XPLMMeasureString(XPLMFontID inFontID, const char* inChar, int inNumChars) {
+    RecordCall("XPLMMeasureString", std::to_string(inFontID) + " " + std::to_string(inNumChars));
+    if (!inChar || inNumChars <= 0 || inFontID < 0 || inFontID >= static_cast<int>(std::size(kFonts))) return 0;
+    return static_cast<float>(kFonts[inFontID].width * inNumChars);
+}
+
 XPLM_API void XPLMGetFontDimensions(XPLMFontID inFontID, int* outCharWidth, int* outCharHeight, int* outDigitsOnly) {
     RecordCall("XPLMGetFontDimensions", std::to_string(inFontID));
     // An unknown font has no size.

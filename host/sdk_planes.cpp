@@ -3,11 +3,14 @@
 #include "host/host_state.h"
 
 #include <XPLMPlanes.h>
+#include <XPLMPlugin.h>
+#include <XPLMUtilities.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 using namespace korvane::host;
@@ -39,16 +42,42 @@ std::string Number(double value) {
     return text;
 }
 
+// What the simulator announces when it loads a model in place of another.
+void AnnounceModelChange(int index) {
+    QueueSimulatorMessage(XPLM_MSG_PLANE_UNLOADED, static_cast<std::uintptr_t>(index));
+    QueueSimulatorMessage(XPLM_MSG_PLANE_LOADED, static_cast<std::uintptr_t>(index));
+}
+
+const Navaid* FindAirport(const std::string& code) {
+    for (const Navaid& navaid : State().navaids)
+        if (navaid.type == xplm_Nav_Airport && navaid.id == code) return &navaid;
+    return nullptr;
+}
+
 }  // namespace
 
 XPLM_API void XPLMSetUsersAircraft(const char* inAircraftPath) {
     RecordCall("XPLMSetUsersAircraft", inAircraftPath);
-    if (Aircraft* user = AircraftAt(XPLM_USER_AIRCRAFT)) SetModel(*user, inAircraftPath);
+    if (Aircraft* user = AircraftAt(XPLM_USER_AIRCRAFT)) {
+        SetModel(*user, inAircraftPath);
+        AnnounceModelChange(XPLM_USER_AIRCRAFT);
+    }
 }
 
 XPLM_API void XPLMPlaceUserAtAirport(const char* inAirportCode) {
     RecordCall("XPLMPlaceUserAtAirport", inAirportCode);
+    // Only airports of the navigation data are places to go; the simulator ignores others.
+    const Navaid* airport = FindAirport(inAirportCode);
+    if (!airport) {
+        XPLMDebugString(("XPLMPlaceUserAtAirport: no airport '" + std::string(inAirportCode) +
+                         "' in the navigation data; the aircraft stays where it is.\n")
+                            .c_str());
+        return;
+    }
     State().userAirport = inAirportCode;
+    SetUserAircraftPosition(airport->latitude, airport->longitude, airport->height);
+    QueueSimulatorMessage(XPLM_MSG_AIRPORT_LOADED);
+    QueueSimulatorMessage(XPLM_MSG_SCENERY_LOADED);
 }
 
 XPLM_API void XPLMCountAircraft(int* outTotalAircraft, int* outActiveAircraft, XPLMPluginID* outController) {
@@ -83,8 +112,9 @@ XPLM_API int XPLMAcquirePlanes(char** inAircraft, XPLMPlanesAvailable_f inCallba
         return 0;
     }
     state.planesHolder = state.loadedPluginId;
+    // An empty path leaves its aircraft as it is.
     for (std::size_t i = 0; i < models.size() && i + 1 < state.aircraft.size(); ++i)
-        SetModel(state.aircraft[i + 1], models[i]);
+        if (!models[i].empty()) SetModel(state.aircraft[i + 1], models[i]);
     return 1;
 }
 
@@ -107,7 +137,10 @@ XPLM_API void XPLMSetAircraftModel(int inIndex, const char* inAircraftPath) {
     RecordCall("XPLMSetAircraftModel", std::to_string(inIndex) + " " + inAircraftPath);
     // The user's aircraft changes through XPLMSetUsersAircraft only.
     if (State().planesHolder != State().loadedPluginId || inIndex == XPLM_USER_AIRCRAFT) return;
-    if (Aircraft* aircraft = AircraftAt(inIndex)) SetModel(*aircraft, inAircraftPath);
+    if (Aircraft* aircraft = AircraftAt(inIndex)) {
+        SetModel(*aircraft, inAircraftPath);
+        AnnounceModelChange(inIndex);
+    }
 }
 
 XPLM_API void XPLMDisableAIForPlane(int inPlaneIndex) {
@@ -137,14 +170,20 @@ XPLM_API void XPLMReinitUsersPlane(void) { RecordCall("XPLMReinitUsersPlane"); }
 
 namespace korvane::host {
 
+namespace {
+const char* const kUserModel = "Aircraft/General Aviation/Cessna 172SP/Cessna_172SP.acf";
+const char* const kOtherModels[] = {"Aircraft/Regional Jets/CRJ-200/CRJ-200.acf",
+                                    "Aircraft/Heavy Metal/B747-400 United/747 400 United.acf"};
+}  // namespace
+
 void AddSimulatorAircraft() {
     HostState& state = State();
     state.aircraft.assign(kAircraftSlots, Aircraft{});
-    SetModel(state.aircraft[0], "Aircraft/General Aviation/Cessna 172SP/Cessna_172SP.acf");
+    // Full paths, as the simulator gives them.
+    SetModel(state.aircraft[0], (state.root / kUserModel).string());
     for (int i = 1; i < kAircraftSlots; ++i) {
         Aircraft& aircraft = state.aircraft[static_cast<std::size_t>(i)];
-        SetModel(aircraft, i % 2 ? "Aircraft/Heavy Metal/B747-400 United/747 400 United.acf"
-                                 : "Aircraft/Regional Jets/CRJ-200/CRJ-200.acf");
+        SetModel(aircraft, (state.root / kOtherModels[i % 2]).string());
         // Lined up beside the user, 50 m apart.
         aircraft.x = 50.0 * i;
         aircraft.y = 132.0;
@@ -152,7 +191,24 @@ void AddSimulatorAircraft() {
     }
 }
 
+void WriteSimulatorAircraftFiles() {
+    std::error_code ignored;
+    for (const char* model : {kUserModel, kOtherModels[0], kOtherModels[1]}) {
+        const std::filesystem::path file = State().root / model;
+        if (std::filesystem::exists(file, ignored)) continue;
+        std::filesystem::create_directories(file.parent_path(), ignored);
+        // The header of an aircraft file; the host reads nothing more of it.
+        std::ofstream(file) << "I\n800 version\nACF\n";
+    }
+}
+
 void HoldPlanesForOtherPlugin(XPLMPluginID plugin) { State().planesHolder = plugin; }
+
+void ReleasePlanesOfDisabledPlugin() {
+    HostState& state = State();
+    if (state.planesHolder == state.loadedPluginId) state.planesHolder = XPLM_NO_PLUGIN_ID;
+    state.planesRequests.clear();
+}
 
 void ReleasePlanesOfOtherPlugin() {
     HostState& state = State();

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 #include <string>
+#include <utility>
 
 namespace korvane::host {
 
@@ -26,6 +27,13 @@ void AddSimulatorPlugins() {
         {3, "", "", "", "", false, ParameterView::Pointer, 0, {}},
     };
     State().loadedPluginId = 3;
+}
+
+// The features the simulator of SDK 2.10 knew, as it starts them: plug-ins draw in the
+// reflection pass unless they say otherwise, and get the platform's own paths only on
+// request (on Linux the paths are the same either way).
+void AddSimulatorFeatures() {
+    State().features = {{"XPLM_WANTS_REFLECTIONS", true}, {"XPLM_USE_NATIVE_PATHS", false}};
 }
 
 PluginRecord* FindPlugin(XPLMPluginID id) {
@@ -49,7 +57,9 @@ void CopyInfo(char* out, const std::string& text) {
 void Deliver(PluginRecord& plugin, XPLMPluginID sender, int message, void* param) {
     if (!plugin.enabled) return;  // disabled plug-ins get no messages
     if (IsLoadedPlugin(plugin)) {
-        if (State().loadedEntries.receiveMessage) State().loadedEntries.receiveMessage(sender, message, param);
+        if (!State().loadedEntries.receiveMessage) return;
+        LoadedPluginCall call;
+        State().loadedEntries.receiveMessage(sender, message, param);
         return;
     }
     ReceivedMessage received{sender, message, reinterpret_cast<std::uintptr_t>(param), {}};
@@ -58,7 +68,32 @@ void Deliver(PluginRecord& plugin, XPLMPluginID sender, int message, void* param
     plugin.received.push_back(std::move(received));
 }
 
+// A message to every plug-in, by ID: a receiver may change the table.
+void Broadcast(XPLMPluginID sender, int message, void* param) {
+    std::vector<XPLMPluginID> ids;
+    for (const PluginRecord& plugin : State().plugins) ids.push_back(plugin.id);
+    for (XPLMPluginID id : ids)
+        if (PluginRecord* plugin = FindPlugin(id)) Deliver(*plugin, sender, message, param);
+}
+
 }  // namespace
+
+bool LoadedPluginDisabled() { return State().loadedPluginDisabled; }
+
+void SendSimulatorMessage(int message, std::uintptr_t parameter) {
+    Broadcast(XPLM_PLUGIN_XPLANE, message, reinterpret_cast<void*>(parameter));
+}
+
+void QueueSimulatorMessage(int message, std::uintptr_t parameter) {
+    State().pendingMessages.push_back({message, parameter});
+}
+
+void DeliverQueuedMessages() {
+    // A receiver may load another aircraft, whose messages then wait for the next frame.
+    std::vector<SimulatorMessage> messages;
+    messages.swap(State().pendingMessages);
+    for (const SimulatorMessage& message : messages) SendSimulatorMessage(message.message, message.parameter);
+}
 
 }  // namespace korvane::host
 
@@ -110,14 +145,7 @@ XPLM_API int XPLMEnablePlugin(XPLMPluginID inPluginID) {
     RecordCall("XPLMEnablePlugin", std::to_string(inPluginID));
     PluginRecord* plugin = FindPlugin(inPluginID);
     if (!plugin) return 0;
-    if (plugin->enabled) return 1;
-    if (IsLoadedPlugin(*plugin)) {
-        // Marked first: the plug-in's enable may ask about itself.
-        plugin->enabled = true;
-        int result = State().loadedEntries.enable ? State().loadedEntries.enable() : 0;
-        if (PluginRecord* again = FindPlugin(inPluginID)) again->enabled = result != 0;
-        return result;
-    }
+    if (IsLoadedPlugin(*plugin)) return EnableLoadedPlugin();
     plugin->enabled = true;
     return 1;
 }
@@ -125,9 +153,9 @@ XPLM_API int XPLMEnablePlugin(XPLMPluginID inPluginID) {
 XPLM_API void XPLMDisablePlugin(XPLMPluginID inPluginID) {
     RecordCall("XPLMDisablePlugin", std::to_string(inPluginID));
     PluginRecord* plugin = FindPlugin(inPluginID);
-    if (!plugin || !plugin->enabled) return;
+    if (!plugin) return;
+    if (IsLoadedPlugin(*plugin)) return DisableLoadedPlugin();
     plugin->enabled = false;
-    if (IsLoadedPlugin(*plugin) && State().loadedEntries.disable) State().loadedEntries.disable();
 }
 
 XPLM_API void XPLMReloadPlugins() {
@@ -143,14 +171,76 @@ XPLM_API void XPLMSendMessageToPlugin(XPLMPluginID inPlugin, int inMessage, void
         if (PluginRecord* plugin = FindPlugin(inPlugin)) Deliver(*plugin, sender, inMessage, inParam);
         return;
     }
-    // A broadcast reaches every plug-in, by ID: a receiver may change the table.
-    std::vector<XPLMPluginID> ids;
-    for (const PluginRecord& plugin : State().plugins) ids.push_back(plugin.id);
-    for (XPLMPluginID id : ids)
-        if (PluginRecord* plugin = FindPlugin(id)) Deliver(*plugin, sender, inMessage, inParam);
+    Broadcast(sender, inMessage, inParam);
 }
 
 namespace korvane::host {
+
+LoadedPluginCall::LoadedPluginCall() { ++State().loadedEntries.running; }
+
+LoadedPluginCall::~LoadedPluginCall() {
+    LoadedPluginEntries& entries = State().loadedEntries;
+    if (entries.running > 1) {
+        --entries.running;
+        return;
+    }
+    // Still counted as running while the held changes are made, so that what those
+    // entry points ask for waits too; a plug-in that keeps switching itself is not
+    // followed for ever.
+    for (int round = 0; round < 8 && entries.wanted; ++round) {
+        const bool enable = *std::exchange(entries.wanted, std::nullopt);
+        --entries.running;
+        if (enable)
+            EnableLoadedPlugin();
+        else
+            DisableLoadedPlugin();
+        ++entries.running;
+    }
+    entries.wanted.reset();
+    --entries.running;
+}
+
+int EnableLoadedPlugin() {
+    HostState& state = State();
+    PluginRecord* plugin = FindPlugin(state.loadedPluginId);
+    if (!plugin || !state.loadedEntries.enable) return 0;
+    if (state.loadedEntries.running > 0) {
+        state.loadedEntries.wanted = true;
+        return 1;
+    }
+    if (plugin->enabled) return 1;
+    // Marked first: the plug-in's enable may ask about itself.
+    plugin->enabled = true;
+    state.loadedPluginDisabled = false;
+    int result = 0;
+    {
+        LoadedPluginCall call;
+        result = state.loadedEntries.enable();
+        if (result == 0) {
+            if (PluginRecord* again = FindPlugin(state.loadedPluginId)) again->enabled = false;
+            state.loadedPluginDisabled = true;
+        }
+    }  // what the plug-in asked for meanwhile is carried out here
+    return result;
+}
+
+void DisableLoadedPlugin() {
+    HostState& state = State();
+    PluginRecord* plugin = FindPlugin(state.loadedPluginId);
+    if (!plugin || !state.loadedEntries.disable) return;
+    if (state.loadedEntries.running > 0) {
+        state.loadedEntries.wanted = false;
+        return;
+    }
+    if (!plugin->enabled) return;
+    plugin->enabled = false;
+    state.loadedPluginDisabled = true;
+    {
+        LoadedPluginCall call;
+        state.loadedEntries.disable();
+    }
+    ReleasePlanesOfDisabledPlugin();
+}
 
 namespace {
 template <typename Function>
@@ -174,9 +264,15 @@ int DropRegistrationsInto(const void* libraryBase) {
     dropped += EraseWhere(state.drawCallbacks, [&](const DrawRegistration& draw) { return in(draw.callback); });
     dropped += EraseWhere(state.keySniffers, [&](const KeySnifferRegistration& sniffer) { return in(sniffer.callback); });
     dropped += EraseWhere(state.hotKeys, [&](const HotKey& key) { return in(key.callback); });
+    for (const auto& command : state.commands)
+        dropped += EraseWhere(command->handlers, [&](const CommandHandler& h) { return in(h.callback); });
     dropped += EraseWhere(state.windows, [&](const HostWindow& window) {
-        return in(window.draw) || in(window.key) || in(window.mouse);
+        return in(window.draw) || in(window.key) || in(window.mouse) || in(window.cursor) || in(window.wheel);
     });
+    if (in(state.errorCallback)) {
+        state.errorCallback = nullptr;
+        ++dropped;
+    }
     if (in(state.camera.callback)) {
         state.camera = {};
         ++dropped;
@@ -204,3 +300,38 @@ int DropRegistrationsInto(const void* libraryBase) {
 }
 
 }  // namespace korvane::host
+
+namespace {
+
+bool* FindFeature(const char* feature, const char* function) {
+    auto found = feature ? State().features.find(feature) : State().features.end();
+    if (found != State().features.end()) return &found->second;
+    ReportSdkError(function, std::string("unknown feature '") + (feature ? feature : "(null)") + "'");
+    return nullptr;
+}
+}  // namespace
+
+XPLM_API int XPLMHasFeature(const char* inFeature) {
+    RecordCall("XPLMHasFeature", inFeature ? inFeature : "(null)");
+    return inFeature && State().features.contains(inFeature) ? 1 : 0;
+}
+
+XPLM_API int XPLMIsFeatureEnabled(const char* inFeature) {
+    RecordCall("XPLMIsFeatureEnabled", inFeature ? inFeature : "(null)");
+    const bool* enabled = FindFeature(inFeature, "XPLMIsFeatureEnabled");
+    return enabled && *enabled ? 1 : 0;
+}
+
+XPLM_API void XPLMEnableFeature(const char* inFeature, int inEnable) {
+    RecordCall("XPLMEnableFeature", std::string(inFeature ? inFeature : "(null)") + " " + std::to_string(inEnable));
+    if (bool* enabled = FindFeature(inFeature, "XPLMEnableFeature")) *enabled = inEnable != 0;
+}
+
+XPLM_API void XPLMEnumerateFeatures(XPLMFeatureEnumerator_f inEnumerator, void* inRef) {
+    RecordCall("XPLMEnumerateFeatures", "refcon=" + PointerText(inRef));
+    if (!inEnumerator) return ReportSdkError("XPLMEnumerateFeatures", "null enumerator");
+    // The enumerator may enable features; the names it is given stay as they were.
+    std::vector<std::string> names;
+    for (const auto& [name, enabled] : State().features) names.push_back(name);
+    for (const std::string& name : names) inEnumerator(name.c_str(), inRef);
+}

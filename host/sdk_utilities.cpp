@@ -9,6 +9,8 @@
 #include <array>
 #include <cstring>
 #include <fstream>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -50,6 +52,128 @@ const char* VirtualKeyName(unsigned char key) {
 }
 
 }  // namespace
+
+namespace korvane::host {
+
+void ReportSdkError(const std::string& function, const std::string& problem) {
+    const std::string message = function + ": " + problem;
+    RecordCall("(SDK error)", message);
+    XPLMDebugString(("SDK error: " + message + "\n").c_str());
+    if (XPLMError_f callback = State().errorCallback) callback(message.c_str());
+}
+
+}  // namespace korvane::host
+
+namespace {
+
+// What a situation holds in the host: the user's aircraft's position, attitude and
+// throttles and the time of day. A replay holds the same state (the host records no
+// flight), and loading one puts the simulator in replay mode.
+constexpr const char* kSituationValues[] = {
+    "sim/flightmodel/position/latitude", "sim/flightmodel/position/longitude", "sim/flightmodel/position/elevation",
+    "sim/flightmodel/position/local_x",  "sim/flightmodel/position/local_y",   "sim/flightmodel/position/local_z",
+    "sim/flightmodel/position/psi",      "sim/flightmodel/position/theta",     "sim/flightmodel/position/phi",
+    "sim/flightmodel/engine/ENGN_thro",  "sim/time/zulu_time_sec",
+};
+
+std::string DataFileHeader(XPLMDataFileType type) {
+    return type == xplm_DataFile_Situation ? "KORVANE-HOST SITUATION 1" : "KORVANE-HOST REPLAY 1";
+}
+
+// The file a data file path names: relative to the simulator folder and inside it.
+std::optional<std::filesystem::path> DataFilePath(const char* path, const char* function) {
+    if (!path || !*path) {
+        ReportSdkError(function, "no file path");
+        return std::nullopt;
+    }
+    const std::filesystem::path relative = std::filesystem::path(path).lexically_normal();
+    if (relative.is_absolute() || relative.empty() || *relative.begin() == "..") {
+        ReportSdkError(function, std::string("'") + path + "' is not a path inside the simulator folder");
+        return std::nullopt;
+    }
+    return State().root / relative;
+}
+
+}  // namespace
+
+XPLM_API int XPLMSaveDataFile(XPLMDataFileType inFileType, const char* inFilePath) {
+    RecordCall("XPLMSaveDataFile", std::to_string(inFileType) + " " + (inFilePath ? inFilePath : "(null)"));
+    if (inFileType != xplm_DataFile_Situation && inFileType != xplm_DataFile_ReplayMovie) {
+        ReportSdkError("XPLMSaveDataFile", "unknown data file type " + std::to_string(inFileType));
+        return 0;
+    }
+    std::optional<std::filesystem::path> file = DataFilePath(inFilePath, "XPLMSaveDataFile");
+    if (!file) return 0;
+    // The simulator folder always has the two folders its data files go to.
+    std::error_code ignored;
+    for (const char* folder : {"situations", "replays"})
+        std::filesystem::create_directories(State().root / "Output" / folder, ignored);
+    std::ofstream out(*file, std::ios::trunc);
+    if (!out) return 0;
+    out << DataFileHeader(inFileType) << '\n';
+    out.precision(17);
+    for (const char* name : kSituationValues) {
+        const DataRefRecord* record = FindDataRefRecord(name);
+        if (!record) continue;
+        out << name;
+        if (record->types & xplmType_FloatArray)
+            for (float value : record->floats) out << '\t' << value;
+        else if (record->types & xplmType_Double)
+            out << '\t' << record->doubleValue;
+        else
+            out << '\t' << record->floatValue;
+        out << '\n';
+    }
+    return out.good() ? 1 : 0;
+}
+
+XPLM_API int XPLMLoadDataFile(XPLMDataFileType inFileType, const char* inFilePath) {
+    RecordCall("XPLMLoadDataFile", std::to_string(inFileType) + " " + (inFilePath ? inFilePath : "(null)"));
+    if (inFileType != xplm_DataFile_Situation && inFileType != xplm_DataFile_ReplayMovie) {
+        ReportSdkError("XPLMLoadDataFile", "unknown data file type " + std::to_string(inFileType));
+        return 0;
+    }
+    DataRefRecord* replayMode = FindDataRefRecord("sim/operation/prefs/replay_mode");
+    if (!inFilePath && inFileType == xplm_DataFile_ReplayMovie) {  // clears the replay
+        if (replayMode) SetScalar(*replayMode, 0);
+        return 1;
+    }
+    std::optional<std::filesystem::path> file = DataFilePath(inFilePath, "XPLMLoadDataFile");
+    if (!file) return 0;
+    std::ifstream in(*file);
+    std::string line;
+    if (!std::getline(in, line) || line != DataFileHeader(inFileType)) {
+        XPLMDebugString(("Cannot load " + file->string() + ": not a " +
+                         (inFileType == xplm_DataFile_Situation ? "situation" : "replay") + " file\n")
+                            .c_str());
+        return 0;
+    }
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string name;
+        fields >> name;
+        DataRefRecord* record = FindDataRefRecord(name);
+        if (!record) continue;
+        std::vector<double> values;
+        for (double value = 0; fields >> value;) values.push_back(value);
+        if (record->types & xplmType_FloatArray)
+            record->floats.assign(values.begin(), values.end());
+        else if (!values.empty())
+            SetScalar(*record, values.front());
+    }
+    if (replayMode) SetScalar(*replayMode, inFileType == xplm_DataFile_ReplayMovie ? 1 : 0);
+    return 1;
+}
+
+XPLM_API void XPLMSetErrorCallback(XPLMError_f inCallback) {
+    RecordCall("XPLMSetErrorCallback", inCallback ? "set" : "cleared");
+    State().errorCallback = inCallback;
+}
+
+XPLM_API void XPLMSimulateKeyPress(int inKeyType, int inKey) {
+    // The simulator's own keys file would act on it; no plug-in sees it.
+    RecordCall("XPLMSimulateKeyPress", "type=" + std::to_string(inKeyType) + " key=" + std::to_string(inKey));
+}
 
 XPLM_API void XPLMGetSystemPath(char* outSystemPath) {
     std::string path = State().root.string();
@@ -136,6 +260,6 @@ XPLM_API int XPLMGetDirectoryContents(const char* inDirectoryPath, int inFirstRe
 XPLM_API void* XPLMFindSymbol(const char* inString) {
     RecordCall("XPLMFindSymbol", inString ? inString : "");
     if (!inString) return nullptr;
-    if (!std::string_view(inString).starts_with("XP")) return nullptr;
+    if (!std::string_view(inString).starts_with("XP") || State().withheldSymbols.contains(inString)) return nullptr;
     return ::dlsym(RTLD_DEFAULT, inString);
 }

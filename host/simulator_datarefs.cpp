@@ -1,5 +1,5 @@
-// The simulator's own data references that a fresh headless host carries: enough
-// for scripts to read a plausible aircraft and for tests to write to.
+// The simulator's own data references that a fresh headless host carries: the whole
+// catalogue, then the host's own ones with their values, then the user's aircraft.
 #include "host/host_state.h"
 
 #include <string>
@@ -18,15 +18,15 @@ DataRefRecord& Add(const std::string& name, XPLMDataTypeID types, bool writable)
 }  // namespace
 
 void AddSimulatorDataRefs() {
+    AddSimulatorDataRefCatalogue();
     Add("sim/time/total_running_time_sec", xplmType_Float, false);
     Add("sim/time/total_flight_time_sec", xplmType_Float, false);
     Add("sim/time/zulu_time_sec", xplmType_Float, true).floatValue = 43200.0f;
-    Add("sim/flightmodel/position/latitude", xplmType_Double, false).doubleValue = 47.4502;
-    Add("sim/flightmodel/position/longitude", xplmType_Double, false).doubleValue = -122.3088;
-    Add("sim/flightmodel/position/elevation", xplmType_Double, false).doubleValue = 132.0;
-    Add("sim/flightmodel/position/local_x", xplmType_Double, true).doubleValue = 0.0;
-    Add("sim/flightmodel/position/local_y", xplmType_Double, true).doubleValue = 132.0;
-    Add("sim/flightmodel/position/local_z", xplmType_Double, true).doubleValue = 0.0;
+    // Doubles answer float reads too, as the simulator's do; SetUserAircraftPosition sets them.
+    for (const char* name : {"latitude", "longitude", "elevation"})
+        Add(std::string("sim/flightmodel/position/") + name, xplmType_Double | xplmType_Float, false);
+    for (const char* name : {"local_x", "local_y", "local_z"})
+        Add(std::string("sim/flightmodel/position/") + name, xplmType_Double | xplmType_Float, true);
     Add("sim/flightmodel/position/psi", xplmType_Float, true).floatValue = 160.0f;
     Add("sim/flightmodel/position/theta", xplmType_Float, true).floatValue = 2.5f;
     Add("sim/flightmodel/position/phi", xplmType_Float, true).floatValue = 0.0f;
@@ -36,6 +36,11 @@ void AddSimulatorDataRefs() {
     Add("sim/flightmodel/engine/ENGN_thro", xplmType_FloatArray, true).floats = {0.5f, 0.5f, 0, 0, 0, 0, 0, 0};
     Add("sim/flightmodel/engine/ENGN_N1_", xplmType_FloatArray, false).floats = {62.0f, 61.5f, 0, 0, 0, 0, 0, 0};
     Add("sim/cockpit/electrical/battery_on", xplmType_Int, true).intValue = 1;
+    // Moved by the simulator's own flaps, gear and pause commands.
+    Add("sim/flightmodel/controls/flaprqst", xplmType_Float, true).floatValue = 0.0f;
+    Add("sim/cockpit/switches/gear_handle_status", xplmType_Int, true).intValue = 1;
+    Add("sim/time/paused", xplmType_Int, false).intValue = 0;
+    Add("sim/operation/prefs/replay_mode", xplmType_Int, true);  // set by loading a replay
     // Served under two scalar types at once, as many of the simulator's are.
     SetScalar(Add("sim/cockpit/radios/transponder_code", xplmType_Int | xplmType_Float, true), 1200);
     SetScalar(Add("sim/flightmodel/position/groundspeed", xplmType_Float | xplmType_Double, false), 0.0);
@@ -62,6 +67,7 @@ void AddSimulatorDataRefs() {
     DataRefRecord& tail = Add("sim/aircraft/view/acf_tailnum", xplmType_Data, false);
     tail.bytes.assign(tailNumber.begin(), tailNumber.end());
     tail.bytes.resize(40, 0);
+    SetUserAircraftState();
 }
 
 }  // namespace korvane::host

@@ -43,4 +43,12 @@ void SendConsolePacket(std::uint32_t command, const char* data, std::uint32_t by
 // needed because the simulator loads plug-ins with local symbol scope.
 void ExposeInterpreterSymbols();
 
+// The signals the simulator handles itself (Ctrl-C, termination, hang-up, quit).
+bool IsHostSignal(int signal);
+// Remembers how the process handles the host's signals (and this thread's signal
+// mask) before Python starts; puts that back after every stop, whatever Python or a
+// script changed.
+void SaveHostSignals();
+void RestoreHostSignals();
+
 }  // namespace korvane::platform

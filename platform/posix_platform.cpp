@@ -1,5 +1,11 @@
 #include "platform/platform.h"
 
+#include <pthread.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <iterator>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -69,6 +75,30 @@ void ExposeInterpreterSymbols() {
     // Re-opening with RTLD_GLOBAL promotes the already loaded library; the extra
     // reference keeps it mapped for the life of the process, which reloads rely on.
     ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_GLOBAL);
+}
+
+namespace {
+constexpr int kHostSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+struct SavedSignals {
+    bool saved = false;
+    struct sigaction actions[std::size(kHostSignals)];
+    sigset_t mask;
+};
+SavedSignals savedSignals;
+}  // namespace
+
+bool IsHostSignal(int signal) { return std::find(std::begin(kHostSignals), std::end(kHostSignals), signal) != std::end(kHostSignals); }
+
+void SaveHostSignals() {
+    for (std::size_t i = 0; i < std::size(kHostSignals); ++i) ::sigaction(kHostSignals[i], nullptr, &savedSignals.actions[i]);
+    ::pthread_sigmask(SIG_SETMASK, nullptr, &savedSignals.mask);
+    savedSignals.saved = true;
+}
+
+void RestoreHostSignals() {
+    if (!savedSignals.saved) return;
+    for (std::size_t i = 0; i < std::size(kHostSignals); ++i) ::sigaction(kHostSignals[i], &savedSignals.actions[i], nullptr);
+    ::pthread_sigmask(SIG_SETMASK, &savedSignals.mask, nullptr);
 }
 
 }  // namespace korvane::platform

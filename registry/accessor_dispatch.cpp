@@ -4,6 +4,7 @@
 #include "core/exception_barrier.h"
 #include "core/host_call.h"
 #include "core/host_text.h"
+#include "core/output_capture.h"
 #include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/reporting.h"
@@ -57,6 +58,7 @@ template <typename Result, typename Call>
 Result CallAccessor(const Slot<Result>& slot, void* table, Call call) {
     // The registry is emptied before the interpreter stops, so it answers for it too.
     if (!registry) return slot.noOwner;
+    if (hostCall.NestsTooDeep()) return slot.failed;
     // Only the address is compared: the table may have been freed since the host got it.
     EntryMatch match = registry->FindAccessor(slot.kind, table);
     if (!match.key) return slot.noOwner;
@@ -77,9 +79,10 @@ Result CallAccessor(const Slot<Result>& slot, void* table, Call call) {
     std::optional<Result> result =
         profile::Enabled() ? profile::Timed(match.key, slot.function, [&] { return call(callable.get(), match); })
                            : call(callable.get(), match);
-    if (result) return *result;
-    ReportFailedCall(match.key, callable.get(), slot.function);
-    return slot.failed;
+    KeepOutputCaptured(match.key);
+    if (!result) ReportFailedCall(match.key, callable.get(), slot.function, true);
+    ReportWaitingFailures();
+    return result ? *result : slot.failed;
 }
 
 template <typename Result, typename Call>

@@ -3,6 +3,7 @@
 #include "core/core_state.h"
 #include "core/exception_barrier.h"
 #include "core/host_call.h"
+#include "core/output_capture.h"
 #include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/reporting.h"
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace korvane::dispatch {
@@ -29,24 +31,50 @@ struct Answers {
     Result noCallable;
     Result failed;            // the call raised or its result could not be converted
     const char* failedLine = nullptr;  // logged after a failed call, where the kind has one
+    bool resultUsed = true;            // false where the host takes no result from the callable
 };
 
 // Kinds that return nothing to the host use int answers that nobody reads.
-constexpr Answers<int> kDrawWindow{"DrawWindowCallback", "Cannot find method DrawWindowCallback\n", 0, 0, 0};
-constexpr Answers<int> kKey{"KeyCallback", "Cannot find method KeyCallback\n", 0, 0, 0};
+constexpr Answers<int> kDrawWindow{"DrawWindowCallback", "Cannot find method DrawWindowCallback\n", 0, 0, 0, nullptr, false};
+constexpr Answers<int> kKey{"KeyCallback", "Cannot find method KeyCallback\n", 0, 0, 0, nullptr, false};
 constexpr Answers<int> kMouseClick{"MouseClickCallback", "Cannot find method MouseClickCallback\n", 0, 0, 0};
+constexpr Answers<int> kCursor{"CursorCallback", "Cannot find method CursorCallback\n", xplm_CursorDefault,
+                               xplm_CursorDefault, xplm_CursorDefault};
+constexpr Answers<int> kMouseWheel{"MouseWheelCallback", "Cannot find method MouseWheelCallback\n", 0, 0, 0};
+constexpr Answers<float> kCreatedFlightLoop{"CreatedFlightLoopCallback",
+                                            "Cannot find method CreatedFlightLoopCallback\n", 0.0f, 1.0f, 1.0f};
+constexpr Answers<int> kFeatureEnumerator{"FeatureEnumeratorCallback",
+                                          "Cannot find method FeatureEnumeratorCallback\n", 0, 0, 0};
+constexpr Answers<int> kError{"ErrorCallback", "Cannot find method ErrorCallback\n", 0, 0, 0};
 constexpr Answers<float> kFlightLoop{"FlightLoopCallback", "Cannot find method FlightLoopCallback\n", 0.0f, 1.0f,
                                      1.0f};
 constexpr Answers<int> kDraw{"DrawCallback", "Cannot find method DrawCallback\n", 0, 1, 1};
 constexpr Answers<int> kKeySniffer{"KeySnifferCallback", "Cannot find method KeySnifferCallback\n", 0, 1, 1};
-constexpr Answers<int> kHotKey{"HotKeyCallback", "Cannot find method HotKeyCallback\n", 0, 0, 0};
-constexpr Answers<int> kSharedData{"UserSharedDataCallback", "Cannot find method UserSharedDataCallback\n", 0, 0, 0};
-constexpr Answers<int> kMenu{"UserMenuCallback", "Cannot find method UserMenuCallback\n", 0, 0, 0};
+constexpr Answers<int> kHotKey{"HotKeyCallback", "Cannot find method HotKeyCallback\n", 0, 0, 0, nullptr, false};
+constexpr Answers<int> kSharedData{"UserSharedDataCallback", "Cannot find method UserSharedDataCallback\n", 0, 0, 0, nullptr, false};
+constexpr Answers<int> kMenu{"UserMenuCallback", "Cannot find method UserMenuCallback\n", 0, 0, 0, nullptr, false};
 constexpr Answers<int> kCamera{"UserCameraControlCallback", "Cannot find function UserCameraControlCallback\n", 0,
                                0, 0, "UserCameraControlCallback Call failed\n"};
 constexpr Answers<int> kPlanes{"UserPlanesAvailableCallback", "Cannot find method UserPlanesAvailableCallback\n", 0,
-                               0, 0};
+                               0, 0, nullptr, false};
+constexpr Answers<int> kCommand{"CommandCallback", "Cannot find method CommandCallback\n", 1, 1, 1};
 constexpr Answers<int> kWidget{"UserWidgetCallback", "Cannot find method UserWidgetCallback\n", 0, 1, 1};
+
+// The record whose callable the host is calling now, innermost: what a callable makes
+// without naming its script (widgets) is put down to it. Borrowed, and only ever
+// compared with the registry's keys.
+PyObject* dispatchingOwner = nullptr;
+
+class OwnerScope {
+public:
+    explicit OwnerScope(PyObject* key) : outer_(std::exchange(dispatchingOwner, key)) {}
+    ~OwnerScope() { dispatchingOwner = outer_; }
+    OwnerScope(const OwnerScope&) = delete;
+    OwnerScope& operator=(const OwnerScope&) = delete;
+
+private:
+    PyObject* outer_;
+};
 
 // The steps every native callback shares: look the entry up, check its owner, call
 // the callable and fall back to the kind's answers. `lookup` runs only while there
@@ -56,6 +84,7 @@ template <typename Result, typename Lookup, typename Call>
 Result CallEntry(const Answers<Result>& answers, Lookup lookup, Call call) {
     // The registry is emptied before the interpreter stops, so it answers for it too.
     if (!registry) return answers.noEntry;
+    if (hostCall.NestsTooDeep()) return answers.failed;
     EntryMatch match = lookup();
     if (!match.key || match.enabled == 0) return answers.noEntry;
     if (!match.callable) {
@@ -65,14 +94,18 @@ Result CallEntry(const Answers<Result>& answers, Lookup lookup, Call call) {
     }
     // The script may unregister this very entry from inside the call.
     PyRef callable = PyRef::Borrow(match.callable);
+    OwnerScope owner(match.key);
     std::optional<Result> result =
         profile::Enabled()
             ? profile::Timed(match.key, answers.function, [&] { return call(callable.get(), match); })
             : call(callable.get(), match);
-    if (result) return *result;
-    ReportFailedCall(match.key, callable.get(), answers.function);
-    if (answers.failedLine) WriteLog(answers.failedLine);
-    return answers.failed;
+    KeepOutputCaptured(match.key);
+    if (!result) {
+        ReportFailedCall(match.key, callable.get(), answers.function, answers.resultUsed);
+        if (answers.failedLine) WriteLog(answers.failedLine);
+    }
+    ReportWaitingFailures();
+    return result ? *result : answers.failed;
 }
 
 template <typename Result, typename Lookup, typename Call>
@@ -172,12 +205,69 @@ int MouseClickCallback(XPLMWindowID window, int x, int y, XPLMMouseStatus status
         });
 }
 
-float FlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter, void* refcon) {
+XPLMCursorStatus CursorCallback(XPLMWindowID window, int x, int y, void* refcon) {
     return Dispatch(
-        kFlightLoop, ByHostRefcon(CallbackKind::FlightLoop, refcon), [=](PyObject* callable, const EntryMatch& match) {
-            return Convert<float>(CallWith(callable, Float(elapsedSinceLastCall), Float(elapsedSinceLastFlightLoop),
-                                           Int(counter), match.RefconArgument()));
+        kCursor, [=] { return registry->FindWindow(WindowField::Cursor, window); },
+        [=](PyObject* callable, const EntryMatch&) -> std::optional<int> {
+            std::optional<int> status =
+                Convert<int>(CallWith(callable, Handle(window), Int(x), Int(y), Int(RefconValue(refcon))));
+            if (status && (*status < xplm_CursorDefault || *status > xplm_CursorCustom)) {
+                PyErr_Format(PyExc_ValueError, "a cursor callback returns xplm_CursorDefault ... xplm_CursorCustom, not %d",
+                             *status);
+                return std::nullopt;
+            }
+            return status;
         });
+}
+
+int MouseWheelCallback(XPLMWindowID window, int x, int y, int wheel, int clicks, void* refcon) {
+    return Dispatch(
+        kMouseWheel, [=] { return registry->FindWindow(WindowField::MouseWheel, window); },
+        [=](PyObject* callable, const EntryMatch&) {
+            return Convert<int>(
+                CallWith(callable, Handle(window), Int(x), Int(y), Int(wheel), Int(clicks), Int(RefconValue(refcon))));
+        });
+}
+
+namespace {
+float CallFlightLoop(const Answers<float>& answers, CallbackKind kind, float elapsedSinceLastCall,
+                     float elapsedSinceLastFlightLoop, int counter, void* refcon) {
+    return Dispatch(answers, ByHostRefcon(kind, refcon), [=](PyObject* callable, const EntryMatch& match) {
+        return Convert<float>(CallWith(callable, Float(elapsedSinceLastCall), Float(elapsedSinceLastFlightLoop),
+                                       Int(counter), match.RefconArgument()));
+    });
+}
+}  // namespace
+
+float FlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter, void* refcon) {
+    return CallFlightLoop(kFlightLoop, CallbackKind::FlightLoop, elapsedSinceLastCall, elapsedSinceLastFlightLoop,
+                          counter, refcon);
+}
+
+float CreatedFlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter,
+                                void* refcon) {
+    return CallFlightLoop(kCreatedFlightLoop, CallbackKind::CreatedFlightLoop, elapsedSinceLastCall,
+                          elapsedSinceLastFlightLoop, counter, refcon);
+}
+
+void FeatureEnumeratorCallback(const char* feature, void* refcon) {
+    Dispatch(kFeatureEnumerator, ByHostRefcon(CallbackKind::FeatureEnumerator, refcon),
+             [=](PyObject* callable, const EntryMatch& match) {
+                 return Ignore(CallWith(callable, Text(feature), match.RefconArgument()));
+             });
+}
+
+void ErrorCallback(const char* message) {
+    HostCall hostCall(kError.function);
+    if (!registry) return;
+    // The host reports a bad call from inside it, where the binding that made it may
+    // already have an error of its own set: that one stays for its caller.
+    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    for (void* refcon : registry->HostRefconsOfKind(CallbackKind::ErrorCallback))
+        Dispatch(kError, ByHostRefcon(CallbackKind::ErrorCallback, refcon),
+                 [=](PyObject* callable, const EntryMatch&) { return Ignore(CallWith(callable, Text(message))); });
+    PyErr_Restore(type, value, traceback);
 }
 
 int DrawCallback(XPLMDrawingPhase phase, int isBefore, void* refcon) {
@@ -229,6 +319,13 @@ void UserPlanesAvailableCallback(void* refcon) {
     });
 }
 
+int CommandCallback(XPLMCommandRef command, XPLMCommandPhase phase, void* refcon) {
+    return Dispatch(kCommand, ByHostRefcon(CallbackKind::CommandHandler, refcon),
+                    [=](PyObject* callable, const EntryMatch& match) {
+                        return Convert<int>(CallWith(callable, Handle(command), Int(phase), match.RefconArgument()));
+                    });
+}
+
 namespace {
 // The widget messages being handed to scripts right now, innermost last: the structures
 // their parameters point to are alive exactly as long as their frame.
@@ -251,13 +348,21 @@ std::optional<int> OfferWidgetMessage(const ScriptRegistry::WidgetTarget& target
     if (!first && !registry->HoldsWidgetCallable(widget, target.key.get(), target.callable.get())) return std::nullopt;
     const ScriptRecord* record = registry->FindRecord(target.key.get());
     if (!record || record->enabled == 0) return std::nullopt;
-    std::optional<int> result = Convert<int>(
-        CallWith(target.callable.get(), Int(message), Handle(widget), WideInt(param1), WideInt(param2)));
+    OwnerScope owner(target.key.get());
+    auto call = [&] {
+        return Convert<int>(
+            CallWith(target.callable.get(), Int(message), Handle(widget), WideInt(param1), WideInt(param2)));
+    };
+    std::optional<int> result =
+        profile::Enabled() ? profile::Timed(target.key.get(), kWidget.function, call) : call();
+    KeepOutputCaptured(target.key.get());
     if (result) return result;
-    ReportFailedCall(target.key.get(), target.callable.get(), kWidget.function);
+    ReportFailedCall(target.key.get(), target.callable.get(), kWidget.function, kWidget.resultUsed);
     return kWidget.failed;
 }
 }  // namespace
+
+PyObject* DispatchingOwner() { return dispatchingOwner; }
 
 ScriptSentMessage::ScriptSentMessage(XPWidgetMessage message) : destroy_(message == xpMsg_Destroy) {
     if (destroy_) ++scriptSentDestroys;
@@ -290,6 +395,7 @@ void GreetAddedWidgetCallable(XPWidgetID widget, PyObject* key, PyObject* callab
 namespace {
 int HandWidgetMessage(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
     if (!registry) return kWidget.noEntry;
+    if (hostCall.NestsTooDeep()) return kWidget.failed;
     int answer = kWidget.noEntry;
     const ScriptRegistry::WidgetTargets targets = registry->FindWidgetTargets(widget);
     if (!targets.empty()) {
@@ -307,6 +413,7 @@ int HandWidgetMessage(XPWidgetMessage message, XPWidgetID widget, intptr_t param
     if (message == xpMsg_Destroy && scriptSentDestroys == 0 && registry) {
         registry->ForgetWidget(widget);  // the entries go with the list it hands back
     }
+    ReportWaitingFailures();
     return answer;
 }
 }  // namespace

@@ -12,6 +12,7 @@
 #include <XPLMMenus.h>
 #include <XPLMPlanes.h>
 #include <XPLMScenery.h>
+#include <XPLMUtilities.h>
 #include <XPWidgetDefs.h>
 
 #include <cstdint>
@@ -27,9 +28,18 @@ namespace korvane::dispatch {
 void DrawWindowCallback(XPLMWindowID window, void* refcon);
 void KeyCallback(XPLMWindowID window, char key, XPLMKeyFlags flags, char virtualKey, void* refcon, int losingFocus);
 int MouseClickCallback(XPLMWindowID window, int x, int y, XPLMMouseStatus status, void* refcon);
+// XPLMCreateWindowEx's two more: a cursor status from 0 to 3, and 1 for a wheel turn taken.
+XPLMCursorStatus CursorCallback(XPLMWindowID window, int x, int y, void* refcon);
+int MouseWheelCallback(XPLMWindowID window, int x, int y, int wheel, int clicks, void* refcon);
 
 // Found by the host refcon, which the registry gave the script's entry.
 float FlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter, void* refcon);
+float CreatedFlightLoopCallback(float elapsedSinceLastCall, float elapsedSinceLastFlightLoop, int counter,
+                                void* refcon);
+void FeatureEnumeratorCallback(const char* feature, void* refcon);
+// The host has one error callback per plug-in and calls it without a refcon: every
+// script's error callable hears the message, in registration order.
+void ErrorCallback(const char* message);
 int DrawCallback(XPLMDrawingPhase phase, int isBefore, void* refcon);
 int KeySnifferCallback(char key, XPLMKeyFlags flags, char virtualKey, void* refcon);
 void HotKeyCallback(void* refcon);
@@ -37,6 +47,13 @@ void UserSharedDataCallback(void* refcon);
 void UserMenuCallback(void* menuRefcon, void* itemRefcon);
 int UserCameraControlCallback(XPLMCameraPosition_t* position, int isLosingControl, void* refcon);
 void UserPlanesAvailableCallback(void* refcon);
+// A command handler: 1 lets the command go on. A handler that raised or gave no int
+// answers 1, so a broken script never swallows the simulator's commands.
+int CommandCallback(XPLMCommandRef command, XPLMCommandPhase phase, void* refcon);
+
+// The registry key (script or helper object) whose callable the host is calling now,
+// innermost; null outside any. Borrowed: look it up in the registry before using it.
+PyObject* DispatchingOwner();
 
 // Widgets: found by widget handle.
 int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2);

@@ -24,6 +24,9 @@ enum class CallbackKind {
     Camera,
     Planes,
     WidgetCallback,
+    // A handler on a command, keyed by its command, its callable and its side (before or
+    // after the simulator's own action).
+    CommandHandler,
     // The twelve data-accessor slots, in the host's slot order.
     GetDatai,
     SetDatai,
@@ -47,10 +50,17 @@ enum class CallbackKind {
     SceneryObject,
     ObjectLoad,
     ObjectEnumerator,
+    // An SDK 2.10 flight loop a script created, known by its flight loop ID; undoing it
+    // destroys the flight loop.
+    CreatedFlightLoop,
+    // A script's error callback; the host's one error callback reaches all of them.
+    ErrorCallback,
+    // An XPLMEnumerateFeatures enumerator, registered only while the call lasts.
+    FeatureEnumerator,
 };
-inline constexpr std::size_t kCallbackKindCount = static_cast<std::size_t>(CallbackKind::ObjectEnumerator) + 1;
-// Kinds up to and including WidgetCallback keep a counter of live entries.
-inline constexpr std::size_t kCountedKindCount = static_cast<std::size_t>(CallbackKind::WidgetCallback) + 1;
+inline constexpr std::size_t kCallbackKindCount = static_cast<std::size_t>(CallbackKind::FeatureEnumerator) + 1;
+// Kinds up to and including CommandHandler keep a counter of live entries.
+inline constexpr std::size_t kCountedKindCount = static_cast<std::size_t>(CallbackKind::CommandHandler) + 1;
 
 inline bool IsAccessorSlot(CallbackKind kind) {
     return kind >= CallbackKind::GetDatai && kind <= CallbackKind::SetDatab;
@@ -60,11 +70,12 @@ inline bool IsSceneryKind(CallbackKind kind) {
     return kind >= CallbackKind::TerrainProbe && kind <= CallbackKind::ObjectEnumerator;
 }
 
-// A script may serve several windows or hot keys with one callable; each is its own
-// host object that must be found and undone.
+// A script may serve several windows, hot keys or commands with one callable; each is
+// its own host object that must be found and undone.
 inline bool OneEntryPerHandle(CallbackKind kind) {
     return kind == CallbackKind::Window || kind == CallbackKind::HotKey || kind == CallbackKind::WidgetCallback ||
-           kind == CallbackKind::WidgetObject || kind == CallbackKind::CreatedWidget || IsSceneryKind(kind);
+           kind == CallbackKind::WidgetObject || kind == CallbackKind::CreatedWidget ||
+           kind == CallbackKind::CommandHandler || IsSceneryKind(kind) || kind == CallbackKind::CreatedFlightLoop;
 }
 
 // Each load of an object is its own registration, also when the simulator hands out the
@@ -91,7 +102,7 @@ struct SharedName {
 };
 
 // Which window callable a window lookup means.
-enum class WindowField { Draw = 0, Key = 1, MouseClick = 2 };
+enum class WindowField { Draw = 0, Key = 1, MouseClick = 2, Cursor = 3, MouseWheel = 4 };
 
 struct CallbackEntry {
     // The registered callable (the draw callable of a window, the object of a widget object).
@@ -101,11 +112,19 @@ struct CallbackEntry {
     // The same refcon as the int object each call passes, made once when the entry is
     // added so that a call allocates nothing for it; null when it could not be made.
     PyRef refconObject;
-    // The host's handle: window, hot key, menu, widget or data reference.
+    // The host's handle: window, hot key, menu, widget, data reference or command.
     void* handle = nullptr;
-    // Windows only: the key and mouse-click callables.
+    // Where the host calls it, for kinds registered in several places: a draw
+    // callback's phase and side, a key sniffer's side, a command handler's side (1 before
+    // the simulator's own action, 0 after). Each place is its own registration, found and
+    // undone by naming it.
+    std::int64_t placement = 0;
+    // Windows only: the key and mouse-click callables, and those of XPLMCreateWindowEx's
+    // cursor and mouse wheel (null when the window has none).
     PyRef keyCallable;
     PyRef mouseCallable;
+    PyRef cursorCallable;
+    PyRef wheelCallable;
     // Data accessors only: the table holding `callable`.
     std::shared_ptr<AccessorTable> table;
     // Shared data only: every name the script shared with this callable, one host

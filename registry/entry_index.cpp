@@ -19,7 +19,7 @@ std::size_t Mix(std::size_t hash, const void* pointer) {
 std::size_t EntryIndex::Hash::operator()(const CallableKey& key) const {
     std::size_t hash = static_cast<std::size_t>(key.kind) + 1;
     for (const void* part : {key.callable.object, key.callable.self, key.table, key.handle}) hash = Mix(hash, part);
-    return hash;
+    return Mix(hash, reinterpret_cast<const void*>(static_cast<std::intptr_t>(key.placement)));
 }
 
 std::size_t EntryIndex::Hash::operator()(const HandleKey& key) const {
@@ -28,7 +28,7 @@ std::size_t EntryIndex::Hash::operator()(const HandleKey& key) const {
 
 EntryIndex::CallableKey EntryIndex::KeyOf(CallbackKind kind, const CallbackEntry& entry, const void* handle) {
     return {kind, CallableIdentity::Of(entry.callable.get()), entry.table.get(),
-            OneEntryPerHandle(kind) ? handle : nullptr};
+            OneEntryPerHandle(kind) ? handle : nullptr, entry.placement};
 }
 
 void EntryIndex::Add(ScriptRecord* record, CallbackKind kind, EntryList::iterator entry) {
@@ -56,19 +56,20 @@ void EntryIndex::Clear() {
     byHandle_.clear();
 }
 
-CallbackEntry* EntryIndex::FindRepeat(const ScriptRecord* record, CallbackKind kind,
-                                      const CallbackEntry& entry) const {
-    if (EveryAddIsNew(kind)) return nullptr;
+std::optional<EntryList::iterator> EntryIndex::FindRepeat(const ScriptRecord* record, CallbackKind kind,
+                                                          const CallbackEntry& entry) const {
+    if (EveryAddIsNew(kind)) return std::nullopt;
     auto found = byCallable_.find(KeyOf(kind, entry, entry.handle));
-    if (found == byCallable_.end()) return nullptr;
+    if (found == byCallable_.end()) return std::nullopt;
     for (const Place& place : found->second)
-        if (place.record == record) return &*place.entry;
-    return nullptr;
+        if (place.record == record) return place.entry;
+    return std::nullopt;
 }
 
-const std::vector<EntryIndex::Place>* EntryIndex::WithCallable(CallbackKind kind, PyObject* callable) const {
+const std::vector<EntryIndex::Place>* EntryIndex::WithCallable(CallbackKind kind, PyObject* callable,
+                                                               std::int64_t placement) const {
     if (!OneEntryPerCallable(kind)) return nullptr;
-    auto found = byCallable_.find({kind, CallableIdentity::Of(callable), nullptr, nullptr});
+    auto found = byCallable_.find({kind, CallableIdentity::Of(callable), nullptr, nullptr, placement});
     return found == byCallable_.end() ? nullptr : &found->second;
 }
 

@@ -39,12 +39,15 @@ public:
     void Clear();
 
     // The record's entry that `entry` would repeat: the same callable, for data accessors
-    // the same accessor, and for kinds with one entry per handle the same handle. Menus
-    // and object loads never repeat one another, so they are not looked for.
-    CallbackEntry* FindRepeat(const ScriptRecord* record, CallbackKind kind, const CallbackEntry& entry) const;
-    // For kinds with one entry per callable: each record's entry for the callable, in
-    // the order they were added; null when none.
-    const std::vector<Place>* WithCallable(CallbackKind kind, PyObject* callable) const;
+    // the same accessor, for kinds with one entry per handle the same handle, and for
+    // kinds registered in several places (draw callbacks, key sniffers, command
+    // handlers) the same place. Menus and object loads never repeat one another, so they
+    // are not looked for.
+    std::optional<EntryList::iterator> FindRepeat(const ScriptRecord* record, CallbackKind kind,
+                                                  const CallbackEntry& entry) const;
+    // For kinds with one entry per callable: each record's entry for the callable (at
+    // that placement), in the order they were added; null when none.
+    const std::vector<Place>* WithCallable(CallbackKind kind, PyObject* callable, std::int64_t placement = 0) const;
     // For the other kinds (those with host handles): the record's first entry of the
     // kind with the handle, in list order.
     std::optional<EntryList::iterator> FirstWithHandle(const ScriptRecord* record, CallbackKind kind,
@@ -56,6 +59,7 @@ private:
         CallableIdentity callable;
         const void* table;
         const void* handle;  // only for kinds with one entry per handle
+        std::int64_t placement;
         bool operator==(const CallableKey&) const = default;
     };
     struct HandleKey {

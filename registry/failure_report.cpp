@@ -1,6 +1,7 @@
 #include "registry/failure_report.h"
 
 #include "core/core_state.h"
+#include "core/host_call.h"
 #include "core/py_ref.h"
 #include "core/python_errors.h"
 #include "core/reporting.h"
@@ -11,9 +12,25 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace korvane::dispatch {
+namespace failure_report_detail {
+
+bool waiting = false;
+
 namespace {
+
+struct Failure {
+    PyRef type, value, traceback;
+    PyRef key, callable;
+    const char* callback;
+    bool resultUsed;
+};
+
+// Only the innermost callbacks fail this deep; more than this many waiting is runaway.
+constexpr std::size_t kMaxWaiting = 64;
+std::vector<Failure> failures;
 
 std::string CallableName(PyObject* callable) {
     PyRef name = PyRef::Steal(PyObject_GetAttrString(callable, "__qualname__"));
@@ -74,13 +91,9 @@ void WriteSummary(const FailureKey& key, Repeats& kind) {
     kind.unwritten = 0;
 }
 
-}  // namespace
-
-void ReportFailedCall(PyObject* key, PyObject* callable, const char* callback) {
-    PyObject* type = nullptr;
-    PyObject* value = nullptr;
-    PyObject* traceback = nullptr;
-    PyErr_Fetch(&type, &value, &traceback);
+// Takes the error (type, value and traceback are stolen).
+void Print(PyObject* type, PyObject* value, PyObject* traceback, PyObject* key, PyObject* callable,
+           const char* callback, bool resultUsed) {
     const bool hasTraceback = traceback != nullptr;
     PyErr_NormalizeException(&type, &value, &traceback);
     PyRef ownedType = PyRef::Steal(type), ownedValue = PyRef::Steal(value), ownedTraceback = PyRef::Steal(traceback);
@@ -103,15 +116,52 @@ void ReportFailedCall(PyObject* key, PyObject* callable, const char* callback) {
         }
         return;
     }
-    if (type && !hasTraceback)
+    // Python's own recursion check raises before the callable runs: no result there either.
+    if (type && !hasTraceback && resultUsed && !PyErr_GivenExceptionMatches(type, PyExc_RecursionError))
         WriteLog(Who(owner, callback, name) + " gave a result that could not be used\n");
     PyErr_Restore(ownedType.release(), ownedValue.release(), ownedTraceback.release());
     PrintPythonError();
     if (kind.total == kFailuresShownInFull) {
-        WriteLog(Who(owner, callback, name) + " keeps failing this way; further identical failures are counted, one line every " +
+        WriteLog(Who(owner, callback, name) +
+                 " keeps failing this way; further identical failures are counted, one line every " +
                  std::to_string(static_cast<int>(kFailureSummarySeconds)) + " s\n");
         kind.lastSummary = XPLMGetElapsedTime();
     }
+}
+
+}  // namespace
+
+void ReportWaiting() {
+    if (host_call_detail::state.depth > kSafeReportDepth) return;
+    waiting = false;
+    std::vector<Failure> taken;
+    taken.swap(failures);
+    for (Failure& failure : taken) {
+        Print(failure.type.release(), failure.value.release(), failure.traceback.release(), failure.key.get(),
+              failure.callable.get(), failure.callback, failure.resultUsed);
+    }
+}
+
+}  // namespace failure_report_detail
+
+using namespace failure_report_detail;
+
+void ReportFailedCall(PyObject* key, PyObject* callable, const char* callback, bool resultUsed) {
+    PyObject* type = nullptr;
+    PyObject* value = nullptr;
+    PyObject* traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    if (host_call_detail::state.depth <= kSafeReportDepth) {
+        Print(type, value, traceback, key, callable, callback, resultUsed);
+        return;
+    }
+    if (failures.size() < kMaxWaiting) {
+        failures.push_back({PyRef::Steal(type), PyRef::Steal(value), PyRef::Steal(traceback), PyRef::Borrow(key),
+                            PyRef::Borrow(callable), callback, resultUsed});
+    } else {
+        PyRef dropped[] = {PyRef::Steal(type), PyRef::Steal(value), PyRef::Steal(traceback)};
+    }
+    waiting = true;
 }
 
 void WriteFailureSummaries() {

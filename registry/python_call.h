@@ -5,6 +5,7 @@
 #include "core/py_ref.h"
 
 #include <climits>
+#include <cstring>
 #include <optional>
 
 namespace korvane::dispatch {
@@ -14,6 +15,11 @@ inline PyRef Float(double value) { return PyRef::Steal(PyFloat_FromDouble(value)
 // Window and widget handles: full-width unsigned ints, as the bindings hand them out.
 inline PyRef Handle(const void* handle) { return PyRef::Steal(PyLong_FromVoidPtr(const_cast<void*>(handle))); }
 inline PyRef WideInt(long long value) { return PyRef::Steal(PyLong_FromLongLong(value)); }
+// Text from the host: UTF-8, undecodable bytes kept as surrogates; "" for none.
+inline PyRef Text(const char* text) {
+    return PyRef::Steal(PyUnicode_DecodeUTF8(text ? text : "", text ? static_cast<Py_ssize_t>(std::strlen(text)) : 0,
+                                             "surrogateescape"));
+}
 
 // Calls with the given new references as positional arguments; null when an argument
 // could not be made or the call raised.

@@ -94,6 +94,24 @@ PyObject* ScriptRegistry::FindScriptBySignature(std::string_view signature) cons
     return nullptr;
 }
 
+PyObject* ScriptRegistry::FindScriptOfFrame(PyFrameObject* innermost) const {
+    PyRef frame = PyRef::Borrow(reinterpret_cast<PyObject*>(innermost));
+    while (frame) {
+        auto* current = reinterpret_cast<PyFrameObject*>(frame.get());
+        PyRef globals = PyRef::Steal(PyFrame_GetGlobals(current));
+        PyObject* name = globals ? PyDict_GetItemString(globals.get(), "__name__") : nullptr;  // borrowed
+        if (name && PyUnicode_Check(name)) {
+            Py_ssize_t length = 0;
+            const char* text = PyUnicode_AsUTF8AndSize(name, &length);
+            if (!text) PyErr_Clear();  // a name no script module has
+            else if (PyObject* script = FindScriptByModuleName({text, static_cast<std::size_t>(length)}))
+                return script;
+        }
+        frame = PyRef::Steal(reinterpret_cast<PyObject*>(PyFrame_GetBack(current)));
+    }
+    return nullptr;
+}
+
 std::vector<std::unique_ptr<ScriptRecord>> ScriptRegistry::TakeRecords() {
     std::vector<std::unique_ptr<ScriptRecord>> taken;
     taken.swap(records_);
@@ -161,7 +179,7 @@ const CallbackEntry* ScriptRegistry::AddEntry(CallbackKind kind, PyObject* key, 
     EntryList& list = record.List(kind);
     // A repeat keeps the earlier registration. Menus never repeat: one handler commonly
     // serves several, told apart by their menu refcons; nor do object loads (EveryAddIsNew).
-    if (const CallbackEntry* earlier = entries_.FindRepeat(&record, kind, entry)) return earlier;
+    if (std::optional<EntryList::iterator> earlier = entries_.FindRepeat(&record, kind, entry)) return &**earlier;
     CallbackEntry& stored = list.emplace_back(std::move(entry));
     stored.refconObject = PyRef::Steal(PyLong_FromLong(stored.refcon));
     if (!stored.refconObject) PyErr_Clear();  // its calls make the int themselves
@@ -232,11 +250,12 @@ void ScriptRegistry::DropIfUnused(ScriptRecord* record) {
     byKey_.Erase(doomed->key.get());
 }
 
-std::optional<CallbackEntry> ScriptRegistry::RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable) {
+std::optional<CallbackEntry> ScriptRegistry::RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable,
+                                                              std::int64_t placement) {
     ScriptRecord* record = Find(key);
     if (!record) return std::nullopt;
     if (OneEntryPerCallable(kind)) {
-        const EntryIndex::Place* place = PlaceOf(*record, entries_.WithCallable(kind, callable));
+        const EntryIndex::Place* place = PlaceOf(*record, entries_.WithCallable(kind, callable, placement));
         if (!place) return std::nullopt;
         return TakeEntry(kind, *record, place->entry);
     }
@@ -259,6 +278,15 @@ std::optional<CallbackEntry> ScriptRegistry::RemoveByHandle(CallbackKind kind, P
     } else {
         found = entries_.FirstWithHandle(record, kind, handle);
     }
+    if (!found) return std::nullopt;
+    return TakeEntry(kind, *record, *found);
+}
+
+std::optional<CallbackEntry> ScriptRegistry::RemoveRepeated(CallbackKind kind, PyObject* key,
+                                                            const CallbackEntry& like) {
+    ScriptRecord* record = Find(key);
+    if (!record) return std::nullopt;
+    std::optional<EntryList::iterator> found = entries_.FindRepeat(record, kind, like);
     if (!found) return std::nullopt;
     return TakeEntry(kind, *record, *found);
 }
@@ -333,6 +361,13 @@ std::vector<void*> ScriptRegistry::HostRefconsOf(CallbackKind kind, PyObject* ca
     return refcons;
 }
 
+std::vector<void*> ScriptRegistry::HostRefconsOfKind(CallbackKind kind) const {
+    std::vector<void*> refcons;
+    for (const auto& record : records_)
+        for (const CallbackEntry& entry : record->List(kind)) refcons.push_back(entry.hostRefcon);
+    return refcons;
+}
+
 EntryMatch ScriptRegistry::FindAccessor(CallbackKind slot, const void* table) const {
     const AccessorSide* side = accessorSides_.Find(table);
     // A side's entries are all readers or all writers; a slot of the other kind has none.
@@ -349,6 +384,8 @@ PyObject* WindowCallable(const CallbackEntry& entry, WindowField field) {
         case WindowField::Draw: return entry.callable.get();
         case WindowField::Key: return entry.keyCallable.get();
         case WindowField::MouseClick: return entry.mouseCallable.get();
+        case WindowField::Cursor: return entry.cursorCallable.get();
+        case WindowField::MouseWheel: return entry.wheelCallable.get();
     }
     return nullptr;
 }

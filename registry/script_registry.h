@@ -55,6 +55,8 @@ public:
     PyObject* ScriptAt(int index) const { return scripts_[static_cast<std::size_t>(index)]->key.get(); }
     PyObject* FindScriptByModuleName(std::string_view moduleName) const;
     PyObject* FindScriptBySignature(std::string_view signature) const;
+    // The loaded script whose module the frame, or the nearest of its callers, runs in.
+    PyObject* FindScriptOfFrame(PyFrameObject* innermost) const;
     // Every record, scripts and helper objects alike.
     int RecordCount() const { return static_cast<int>(records_.size()); }
     // Destroys every record and with it every Python reference the registry holds.
@@ -78,14 +80,20 @@ public:
     // that list, nothing is added (menus excepted: each is its own registration, however
     // many share a handler). Returns the stored entry (new or the earlier one),
     // valid until the registry next changes, with `added` telling which; null while
-    // registrations are closed. Data-accessor entries are duplicates only within their
-    // own accessor, and window, hot-key and widget entries only for the same handle: one
-    // method may serve several data references, windows, hot keys or widgets.
+    // registrations are closed. Draw callbacks, key sniffers and command handlers are
+    // duplicates only at the same placement (phase and side, side, command and side).
+    // Data-accessor entries are duplicates only within their own accessor, and window,
+    // hot-key and widget entries only for the same handle: one method may serve several
+    // data references, windows, hot keys, widgets or commands.
     const CallbackEntry* AddEntry(CallbackKind kind, PyObject* key, CallbackEntry entry, bool* added = nullptr);
-    // Removes the key's first entry of the kind whose callable matches.
-    std::optional<CallbackEntry> RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable);
+    // Removes the key's first entry of the kind whose callable (and placement) matches.
+    std::optional<CallbackEntry> RemoveByCallable(CallbackKind kind, PyObject* key, PyObject* callable,
+                                                  std::int64_t placement = 0);
     // Removes the key's first entry of the kind with that host handle.
     std::optional<CallbackEntry> RemoveByHandle(CallbackKind kind, PyObject* key, void* handle);
+    // Removes the key's entry that `like` would repeat (AddEntry's rule): for command
+    // handlers, the one on the same command and side with a matching callable.
+    std::optional<CallbackEntry> RemoveRepeated(CallbackKind kind, PyObject* key, const CallbackEntry& like);
     // Removes the first entry of the kind with that host handle, whoever holds it: a
     // host object destroyed by one script must not be destroyed again for another.
     std::optional<CallbackEntry> RemoveByHandleFromAny(CallbackKind kind, void* handle);
@@ -103,6 +111,9 @@ public:
     bool HoldsHandle(CallbackKind kind, const void* handle) const;
     // The host refcons of every entry of the kind whose callable matches, whoever holds it.
     std::vector<void*> HostRefconsOf(CallbackKind kind, PyObject* callable) const;
+    // The host refcons of every entry of the kind, whoever holds it (the error callbacks,
+    // which the host calls without a refcon).
+    std::vector<void*> HostRefconsOfKind(CallbackKind kind) const;
 
     // Entry lookups for the dispatchers; they compare addresses and touch no Python state.
     // By the refcon the host was given, and by an accessor's table: constant time.

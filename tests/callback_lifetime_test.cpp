@@ -80,7 +80,9 @@ TEST(CallbackLifetime, NativesTheHostStillHoldsAfterAStopAnswerSafely) {
     EXPECT_EQ(camera.callback(&position, 0, camera.refcon), 0);
     EXPECT_EQ(position.y, 2.0f);
 
-    // A host that had kept them would call them in its next frames and be told to stop.
+    // A host that had kept them, and called them whatever the plug-in's state, would call
+    // them in its next frames and be told to stop.
+    host::State().loadedPluginDisabled = false;
     XPLMRegisterFlightLoopCallback(loop.callback, -1, loop.refcon);
     XPLMControlCamera(xplm_ControlCameraForever, camera.callback, camera.refcon);
     sim.Host().RunFrame();

@@ -77,6 +77,41 @@ protected:
     bool menuBuilt = false;
 };
 
+// Scripts cannot take Korvane's own entry from the plug-ins menu: cleared, removed,
+// replaced or destroyed, it is made again, and its index follows the items that go
+// before it, so that the stop removes Korvane's item and no other.
+TEST_F(ControlPanelTest, KorvanesMenuEntrySurvivesWhatScriptsDoToMenus) {
+    sim.AddScript("KV_A", Script("A"));
+    StartPython(1);
+    sim.Exec("import sys, XPLMMenus as M\n"
+             "A = sys.modules['KV_A'].Korvane()\n"
+             "plugins = M.XPLMFindPluginsMenu()\n"
+             "before = M.XPLMAppendMenuItem(plugins, 'Before', 0, 1)");
+    BuildPanelMenu();
+    menuBuilt = true;
+    auto korvaneEntries = [&] { return testing::CountOccurrences(sim.Host().MenuTreeText(), "  Korvane\n"); };
+    auto reachable = [&] {
+        return korvaneEntries() == 1 && sim.Host().PickMenu("Plugins/Korvane/Script Information") &&
+               InformationWindow().window != nullptr;
+    };
+    const char* changes[] = {
+        "M.XPLMRemoveMenuItem(plugins, before)",
+        "M.XPLMClearAllMenuItems(plugins)",
+        "M.XPLMRemoveMenuItem(plugins, 0)",
+        "M.XPLMCreateMenu(A, 'Taken', plugins, 0, None, 0)",
+        "M.XPLMClearAllMenuItems(plugins)\nM.XPLMAppendMenuItem(plugins, 'Mine', 0, 1)",
+    };
+    for (const char* change : changes) {
+        sim.Exec(change);
+        EXPECT_TRUE(reachable()) << change << "\n" << sim.Host().MenuTreeText();
+    }
+    sim.Exec("M.XPLMAppendMenuItem(plugins, 'After', 0, 1)");
+    DestroyPanel();
+    const std::string tree = sim.Host().MenuTreeText();
+    EXPECT_EQ(korvaneEntries(), 0) << tree;
+    EXPECT_NE(tree.find("  Mine\n  After\n"), std::string::npos) << tree;
+}
+
 TEST_F(ControlPanelTest, ControlPanelStopsStartsAndReloadsTheScripts) {
     sim.AddScript("KV_A", Script("A"));
     sim.AddScript("KV_B", Script("B"));

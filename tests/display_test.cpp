@@ -75,6 +75,8 @@ TEST_F(DisplayTest, ConstantsHaveTheirValues) {
         {"xplm_Phase_LastScene", 30},   {"xplm_Phase_FirstCockpit", 35}, {"xplm_Phase_Panel", 40},
         {"xplm_Phase_Gauges", 45},      {"xplm_Phase_Window", 50},  {"xplm_Phase_LastCockpit", 55},
         {"xplm_MouseDown", 1},          {"xplm_MouseDrag", 2},      {"xplm_MouseUp", 3},
+        {"xplm_CursorDefault", 0},      {"xplm_CursorHidden", 1},   {"xplm_CursorArrow", 2},
+        {"xplm_CursorCustom", 3},
     };
     std::string names;
     for (const auto& [name, value] : constants) {
@@ -223,6 +225,46 @@ TEST_F(DisplayTest, RegistrationsOfTwoScriptsComeAndGoSeparately) {
     EXPECT_EQ(sim.Eval("D.XPLMCountHotKeys(), D.XPLMGetNthHotKey(0) == h, D.XPLMGetNthHotKey(1)"), "(1, True, None)");
 }
 
+// One callable may draw in several phases and on both sides of one, and sniff before
+// and after windows: each is a registration of its own, undone by naming it. Windows
+// go whoever destroys them.
+TEST_F(DisplayTest, EachPhaseSideAndWindowIsItsOwnRegistration) {
+    Start(2);
+    const char* draws[] = {"D.xplm_Phase_Gauges, 1", "D.xplm_Phase_Gauges, 0", "D.xplm_Phase_Panel, 1",
+                           "D.xplm_Phase_Gauges, 1"};
+    for (const char* where : draws)
+        EXPECT_EQ(sim.Eval(std::string("D.XPLMRegisterDrawCallback(A.me, A.me.Draw, ") + where + ", 5)"), "1");
+    EXPECT_EQ(Host().DrawCallbacks().size(), 3u);
+    Host().RunFrame();
+    EXPECT_EQ(sim.Eval("sorted(A.calls)"), "[('draw', 40, 1, 5), ('draw', 45, 0, 5), ('draw', 45, 1, 5)]");
+    Calls("A");
+    EXPECT_EQ(sim.Eval("D.XPLMUnregisterDrawCallback(A.me, A.me.Draw, D.xplm_Phase_Panel, 1, 5)"), "1");
+    EXPECT_EQ(sim.Eval("D.XPLMUnregisterDrawCallback(A.me, A.me.Draw, D.xplm_Phase_Panel, 1, 5)"), "0");
+    EXPECT_EQ(sim.Eval("D.XPLMUnregisterDrawCallback(A.me, A.me.Draw, D.xplm_Phase_Gauges, 0, 5)"), "1");
+    Host().RunFrame();
+    EXPECT_EQ(Calls("A"), "[('draw', 45, 1, 5)]");
+    EXPECT_EQ(registry->KindCount(CallbackKind::Draw), 1);
+
+    sim.Exec("D.XPLMRegisterKeySniffer(A.me, A.me.Sniff, 1, 6)\nD.XPLMRegisterKeySniffer(A.me, A.me.Sniff, 0, 7)");
+    EXPECT_EQ(Host().KeySniffers().size(), 2u);
+    Host().PressKey('q', xplm_DownFlag, 0x51);
+    EXPECT_EQ(Calls("A"), "[('sniff', 113, 8, 81, 6), ('sniff', 113, 8, 81, 7)]");
+    EXPECT_EQ(sim.Eval("D.XPLMUnregisterKeySniffer(A.me, A.me.Sniff, 0, 7)"), "1");
+    Host().PressKey('q', xplm_DownFlag, 0x51);
+    EXPECT_EQ(Calls("A"), "[('sniff', 113, 8, 81, 6)]");
+
+    // B destroys A's window: it leaves the screen and the registry; an ID no record
+    // holds, this one now included, raises.
+    sim.Exec("w = D.XPLMCreateWindow(A.me, 0, 10, 10, 0, 1, A.me.WDraw, A.me.WKey, A.me.WMouse, 0)");
+    EXPECT_EQ(sim.Eval("D.XPLMDestroyWindow(B.me, w)"), "1");
+    EXPECT_TRUE(Host().Windows().empty());
+    EXPECT_EQ(registry->KindCount(CallbackKind::Window), 0);
+    Host().RunFrame();
+    EXPECT_EQ(sim.Eval("[c for c in A.calls if c[0] == 'wdraw']"), "[]");
+    EXPECT_EQ(sim.Eval("D.XPLMDestroyWindow(A.me, w)"), "<error: " + sim.Eval("hex(w)") +
+                                                           " is not a window made through XPLMCreateWindow>");
+}
+
 TEST_F(DisplayTest, BadArgumentsRaiseBeforeAnyHostCall) {
     Start();
     sim.Exec("w = D.XPLMCreateWindow(A.me, 0, 10, 10, 0, 1, A.me.WDraw, A.me.WKey, A.me.WMouse, 0)\n"
@@ -256,8 +298,8 @@ TEST_F(DisplayTest, BadArgumentsRaiseBeforeAnyHostCall) {
                   Host().CountCalls("XPLMGetHotKeyInfo") + Host().CountCalls("XPLMSetWindowRefCon") +
                   Host().CountCalls("XPLMRegisterDrawCallback"),
               0);
-    // Another script's window and hot key, or ones never given out, are left alone.
-    sim.Exec("D.XPLMDestroyWindow(None, w)\nD.XPLMUnregisterHotKey(None, h)\nD.XPLMUnregisterHotKey(A.me, 77)");
+    // Another script's hot key, or one never given out, is left alone.
+    sim.Exec("D.XPLMUnregisterHotKey(None, h)\nD.XPLMUnregisterHotKey(A.me, 77)");
     EXPECT_EQ(Host().Windows().size(), 1u);
     EXPECT_EQ(Host().HotKeys().size(), 1u);
     // A window whose callables raise or are not callable costs a log line, not the host.

@@ -227,6 +227,12 @@ const std::map<std::string, ExampleExpectation>& ExampleExpectations() {
         {"KV_Terrain",
          {{"Terrain: the tug is loaded", "Terrain: Ground 132 m above sea level; Height above ground 0.0 m"}}},
         {"KV_Dialog", {{"Dialog: 8 widgets made", "Dialog OK: name 'Korvane', remember 1, volume 75"}}},
+        {"KV_Command",
+         {{"Command Example: created korvane/examples/approach_configuration; unknown names find None",
+           "Command Example: korvane/examples/approach_configuration pressed (refcon 1)",
+           "Command Example: after flaps_down the flaps are at 0.25", "Command Example: flaps 0.25, gear handle down",
+           "Command Example: menu item picked", "Command Example: after flaps_down the flaps are at 0.50",
+           "Command Example: brakes held for 10 frames"}}},
         {"KV_Ping",
          {{"Ping: sending 1001 with 7 to Pong", "Pong: 1001 with 7 from Ping; answering", "Ping: answer 1002 with 42"}}},
         {"KV_ErrorReport",
@@ -296,8 +302,9 @@ TEST(EndToEnd, EveryExampleRunsBesideTheOthers) {
     EXPECT_NE(run.report.find("XPluginStart returned 1 (Korvane, quindle.projects.korvane, Korvane Plugin)"),
               std::string::npos);
     // Menus are reported as they stood before stop removed them.
-    EXPECT_NE(run.report.find("\n===== Menus =====\nOpen at the end of the run:\nPlugins\n  Menu Example\n"
-                              "    Landing Lights [x]\n    Radio Panel [x]\n"),
+    EXPECT_NE(run.report.find("\n===== Menus =====\nOpen at the end of the run:\nPlugins\n  Command Example\n"
+                              "    Approach Configuration\n  Menu Example\n    Landing Lights [x]\n"
+                              "    Radio Panel [x]\n"),
               std::string::npos)
         << run.report;
     // What was open when the run ended; the scripts' own stops closed it all.
@@ -307,6 +314,14 @@ TEST(EndToEnd, EveryExampleRunsBesideTheOthers) {
               std::string::npos)
         << run.report;
     EXPECT_EQ(run.report.find("after XPluginStop"), std::string::npos) << run.report;
+    EXPECT_NE(run.report.find("\n===== Commands =====\ncreated by scripts:\n"
+                              "  korvane/examples/approach_configuration: \"Flaps down a notch and gear down\"\n"
+                              "handlers at the end of the run:\n"
+                              "  sim/flight_controls/flaps_down: 1 after\n"
+                              "  sim/flight_controls/brakes_regular: 1 after\n"
+                              "  korvane/examples/approach_configuration: 1 before\n"),
+              std::string::npos)
+        << run.report;
 }
 
 TEST(EndToEnd, EventsFilesAreCheckedBeforeTheRunAndPlayedOnTime) {
@@ -331,17 +346,19 @@ class Korvane:
         return 1
 )";
     const fs::path events = sim.Scripts() / "input.txt";
-    std::ofstream(events) << "# keys\n0.1 key char=a  # a\n\n0.2 mouse click 5 6\n0.3 key vkey=0x70 flags=ctrl,up\n";
+    std::ofstream(events) << "# keys\n0.1 key char=a  # a\n\n0.2 mouse click 5 6\n0.25 mouse wheel 7 8 0 -2\n"
+                             "0.3 key vkey=0x70 flags=ctrl,up\n";
     HostResult run = sim.Execute({"--root", sim.Scripts().parent_path().string(), "--scripts", sim.Scripts().string(),
                                   "--seconds", "1", "--events", events.string(), "--screen", "800x600"});
     EXPECT_EQ(run.exitCode, 0) << run.report << run.errors;
     EXPECT_NE(sim.OutputFile().find("screen 800 600\n"), std::string::npos) << sim.OutputFile();
-    EXPECT_NE(sim.OutputFile().find("key 97 8 65 at 0 0\nkey 0 20 112 at 5 6\n"), std::string::npos)
+    EXPECT_NE(sim.OutputFile().find("key 97 8 65 at 0 0\nkey 0 20 112 at 7 8\n"), std::string::npos)
         << sim.OutputFile();
 
     // Each malformed line is refused, with its number, before anything runs.
     for (const char* bad : {"0.1 key\n", "later key char=a\n", "0.1 keys char=a\n", "0.1 key vkey=300\n",
                             "0.1 key char=a flags=hyper\n", "0.1 mouse down 1\n", "0.1 mouse hover 1 2\n",
+                            "0.1 mouse wheel 1 2 0\n", "0.1 mouse wheel 1 2 5 1\n",
                             "0.1 menu\n", "0.1 menu Plugins\n"}) {
         std::ofstream(events) << "0.0 key char=a\n" << bad;
         HostResult refused = sim.Execute({"--root", sim.Scripts().parent_path().string(), "--events", events.string()});
@@ -396,7 +413,9 @@ std::string ScriptWithFlightLoop(const std::string& name, const std::string& loo
            "        " + stop + "\n"
            "    def Loop(self, since, elapsed, counter, refcon):\n"
            "        " + loopBody + "\n"
-           "        return -1.0\n";
+           "        return -1.0\n"
+           "    def XPluginReceiveMessage(self, sender, message, param):\n"
+           "        pass\n";
 }
 
 const std::string kUnregister = "P.XPLMUnregisterFlightLoopCallback(self, self.Loop, 0)";
@@ -461,6 +480,97 @@ TEST(EndToEnd, StrictRunsFailOnRegistrationsLeftBehindAndWritesToStandardError) 
               "failed: KV_Leaves: left registrations behind at stop: FlightLoop 1\n"
               "failed: KV_Complains: wrote to standard error (1 writes, first: bye)\n")
         << strict.report;
+}
+
+TEST(EndToEnd, StrictRunsCountCommandHandlersLeftBehindAndTheReportListsCommands) {
+    HostRun sim;
+    std::ofstream(sim.Scripts() / "KV_Keeps.py") << R"(
+import XPLMUtilities as U
+class Korvane:
+    def XPluginStart(self):
+        self.mine = U.XPLMCreateCommand('kv/e2e/mine', 'Mine')
+        U.XPLMRegisterCommandHandler(self, self.mine, self.Handle, 1, 0)
+        U.XPLMRegisterCommandHandler(self, U.XPLMFindCommand('sim/view/chase'), self.Handle, 0, 0)
+        return 'Keeps', 'kv.e2e.keeps', 'keeps its command handlers'
+    def XPluginEnable(self):
+        return 1
+    def XPluginDisable(self):
+        pass
+    def XPluginStop(self):
+        pass
+    def Handle(self, command, phase, refcon):
+        return 1
+)";
+    const std::string reportFile = (sim.Scripts().parent_path() / "run.json").string();
+    HostResult strict =
+        sim.Execute({"--scripts", sim.Scripts().string(), "--seconds", "0.2", "--strict", "--report", reportFile});
+    EXPECT_EQ(strict.exitCode, 1) << strict.report << strict.errors;
+    EXPECT_EQ(LastLines(strict.report, 2),
+              "===== Strict run =====\n"
+              "failed: KV_Keeps: left registrations behind at stop: CommandHandler 2\n")
+        << strict.report;
+    EXPECT_NE(strict.report.find("'KV_Keeps' left 2 host registration(s) behind at stop"), std::string::npos);
+    EXPECT_EQ(strict.report.find("after XPluginStop"), std::string::npos) << "Korvane removed them";
+    const auto report = nlohmann::json::parse(ReadFile(reportFile));
+    EXPECT_EQ(report["commands"],
+              nlohmann::json::parse(R"({"created": [{"name": "kv/e2e/mine", "description": "Mine"}],
+                  "handlersAtEnd": [{"command": "sim/view/chase", "before": 0, "after": 1},
+                                    {"command": "kv/e2e/mine", "before": 1, "after": 0}],
+                  "handlersAfterStop": []})"))
+        << report.dump(2);
+}
+
+// Widgets a script made without naming itself (XPCreateWidget, XPUCreateWidgets, also
+// through a helper module, also from a callback defined there) and left open are that
+// script's in the strict verdict and the report, and its widget callbacks are counted.
+TEST(EndToEnd, WidgetsLeftOpenAreTheScriptsAndTheirCallbacksAreCounted) {
+    HostRun sim;
+    std::ofstream(sim.Scripts() / "dialog_helper.py") << R"(
+import XPWidgets as W, XPStandardWidgets as S, XPWidgetUtils as U, XPLMProcessing as P
+def dialog():
+    ids = []
+    U.XPUCreateWidgets([[100, 400, 300, 200, 1, 'Dialog', 1, U.NO_PARENT, S.xpWidgetClass_MainWindow],
+                        [120, 380, 200, 360, 1, 'OK', 0, 0, S.xpWidgetClass_Button]], 2, 0, ids)
+def later(sinceCall, sinceLoop, counter, refcon):
+    W.XPCreateWidget(400, 400, 500, 300, 1, 'Later', 1, 0, S.xpWidgetClass_MainWindow)
+    return 0
+)";
+    std::ofstream(sim.Scripts() / "KV_Dialog.py") << R"(
+import XPWidgets as W, XPLMProcessing as P
+import dialog_helper
+class Korvane:
+    def XPluginStart(self):
+        return 'Dialog', 'kv.e2e.dialog', 'leaves its dialog open'
+    def XPluginEnable(self):
+        dialog_helper.dialog()
+        W.XPCreateCustomWidget(self, 10, 100, 60, 50, 1, 'Custom', 1, 0, self.custom)
+        P.XPLMRegisterFlightLoopCallback(self, dialog_helper.later, -1.0, 0)
+        return 1
+    def custom(self, message, widget, param1, param2):
+        return 0
+    def XPluginDisable(self):
+        pass
+    def XPluginStop(self):
+        P.XPLMUnregisterFlightLoopCallback(self, dialog_helper.later, 0)
+)";
+    const std::string reportFile = (sim.Scripts().parent_path() / "run.json").string();
+    HostResult strict = sim.Execute(
+        {"--scripts", sim.Scripts().string(), "--seconds", "0.5", "--strict", "--profile", "--report", reportFile});
+    EXPECT_EQ(strict.exitCode, 1) << strict.report << strict.errors;
+    EXPECT_EQ(strict.report.find("XPWidgets: left"), std::string::npos) << strict.report;
+    EXPECT_NE(strict.report.find("failed: KV_Dialog: left registrations behind at stop: "), std::string::npos)
+        << strict.report;
+
+    const auto report = nlohmann::json::parse(ReadFile(reportFile));
+    const auto& run = report["runs"][0];
+    ASSERT_EQ(run["registrationsAtStop"].size(), 1u) << run.dump(2);
+    EXPECT_EQ(run["registrationsAtStop"][0]["script"], "KV_Dialog");
+    EXPECT_EQ(run["registrationsAtStop"][0]["registrations"]["CreatedWidget"], 4) << run.dump(2);
+    bool widgetCallsCounted = false;
+    for (const auto& calls : run["callbackCalls"])
+        widgetCallsCounted |= calls["script"] == "KV_Dialog" && calls["kind"] == "UserWidgetCallback" &&
+                              calls["calls"].get<int>() > 0;
+    EXPECT_TRUE(widgetCallsCounted) << run.dump(2);
 }
 
 TEST(EndToEnd, StrictRunsFailWhenThePluginReportsNothing) {
@@ -531,6 +641,8 @@ class Korvane:
         pass
     def XPluginStop(self):
         XPLMProcessing.XPLMUnregisterFlightLoopCallback(self, self.loop, 0)
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
 )";
     char source[1024];
     std::snprintf(source, sizeof source, loop, "Slow", "slow", "time.sleep(0.002)");

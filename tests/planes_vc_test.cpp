@@ -76,7 +76,8 @@ TEST_F(PlanesTest, RefusedPlanesReachTheCallableOnceWhenTheirHolderLetsGo) {
     EXPECT_EQ(PlanesEntries(), 2);
     const std::vector<std::string> acquired = Details("XPLMAcquirePlanes");
     ASSERT_EQ(acquired.size(), 2u);
-    EXPECT_TRUE(acquired[0].starts_with("aircraft=[Aircraft/a.acf] refcon=")) << acquired[0];
+    // An empty path (or None) leaves its aircraft as it is and does not end the list.
+    EXPECT_TRUE(acquired[0].starts_with("aircraft=[Aircraft/a.acf,,never.acf] refcon=")) << acquired[0];
     EXPECT_TRUE(acquired[1].starts_with("aircraft=[] refcon=")) << acquired[1];
     EXPECT_NE(acquired[0].substr(acquired[0].find("refcon")), acquired[1].substr(acquired[1].find("refcon")));
 
@@ -110,6 +111,7 @@ TEST_F(PlanesTest, AircraftFunctionsReachTheHostAndBadListsOrStatesDoNot) {
              "PL.XPLMAcquirePlanes(A.me, ['p.acf'] * 12, A.me.Available, 0)",
              "PL.XPLMAcquirePlanes(A.me, ('p.acf', ''), A.me.Available, 0)",
              "PL.XPLMAcquirePlanes(A.me, ['p\\0.acf'], A.me.Available, 0)",
+             "PL.XPLMAcquirePlanes(A.me, ['p.acf', 5], A.me.Available, 0)",
              "PL.XPLMDrawAircraft(1, 0, 0, 0, 0, 0, 0, 1, [44, 1, 2, 3, 4])",
              "PL.XPLMDrawAircraft(1, 0, 0, 0, 0, 0, 0, 1, [44.0] + [0] * 10)",
              "PL.XPLMDrawAircraft(1, 0, 0, 0, 0, 0, 0, 1, [4096] + [0] * 10)",
@@ -122,6 +124,16 @@ TEST_F(PlanesTest, AircraftFunctionsReachTheHostAndBadListsOrStatesDoNot) {
     }
     EXPECT_TRUE(sim.Host().Calls().empty());
     EXPECT_EQ(PlanesEntries(), 0);
+
+    // Empty paths keep their aircraft; the paths after them still count.
+    const std::string second = sim.Host().AircraftList()[2].path, fourth = sim.Host().AircraftList()[4].path;
+    EXPECT_EQ(sim.Eval("PL.XPLMAcquirePlanes(A.me, ['x/one.acf', '', 'x/three.acf', None, b'x/five.acf'], "
+                       "A.me.Available, 0)"),
+              "1");
+    std::vector<std::string> paths;
+    for (std::size_t i = 1; i <= 5; ++i) paths.push_back(sim.Host().AircraftList()[i].path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"x/one.acf", second, "x/three.acf", fourth, "x/five.acf"}));
+    EXPECT_EQ(sim.Eval("PL.XPLMReleasePlanes(A.me)"), "1");
 
     // Eleven paths fill every slot and still end with a null pointer.
     EXPECT_EQ(sim.Eval("PL.XPLMAcquirePlanes(A.me, ['m%d.acf' % i for i in range(11)], A.me.Available, 0)"), "1");

@@ -66,7 +66,9 @@ TEST(ScriptMessaging, ScriptsFindMessageAndDisableEachOther) {
     sim.AddScript("KV_A", kScriptA);
     sim.AddScript("KV_B", kScriptB);
     sim.StartAndEnable();
-    sim.Exec("import ZeduvoRoriroDedodevod as Z, KV_A, KV_B\nb = Z.KV_FindScriptBySignature('kv.b')");
+    // The simulator's start messages aside.
+    sim.Exec("import ZeduvoRoriroDedodevod as Z, KV_A, KV_B\nb = Z.KV_FindScriptBySignature('kv.b')\n"
+             "KV_A.got.clear()\nKV_B.got.clear()");
     // The helper object that registered a flight loop is no script.
     EXPECT_EQ(sim.Eval("Z.KV_CountScripts()"), "2");
     EXPECT_EQ(sim.Eval("(Z.KV_GetNthScript(0) is KV_A.me, Z.KV_GetNthScript(-1), Z.KV_GetNthScript(2))"),
@@ -103,6 +105,9 @@ TEST(PluginModule, PluginTableInfoEnablingAndMessages) {
     host::HeadlessHost& host = sim.Host();
     const std::string me = std::to_string(host.LoadedPluginId());
     sim.Exec("import XPLMPlugin as PL, KV_A\nname = []");
+    // The simulator's start messages aside.
+    for (host::PluginRecord& plugin : host::State().plugins) plugin.received.clear();
+    sim.Exec("KV_A.got.clear()");
     EXPECT_EQ(sim.Eval("(PL.XPLMGetMyID(), PL.XPLMCountPlugins(), PL.XPLMGetNthPlugin(2), PL.XPLMGetNthPlugin(3))"),
               "(" + me + ", 3, " + me + ", -1)");
     EXPECT_EQ(sim.Eval("(PL.XPLMFindPluginBySignature('quindle.projects.korvane'), PL.XPLMFindPluginByPath('/no'))"),

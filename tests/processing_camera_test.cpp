@@ -135,6 +135,37 @@ TEST_F(ModuleTest, ReturnedIntervalsScheduleTheNextCall) {
     EXPECT_EQ(sim.Eval("[call[2] for call in A.calls]"), "[20, 60, 63, 130]");
 }
 
+// Scripts pass `self` first, as to every registering call: then only that script's
+// registration of the callable is rescheduled; without it, every script's.
+TEST_F(ModuleTest, IntervalsAreSetForOneScriptWithSelfAndForAllWithout) {
+    sim.AddScript("KV_A", LoopScript());
+    sim.AddScript("KV_B", LoopScript());
+    Start();
+    sim.Exec("A, B = sys.modules['KV_A'], sys.modules['KV_B']\n"
+             "P.XPLMRegisterFlightLoopCallback(A.me, A.me.loop, 0, 1)\n"
+             "P.XPLMRegisterFlightLoopCallback(B.me, A.me.loop, 0, 2)");
+    const std::string refconA = RefconOf("A.me", "A.me.loop"), refconB = RefconOf("B.me", "A.me.loop");
+    sim.Host().ClearCalls();
+    EXPECT_EQ(sim.Eval("P.XPLMSetFlightLoopCallbackInterval(B.me, A.me.Loop, 0.5, 1, 9)"), "1");
+    EXPECT_EQ(Details("XPLMSetFlightLoopCallbackInterval"),
+              std::vector<std::string>{"interval=0.500000 " + refconB + " relativeToNow=1"});
+    sim.Host().RunSeconds(1);
+    EXPECT_EQ(sim.Eval("[call[3] for call in A.calls]"), "[2]");
+    sim.Host().ClearCalls();
+    EXPECT_EQ(sim.Eval("P.XPLMSetFlightLoopCallbackInterval(A.me.Loop, 2.0, 0, 0)"), "1");
+    EXPECT_EQ(Details("XPLMSetFlightLoopCallbackInterval"),
+              (std::vector<std::string>{"interval=2.000000 " + refconA + " relativeToNow=0",
+                                        "interval=2.000000 " + refconB + " relativeToNow=0"}));
+    // A script that holds no such registration reschedules nothing; other counts raise.
+    sim.Host().ClearCalls();
+    EXPECT_EQ(sim.Eval("P.XPLMSetFlightLoopCallbackInterval(B.me, B.me.Loop, 0.5, 1, 0)"), "1");
+    for (const char* call : {"P.XPLMSetFlightLoopCallbackInterval(A.me.Loop, 0.5, 1)",
+                             "P.XPLMSetFlightLoopCallbackInterval(A.me, A.me.Loop, 0.5, 1, 0, 0)",
+                             "P.XPLMSetFlightLoopCallbackInterval(A.me, A.me.Loop, 'x', 1, 0)"})
+        EXPECT_TRUE(sim.Eval(call).starts_with("<error: ")) << call;
+    EXPECT_TRUE(Details("XPLMSetFlightLoopCallbackInterval").empty());
+}
+
 TEST_F(ModuleTest, EachScriptsHostRegistrationGoesWithItsOwnEntry) {
     sim.AddScript("KV_A", LoopScript());
     sim.AddScript("KV_B", LoopScript());

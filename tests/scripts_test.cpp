@@ -49,7 +49,10 @@ TEST(Scripts, LifecycleCallsReachEveryScriptInLoadOrder) {
     sim.AddScript("KV_B", RecordingScript("B"));
     sim.AddScript("KV_A", RecordingScript("A"));
     sim.StartAndEnable();
-    EXPECT_EQ(Journal(sim), "['A.start', 'B.start', 'A.enable', 'B.enable']");
+    // Then the simulator announces the user's aircraft and airport.
+    EXPECT_EQ(Journal(sim), "['A.start', 'B.start', 'A.enable', 'B.enable', ('A.message', 0, 102, 0), "
+                            "('B.message', 0, 102, 0), ('A.message', 0, 103, 0), ('B.message', 0, 103, 0), "
+                            "('A.message', 0, 104, 0), ('B.message', 0, 104, 0)]");
 
     sim.Host().SendMessage(5, 101, nullptr);
     EXPECT_EQ(sim.Eval("__import__('journal').calls[-1]"), "('B.message', 5, 101, 0)");
@@ -62,6 +65,45 @@ TEST(Scripts, LifecycleCallsReachEveryScriptInLoadOrder) {
     EXPECT_NE(log.find("'KV_A' successfully loaded\n'KV_B' successfully loaded\n"), std::string::npos) << log;
 }
 
+// A script that switches Korvane off and on from its XPluginStart, through the SDK or by
+// calling Korvane's entry points itself, re-enters nothing: every script is started
+// before any is enabled, and each is enabled once. A message to Korvane meanwhile is
+// not delivered to scripts that have not all started.
+TEST(Scripts, SwitchingKorvaneFromAStartReentersNothing) {
+    const std::pair<const char*, const char*> ways[] = {
+        {"SDK",
+         "        PL.XPLMDisablePlugin(me)\n"
+         "        PL.XPLMEnablePlugin(me)\n"
+         "        PL.XPLMSendMessageToPlugin(me, 77, 0)\n"},
+        {"entry points",
+         "        path = []\n"
+         "        PL.XPLMGetPluginInfo(me, None, path, None, None)\n"
+         "        korvane = ctypes.CDLL(path[0])\n"
+         "        korvane.XPluginDisable()\n"
+         "        korvane.XPluginEnable()\n"
+         "        korvane.XPluginReceiveMessage(me, 77, None)\n"},
+    };
+    for (const auto& [way, switching] : ways) {
+        SCOPED_TRACE(way);
+        ScriptHost sim;
+        sim.AddFile("journal.py", kJournal);
+        std::string switcher = RecordingScript("A");
+        switcher.replace(switcher.find("        journal.calls.append('A.start')\n"), 0,
+                         std::string("        me = PL.XPLMGetMyID()\n") + switching);
+        sim.AddScript("KV_A", "import ctypes, XPLMPlugin as PL\n" + switcher);
+        sim.AddScript("KV_B", RecordingScript("B"));
+        sim.StartAndEnable();
+        EXPECT_EQ(Journal(sim), "['A.start', 'B.start', 'A.enable', 'B.enable']");
+        EXPECT_EQ(sim.Eval("__import__('XPLMPlugin').XPLMIsPluginEnabled(__import__('XPLMPlugin').XPLMGetMyID())"),
+                  "1");
+        // (The simulator sends no messages to a plug-in that is not enabled yet.)
+        if (std::string(way) == "entry points") {
+            EXPECT_NE(sim.LogFile().find("Message 77 from plug-in "), std::string::npos) << sim.LogFile();
+        }
+        sim.DisableAndStop();
+    }
+}
+
 TEST(Scripts, StopCallsOnlyTheStops) {
     ScriptHost sim;
     sim.AddScript("KV_A", "import sys\n"
@@ -69,7 +111,8 @@ TEST(Scripts, StopCallsOnlyTheStops) {
                           "    def XPluginStart(self): return ('a', 'a', 'a')\n"
                           "    def XPluginEnable(self): sys.stderr.write('enable\\n')\n"
                           "    def XPluginDisable(self): sys.stderr.write('disable\\n')\n"
-                          "    def XPluginStop(self): sys.stderr.write('stop\\n')\n");
+                          "    def XPluginStop(self): sys.stderr.write('stop\\n')\n"
+                          "    def XPluginReceiveMessage(self, sender, message, param): pass\n");
     sim.StartAndEnable();
     sim.DisableAndStop();
     std::string log = sim.LogFile();
@@ -112,7 +155,8 @@ TEST(Scripts, PrintReachesTheOutputFileAndTheConsoleAsFragments) {
                               "    def XPluginStart(self):\n"
                               "        print('abc')\n"
                               "        return ('p', 'p', 'p')\n"
-                              "    def XPluginEnable(self): return 1\n");
+                              "    def XPluginEnable(self): return 1\n"
+                              "    def XPluginReceiveMessage(self, sender, message, param): pass\n");
     sim.StartAndEnable();
     EXPECT_EQ(sim.OutputFile(), "abc\n");
     std::vector<host::ConsoleText> texts = sim.ConsoleTexts();

@@ -41,7 +41,9 @@ joys = numbered('xplm_joy_', '''nothing start_all start_0 start_1 start_2 start_
     rock_rgt rock_for rock_aft idle_hilo lanlights max''')
 utilities = (keys + joys
              + numbered('xplm_Host_', 'Unknown XPlane PlaneMaker WorldMaker Briefer PartMaker YoungsMod XAuto')
-             + numbered('xplm_Language_', 'Unknown English French German Italian Spanish Korean'))
+             + numbered('xplm_Language_', 'Unknown English French German Italian Spanish Korean')
+             + numbered('xplm_Command', 'Begin Continue End')
+             + [('xplm_DataFile_Situation', 1), ('xplm_DataFile_ReplayMovie', 2)])
 
 vk = [('BACK', 8), ('TAB', 9), ('CLEAR', 12), ('RETURN', 13), ('ESCAPE', 27)]
 vk += [(s, 32 + i) for i, s in enumerate(
@@ -93,7 +95,7 @@ protected:
 };
 
 TEST_F(UtilitiesGraphicsTest, EveryConstantHasItsListedValueInListedOrder) {
-    EXPECT_EQ(Eval("[len(utilities), len(defs), len(graphics)]"), "[205, 138, 21]");
+    EXPECT_EQ(Eval("[len(utilities), len(defs), len(graphics)]"), "[210, 138, 21]");
     for (auto [module, expected] : {std::pair{"XPLMUtilities", "utilities"}, std::pair{"XPLMDefs", "defs"},
                                     std::pair{"XPLMGraphics", "graphics"}})
         EXPECT_EQ(Eval("constants('" + std::string(module) + "') == " + expected), "True") << module;
@@ -104,7 +106,7 @@ TEST_F(UtilitiesGraphicsTest, UtilitiesAnswerWhatTheHostAnswered) {
     EXPECT_EQ(Eval("U.XPLMGetSystemPath()"), root + "/");
     EXPECT_EQ(Eval("U.XPLMGetPrefsPath()"), root + "/Output/preferences/Set X-Plane.prf");
     EXPECT_EQ(Eval("(U.XPLMGetDirectorySeparator(), U.XPLMInitialized(), U.XPLMGetLanguage())"), "('/', 1, 1)");
-    EXPECT_EQ(Eval("U.XPLMGetVersions()"), "(945, 200, 1)");
+    EXPECT_EQ(Eval("U.XPLMGetVersions()"), "(10000, 210, 1)");
     // Functions without arguments ignore stray ones.
     EXPECT_EQ(Eval("U.XPLMReloadScenery(1, 'x')"), "1");
     EXPECT_EQ(Eval("[U.XPLMGetVirtualKeyDescription(k) for k in (XPLMDefs.XPLM_VK_F20, 0x41, 0)]"),

@@ -32,6 +32,11 @@ class Korvane:
         pass
     def XPluginReceiveMessage(self, sender, message, param):
         pass
+    def MakeDialog(self):
+        ids = []
+        U.XPUCreateWidgets([[0, 400, 300, 200, 1, 'dialog', 1, U.NO_PARENT, S.xpWidgetClass_MainWindow],
+                            [20, 300, 120, 280, 1, 'child', 0, 0, S.xpWidgetClass_Button]], 2, 0, ids)
+        return W.XPCreateWidget(400, 400, 500, 300, 1, 'lone', 1, 0, S.xpWidgetClass_MainWindow)
 )";
 
 class WidgetsTest : public testing::CoreSession {
@@ -282,7 +287,19 @@ results = [attempt([good], 2), attempt([good], -1), attempt([good, tuple(good)],
            attempt([good, good[:3] + ['x'] + good[4:]], 2), attempt([good[:5] + [5] + good[6:]], 1),
            attempt((good,), 1), attempt([good], 1, ids=())]
 )");
+    // Container indices name an earlier row, NO_PARENT or PARAM_PARENT; anything else
+    // (past the table, the row itself, a later row, another negative) makes nothing.
+    sim.Exec(R"(
+child = lambda container: good[:6] + [0, container, S.xpWidgetClass_Caption]
+bad_containers = [attempt([good, child(0), child(7)], 3), attempt([good, child(1)], 2),
+                  attempt([good, child(2), child(0)], 3), attempt([good, child(-5)], 2)]
+)");
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(Eval("bad_containers[" + std::to_string(i) + "]").rfind("ValueError: XPUCreateWidgets() definition ", 0),
+                  0u)
+            << Eval("bad_containers");
     EXPECT_EQ(HostCalls("XPUCreateWidgets"), 0);
+    EXPECT_EQ(HostCalls("XPCreateWidget"), 0);
     const char* expected[] = {"ValueError: XPUCreateWidgets() count 2", "ValueError: XPUCreateWidgets() count -1",
                               "TypeError: XPUCreateWidgets() definition 1 must be a list",
                               "ValueError: XPUCreateWidgets() definition 0 must hold 9 items",
@@ -295,6 +312,41 @@ results = [attempt([good], 2), attempt([good], -1), attempt([good, tuple(good)],
     sim.Exec("ids = [99]\nresult = U.XPUCreateWidgets([good, good[:6] + [0, 0, S.xpWidgetClass_Caption]], 2, 0, ids)");
     EXPECT_EQ(Eval("(result, len(ids), ids[0], W.XPGetParentWidget(ids[2]) == ids[1])"), "((1,), 3, 99, True)");
     EXPECT_EQ(Eval("U.XPUCreateWidgets([], 0, 0, ids), len(ids)"), "((1,), 3)");
+    sim.Exec("ids = []\nU.XPUCreateWidgets([good, child(U.NO_PARENT), child(U.PARAM_PARENT), child(0)], 4, 0, ids)");
+    EXPECT_EQ(Eval("[W.XPGetParentWidget(i) for i in ids[1:]] == [0, 0, ids[0]]"), "True");
+}
+
+// The "exists" argument: None or an int asks for nothing, a list learns the answer.
+TEST_F(WidgetsTest, PropertiesTellWhetherTheyExistThroughAResultList) {
+    sim.Exec("w = W.XPCreateWidget(0, 100, 100, 0, 1, 'w', 1, 0, S.xpWidgetClass_MainWindow)\n"
+             "W.XPSetWidgetProperty(w, D.xpProperty_UserStart, 42)\n"
+             "has, lacks = [], [7]");
+    EXPECT_EQ(Eval("(W.XPGetWidgetProperty(w, D.xpProperty_UserStart, None), "
+                   "W.XPGetWidgetProperty(w, D.xpProperty_UserStart, 0), "
+                   "W.XPGetWidgetProperty(w, D.xpProperty_UserStart, has), "
+                   "W.XPGetWidgetProperty(w, D.xpProperty_UserStart + 1, lacks), has, lacks)"),
+              "(42, 42, 42, 0, [1], [0])");
+    EXPECT_EQ(Eval("raises(lambda: W.XPGetWidgetProperty(w, D.xpProperty_UserStart, ()))"), "TypeError");
+}
+
+// Widgets made by functions without `self` belong to the script that made them: the
+// one whose code called, else the one whose callback was running.
+TEST_F(WidgetsTest, WidgetsMadeWithoutSelfArePutDownToTheirScript) {
+    sim.Exec("A.me.MakeDialog()\n"
+             "import XPLMProcessing as P\n"
+             "def later(since, loop, counter, refcon):\n"
+             "    W.XPCreateWidget(0, 100, 100, 0, 1, 'later', 1, 0, S.xpWidgetClass_MainWindow)\n"
+             "    return 0\n"
+             "P.XPLMRegisterFlightLoopCallback(B.me, later, -1.0, 0)");
+    sim.Host().RunFrame();
+    sim.Exec("P.XPLMUnregisterFlightLoopCallback(B.me, later, 0)");
+    ASSERT_EQ(sim.Host().RootWidgets().size(), 3u);
+    StopPython(0);
+    EXPECT_TRUE(sim.Host().RootWidgets().empty());
+    std::string log = sim.LogFile();
+    EXPECT_EQ(CountOccurrences(log, "'KV_A' left 3 host registration(s) behind"), 1) << log;
+    EXPECT_EQ(CountOccurrences(log, "'KV_B' left 1 host registration(s) behind"), 1) << log;
+    EXPECT_EQ(CountOccurrences(log, "XPWidgets"), 0) << log;
 }
 
 TEST_F(WidgetsTest, DescriptorsTakeOnlyTheRoomTheirTextNeedsWhateverTheMaximum) {

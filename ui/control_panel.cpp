@@ -477,16 +477,58 @@ void PanelMenuHandler(void*, void* itemRef) {
     }
 }
 
-}  // namespace
-
-void BuildPanelMenu() {
+void AddMenuEntry() {
     panel.pluginsMenu = XPLMFindPluginsMenu();
     panel.pluginsMenuItem = XPLMAppendMenuItem(panel.pluginsMenu, kPluginName, nullptr, 1);
     panel.menu = XPLMCreateMenu(kPluginName, panel.pluginsMenu, panel.pluginsMenuItem, PanelMenuHandler, nullptr);
     XPLMAppendMenuItem(panel.menu, "Control Panel", const_cast<char*>(kControlPanelRef), 1);
     XPLMAppendMenuItem(panel.menu, "Script Enable / Disable", const_cast<char*>(kEnableDisableRef), 1);
     XPLMAppendMenuItem(panel.menu, "Script Information", const_cast<char*>(kInformationRef), 1);
+}
+
+// A script's change took the entry (its item, or the menu the item opens): what is left
+// of it goes, and it is made again at the end of the plug-ins menu.
+void RemakeMenuEntry() {
+    if (!panel.menu) return;  // none to keep: before the start or after the stop
+    XPLMDestroyMenu(panel.menu);
+    if (panel.pluginsMenuItem >= 0) XPLMRemoveMenuItem(panel.pluginsMenu, panel.pluginsMenuItem);
+    AddMenuEntry();
+}
+
+}  // namespace
+
+void BuildPanelMenu() {
+    AddMenuEntry();
     panel.controlPanelFlag = panel.enableDisableFlag = panel.informationFlag = 0;
+}
+
+void NoteMenuItemsCleared(XPLMMenuID menu) {
+    if (!panel.menu || (menu != panel.pluginsMenu && menu != panel.menu)) return;
+    if (menu == panel.pluginsMenu) panel.pluginsMenuItem = -1;  // the item is gone already
+    RemakeMenuEntry();
+}
+
+void NoteMenuItemRemoved(XPLMMenuID menu, int index) {
+    if (!panel.menu || menu != panel.pluginsMenu || index < 0 || index > panel.pluginsMenuItem) return;
+    if (index < panel.pluginsMenuItem) {
+        --panel.pluginsMenuItem;  // later items move up one
+        return;
+    }
+    panel.pluginsMenuItem = -1;
+    RemakeMenuEntry();
+}
+
+void NoteMenuDestroyed(XPLMMenuID menu) {
+    if (panel.menu && menu == panel.menu) RemakeMenuEntry();
+}
+
+void NoteMenuAttached(XPLMMenuID parent, int item, const char* name) {
+    if (!panel.menu || parent != panel.pluginsMenu || item != panel.pluginsMenuItem) return;
+    // The item opens the script's menu now instead of Korvane's: it is the script's,
+    // named after its menu, and Korvane makes its entry anew.
+    XPLMSetMenuItemName(parent, item, name, 0);
+    panel.pluginsMenuItem = -1;
+    RemakeMenuEntry();
 }
 
 void DestroyPanel() {

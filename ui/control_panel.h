@@ -1,6 +1,7 @@
 #pragma once
 // The control panel: the "Korvane" entry of the plug-ins menu and its three windows,
 // the Control Panel, Script Enable / Disable and Script Information.
+#include <XPLMMenus.h>
 #include <XPWidgetDefs.h>
 
 namespace korvane::ui {
@@ -9,6 +10,15 @@ namespace korvane::ui {
 void BuildPanelMenu();
 // Destroys every window the panel built (and any open pop-up menu), then the menu entry.
 void DestroyPanel();
+
+// Scripts change menus only through Korvane's bindings, which report each change that
+// can take Korvane's own entry from the plug-ins menu; the entry is then made again
+// (and its index followed when items before it go), so the panel stays reachable.
+void NoteMenuItemsCleared(XPLMMenuID menu);
+void NoteMenuItemRemoved(XPLMMenuID menu, int index);
+void NoteMenuDestroyed(XPLMMenuID menu);
+// A script's new menu `name` opens from `item` of `parent`.
+void NoteMenuAttached(XPLMMenuID parent, int item, const char* name);
 
 // The panel's widgets, for tests and the test bench; null while a window does not exist.
 struct ControlPanelWidgets {

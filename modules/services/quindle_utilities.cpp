@@ -1,6 +1,8 @@
 #include "modules/services/quindle_utilities.h"
 
+#include "core/host_call.h"
 #include "core/reporting.h"
+#include "core/thread_output.h"
 #include "core/run_report.h"
 #include "modules/xplm/binding.h"
 #include "platform/console_wire.h"
@@ -12,59 +14,81 @@
 namespace korvane {
 namespace {
 
-// Every sink gets the text in the same order: console, panel list, file.
-using ListFeeder = void (*)(std::string_view);
-using FileWriter = void (*)(std::string_view);
+// Every sink gets the text in the same order: console, panel list, file. Script threads
+// print too, so the sinks run wherever SendOutput puts them: on the main thread, at once
+// or after the host next returns to the plug-in.
+void ToDisplay(std::string_view text) {
+    SendToConsole(console::kDisplayText, text);
+    AddToDisplayList(text);
+}
+
+void ClearDisplay(std::string_view) {
+    SendToConsole(console::kClearDisplay, "");
+    ClearDisplayList();
+}
+
+void ToPrint(std::string_view text) {
+    SendToConsole(console::kPrintText, text);
+    AddToPrintList(text);
+}
+
+void ClearPrint(std::string_view) {
+    SendToConsole(console::kClearPrint, "");
+    ClearPrintList();
+}
+
+void ToOutputFile(std::string_view text) {
+    ToPrint(text);
+    WriteOutput(text);
+}
+
+void ToLog(std::string_view text) {
+    ToPrint(text);
+    WriteLog(text);
+}
 
 // Any str or bytes prints, as it would go to the host: a text the host handed the
 // script (surrogate escapes) and a text holding NULs included.
-bool SendText(PyObject* args, const char* format, std::uint32_t command, ListFeeder feedList, FileWriter writeFile) {
+bool SendText(PyObject* args, const char* format, OutputSink sink, bool noteStderr = false) {
     PyObject* object = nullptr;
     if (!PyArg_ParseTuple(args, format, &object)) return false;
     PyRef holder;
     std::optional<std::string_view> text = binding::TextToHost(object, holder);
     if (!text) return false;
-    SendToConsole(command, *text);
-    feedList(*text);
-    if (writeFile) writeFile(*text);
+    // A run report tells a script's own writes to standard error from printed errors;
+    // it follows the main thread's scripts.
+    if (noteStderr && OnHostThread()) run_report::NoteStderrWrite(*text);
+    SendOutput(sink, *text);
     return true;
 }
 
 PyObject* QuindleDisplay(PyObject*, PyObject* args) {
-    if (!SendText(args, "O:QuindleDisplay", console::kDisplayText, AddToDisplayList, nullptr)) return nullptr;
+    if (!SendText(args, "O:QuindleDisplay", ToDisplay)) return nullptr;
     return PyLong_FromLong(0);
 }
 
 PyObject* QuindleClearDisplay(PyObject*, PyObject*) {
-    SendToConsole(console::kClearDisplay, "");
-    ClearDisplayList();
+    SendOutput(ClearDisplay, "");
     return PyLong_FromLong(0);
 }
 
 PyObject* QuindlePrint(PyObject*, PyObject* args) {
-    if (!SendText(args, "O:QuindlePrint", console::kPrintText, AddToPrintList, nullptr)) return nullptr;
+    if (!SendText(args, "O:QuindlePrint", ToPrint)) return nullptr;
     return PyLong_FromLong(0);
 }
 
 PyObject* QuindleClearPrint(PyObject*, PyObject*) {
-    SendToConsole(console::kClearPrint, "");
-    ClearPrintList();
+    SendOutput(ClearPrint, "");
     return PyLong_FromLong(0);
 }
 
 PyObject* PrintStdout(PyObject*, PyObject* args) {
-    if (!SendText(args, "O:PrintStdout", console::kPrintText, AddToPrintList, WriteOutput)) return nullptr;
+    if (!SendText(args, "O:PrintStdout", ToOutputFile)) return nullptr;
     Py_RETURN_NONE;
 }
 
-// A run report tells a script's own writes to standard error from printed errors.
-void LogStderr(std::string_view text) {
-    run_report::NoteStderrWrite(text);
-    WriteLog(text);
-}
-
 PyObject* PrintStderr(PyObject*, PyObject* args) {
-    if (!SendText(args, "O:PrintStderr", console::kPrintText, AddToPrintList, LogStderr)) return nullptr;
+    if (!SendText(args, "O:PrintStderr", ToLog, true)) return nullptr;
     Py_RETURN_NONE;
 }
 
@@ -80,6 +104,6 @@ PyMethodDef methods[] = {
 
 }  // namespace
 
-PyObject* InitQuindleUtilities() { return binding::CreateModule("QuindleUtilities", methods); }
+PyObject* InitQuindleUtilities() { return binding::CreateAnyThreadModule("QuindleUtilities", methods); }
 
 }  // namespace korvane

@@ -14,6 +14,7 @@ namespace {
 
 constexpr Py_ssize_t kDefinitionItems = 9;
 constexpr Py_ssize_t kDescriptorItem = 5;
+constexpr Py_ssize_t kContainerItem = 7;
 
 // One item of a definition as a C int; the error names the definition and the item.
 bool DefinitionInt(PyObject* item, Py_ssize_t definition, Py_ssize_t index, int* out) {
@@ -66,6 +67,16 @@ bool ReadDefinitions(PyObject* definitions, long count, DefinitionTable& table) 
         for (Py_ssize_t item = 0; item < kDefinitionItems; ++item)
             if (item != kDescriptorItem && !DefinitionInt(PyList_GET_ITEM(definition, item), i, item, &values[item]))
                 return false;
+        // The host looks a container up in the widgets made so far: an earlier row, or
+        // the special NO_PARENT and PARAM_PARENT.
+        const int container = values[kContainerItem];
+        if (container != NO_PARENT && container != PARAM_PARENT && (container < 0 || container >= i)) {
+            PyErr_Format(PyExc_ValueError,
+                         "XPUCreateWidgets() definition %zd: container index %d names no earlier definition "
+                         "(nor NO_PARENT -1 or PARAM_PARENT -2)",
+                         i, container);
+            return false;
+        }
         PyObject* descriptor = PyList_GET_ITEM(definition, kDescriptorItem);
         if (!PyUnicode_Check(descriptor)) {
             PyErr_Format(PyExc_TypeError, "XPUCreateWidgets() definition %zd: item 5 must be a str, not %.200s", i,

@@ -280,12 +280,20 @@ PyObject* SetWidgetProperty(PyObject*, PyObject* args) {
     return binding::ReturnOne();
 }
 
+// `inExists` is a result list that learns whether the widget has the property, or None;
+// an int (what scripts passed before) asks for nothing either.
 PyObject* GetWidgetProperty(PyObject*, PyObject* args) {
     void* widget = nullptr;
-    int property = 0, unused = 0;
-    if (!PyArg_ParseTuple(args, "O&ii:XPGetWidgetProperty", binding::ParseHandle, &widget, &property, &unused))
+    int property = 0;
+    PyObject* exists = nullptr;
+    if (!PyArg_ParseTuple(args, "O&iO:XPGetWidgetProperty", binding::ParseHandle, &widget, &property, &exists))
         return nullptr;
-    return PyLong_FromLongLong(XPGetWidgetProperty(widget, property, nullptr));
+    if (PyLong_Check(exists)) exists = Py_None;
+    if (!binding::CheckResultList(exists, "XPGetWidgetProperty")) return nullptr;
+    int found = 0;
+    intptr_t value = XPGetWidgetProperty(widget, property, exists == Py_None ? nullptr : &found);
+    if (!binding::StoreInt(exists, found)) return nullptr;
+    return PyLong_FromLongLong(value);
 }
 
 PyObject* SetKeyboardFocus(PyObject*, PyObject* args) {
@@ -345,7 +353,8 @@ PyMethodDef kMethods[] = {
     binding::Function<"XPSetWidgetProperty", "inWidget, inProperty, inValue",
                       "Set the widget property.", SetWidgetProperty>(),
     binding::Function<"XPGetWidgetProperty", "inWidget, inProperty, inExists",
-                      "Get the widget property.", GetWidgetProperty>(),
+                      "Get the widget property. inExists: a list, which receives 1 when the widget has "
+                      "the property and 0 when not, or None.", GetWidgetProperty>(),
     binding::Function<"XPSetKeyboardFocus", "inWidget", "Set keyboard focus.", SetKeyboardFocus>(),
     binding::Function<"XPLoseKeyboardFocus", "inWidget", "Lose keyboard focuse.", LoseKeyboardFocus>(),
     binding::Function<"XPGetWidgetWithFocus", "", "Get widget with focus.", GetWidgetWithFocus>(),

@@ -1,6 +1,7 @@
 #include "modules/xplm/binding.h"
 
 #include "core/core_state.h"
+#include "core/host_call.h"
 #include "registry/callback_dispatch.h"
 
 #include <XPLMUtilities.h>
@@ -8,15 +9,81 @@
 
 #include <climits>
 #include <iterator>
+#include <memory>
+#include <unordered_map>
 
 namespace korvane::binding {
+
+namespace {
+
+// Every function of a module that reaches the host runs through this one: its self is a
+// capsule holding the function's own method entry, with the module as context.
+PyObject* CallOnHostThread(PyObject* self, PyObject* args) {
+    const auto* method = static_cast<const PyMethodDef*>(PyCapsule_GetPointer(self, nullptr));
+    if (!OnHostThread()) {
+        PyErr_Format(PyExc_RuntimeError,
+                     "%s: the simulator's SDK may only be called from the main thread, not from a script's thread",
+                     method->ml_name);
+        return nullptr;
+    }
+    PyObject* result = method->ml_meth(static_cast<PyObject*>(PyCapsule_GetContext(self)), args);
+    if (!TakeNestingRefusal()) return result;
+    Py_XDECREF(result);
+    if (!result) return nullptr;  // the function's own error stands
+    PyErr_Format(PyExc_RecursionError,
+                 "%s: callbacks nest more than %d deep through the simulator; Korvane refused the next one",
+                 method->ml_name, kMaxNesting);
+    return nullptr;
+}
+
+// The guarded copy of a method table, made once: the interpreter's functions point into it.
+const PyMethodDef* GuardedTable(const PyMethodDef* methods) {
+    static std::unordered_map<const PyMethodDef*, std::unique_ptr<PyMethodDef[]>> tables;
+    std::unique_ptr<PyMethodDef[]>& guarded = tables[methods];
+    if (!guarded) {
+        std::size_t count = 0;
+        while (methods[count].ml_name) ++count;
+        guarded = std::make_unique<PyMethodDef[]>(count + 1);
+        for (std::size_t i = 0; i < count; ++i)
+            guarded[i] = {methods[i].ml_name, CallOnHostThread, METH_VARARGS, methods[i].ml_doc};
+        guarded[count] = {nullptr, nullptr, 0, nullptr};
+    }
+    return guarded.get();
+}
+
+bool AddHostThreadFunctions(PyObject* module, const PyMethodDef* methods) {
+    const PyMethodDef* guarded = GuardedTable(methods);
+    PyObject* moduleName = PyModule_GetNameObject(module);
+    PyRef nameHolder = PyRef::Steal(moduleName);
+    if (!moduleName) return false;
+    for (std::size_t i = 0; methods[i].ml_name; ++i) {
+        PyRef self = PyRef::Steal(PyCapsule_New(const_cast<PyMethodDef*>(&methods[i]), nullptr, nullptr));
+        if (!self || PyCapsule_SetContext(self.get(), module) < 0) return false;
+        PyRef function =
+            PyRef::Steal(PyCFunction_NewEx(const_cast<PyMethodDef*>(&guarded[i]), self.get(), moduleName));
+        if (!function || PyModule_AddObjectRef(module, methods[i].ml_name, function.get()) < 0) return false;
+    }
+    return true;
+}
+
+PyObject* AddConstants(PyObject* module, std::initializer_list<IntConstant> constants) {
+    for (const IntConstant& constant : constants)
+        if (PyModule_AddIntConstant(module, constant.name, constant.value) < 0) return nullptr;
+    return module;
+}
+
+}  // namespace
 
 PyObject* CreateModule(const char* name, PyMethodDef* methods, std::initializer_list<IntConstant> constants) {
     PyObject* module = PyImport_AddModule(name);  // borrowed, kept alive by sys.modules
     if (!module) return nullptr;
-    if (methods && PyModule_AddFunctions(module, methods) < 0) return nullptr;
-    for (const IntConstant& constant : constants)
-        if (PyModule_AddIntConstant(module, constant.name, constant.value) < 0) return nullptr;
+    if (methods && !AddHostThreadFunctions(module, methods)) return nullptr;
+    return AddConstants(module, constants);
+}
+
+PyObject* CreateAnyThreadModule(const char* name, PyMethodDef* methods) {
+    PyObject* module = PyImport_AddModule(name);
+    if (!module || PyModule_AddFunctions(module, methods) < 0) return nullptr;
     return module;
 }
 
@@ -59,6 +126,13 @@ void* FindNewerSdkFunction(const char* name, const char* sdkVersion) {
         PyErr_Format(PyExc_RuntimeError, "%s needs X-Plane SDK %s or later, which this simulator does not have", name,
                      sdkVersion);
     return function;
+}
+
+bool CheckCallable(PyObject* object, const char* what, bool noneAllowed) {
+    if (PyCallable_Check(object) || (noneAllowed && object == Py_None)) return true;
+    PyErr_Format(PyExc_TypeError, "%s must be callable%s, not %.200s", what, noneAllowed ? " or None" : "",
+                 Py_TYPE(object)->tp_name);
+    return false;
 }
 
 bool CheckResultList(PyObject* list, const char* function) {
@@ -184,9 +258,10 @@ const CallbackEntry* RegisterEntry(CallbackKind kind, PyObject* self, CallbackEn
     return registry->AddEntry(kind, self, std::move(entry), added);
 }
 
-std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable) {
+std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable,
+                                                  std::int64_t placement) {
     if (!registry) return std::nullopt;
-    return registry->RemoveByCallable(kind, self, callable);
+    return registry->RemoveByCallable(kind, self, callable, placement);
 }
 
 bool UnregisterAll(CallbackKind kind, PyObject* self) {
@@ -255,6 +330,16 @@ void DestroyLeftoverWidget(const CallbackEntry& entry) {
     DestroyWidgetTree(top, 1);
 }
 
+// Whom a widget made by a function without `self` belongs to: the script whose module
+// the calling Python code runs in, else the one whose callback runs now; the record of
+// the XPWidgets module when neither is known (module code of a script being imported).
+PyObject* CallingOwner() {
+    if (PyObject* script = registry->FindScriptOfFrame(PyEval_GetFrame())) return script;
+    PyObject* dispatching = dispatch::DispatchingOwner();
+    if (dispatching && registry->FindRecord(dispatching)) return dispatching;
+    return PyImport_AddModule("XPWidgets");
+}
+
 }  // namespace
 
 bool TrackCreatedWidget(PyObject* self, void* widget, bool custom) {
@@ -272,8 +357,7 @@ bool TrackCreatedWidget(PyObject* self, void* widget, bool custom) {
     CallbackEntry entry;
     entry.handle = widget;
     entry.releaseHost = DestroyLeftoverWidget;
-    // Functions without `self` keep their widgets in the record of the XPWidgets module.
-    PyObject* owner = self ? self : PyImport_AddModule("XPWidgets");
+    PyObject* owner = self ? self : CallingOwner();
     if (owner && RegisterEntry(CallbackKind::CreatedWidget, owner, std::move(entry))) return true;
     DestroyWidgetTree(widget, 0);
     return false;

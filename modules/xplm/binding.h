@@ -72,7 +72,13 @@ constexpr PyMethodDef Function() {
 
 // Makes the module importable under `name` with its functions (none for a null table)
 // and its integer constants, entered in the order given. Returns a borrowed reference.
+// Its functions reach the host, so each refuses with RuntimeError on any thread but the
+// simulator's main thread before doing anything, and raises RecursionError when a
+// callback it led to was refused for nesting too deep.
 PyObject* CreateModule(const char* name, PyMethodDef* methods, std::initializer_list<IntConstant> constants = {});
+// A module whose functions are safe on any thread (they route what they touch through
+// the main thread themselves).
+PyObject* CreateAnyThreadModule(const char* name, PyMethodDef* methods);
 
 // "O&" converter for pointer-sized host handles (data references, windows, widgets).
 // `out` points to a void*.
@@ -104,6 +110,24 @@ FunctionPointer FindNewerSdkFunction(const char* name, const char* sdkVersion) {
     return reinterpret_cast<FunctionPointer>(FindNewerSdkFunction(name, sdkVersion));
 }
 
+// Structs a script passes in (XPLMCreateWindow_t, XPLMCreateFlightLoop_t, ...) are a
+// sequence of the struct's fields in C order, without structSize. Parses the fields as
+// PyArg_ParseTuple parses arguments (`format` ends in ":STRUCTNAME" for its messages);
+// TypeError for anything else, before any host call.
+template <typename... Out>
+bool ParseStruct(PyObject* sequence, const char* format, Out... out) {
+    if (!PySequence_Check(sequence) || PyUnicode_Check(sequence) || PyBytes_Check(sequence)) {
+        PyErr_Format(PyExc_TypeError, "expected a sequence of the struct's fields, not %.200s",
+                     Py_TYPE(sequence)->tp_name);
+        return false;
+    }
+    PyRef fields = PyRef::Steal(PySequence_Tuple(sequence));
+    return fields && PyArg_ParseTuple(fields.get(), format, out...);
+}
+// A callback argument: callable, or None where the host takes none (`noneAllowed`).
+// TypeError naming `what` otherwise.
+bool CheckCallable(PyObject* object, const char* what, bool noneAllowed = false);
+
 // Result lists: an out-parameter is a list or None.
 // Raises TypeError for anything else, before any host call is made.
 bool CheckResultList(PyObject* list, const char* function);
@@ -130,9 +154,10 @@ bool CheckRegistrationsOpen();
 // callable the script registered before, with `added` false); null with RuntimeError
 // set while the interpreter stops. The entry's hostRefcon is what the host gets.
 const CallbackEntry* RegisterEntry(CallbackKind kind, PyObject* self, CallbackEntry entry, bool* added = nullptr);
-// Unregistration: removes the script's entry for the callable; its host registration
-// is the caller's to undo.
-std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable);
+// Unregistration: removes the script's entry for the callable (at that placement); its
+// host registration is the caller's to undo.
+std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable,
+                                                  std::int64_t placement = 0);
 // Unregistration of kinds with one shared host registration (camera): removes every
 // entry of the kind the script holds; true when the host registration must go now,
 // that is when no script holds an entry of the kind any more.
@@ -148,7 +173,8 @@ void HookWidget(void* widget);
 // Records a widget the script created, so that a stop destroys it if the script did
 // not; false (the widget destroyed again, RuntimeError set) while the interpreter stops.
 // `custom`: Korvane's widget function is the widget's class function. Widgets made by
-// functions that take no `self` (XPCreateWidget, XPUCreateWidgets) pass null.
+// functions that take no `self` (XPCreateWidget, XPUCreateWidgets) pass null and are
+// put down to the calling script.
 bool TrackCreatedWidget(PyObject* self, void* widget, bool custom);
 // Destroys the widget in the host, with its descendants when asked; every script's
 // entries for each of them go first, so no message reaches their callables any more.

@@ -46,6 +46,9 @@ bool WriteWithHandle(PyObject* args, const char* format) {
 PyObject* CanWriteDataRef(PyObject*, PyObject* args) {
     return ReadWithHandle<XPLMCanWriteDataRef>(args, "O&:XPLMCanWriteDataRef");
 }
+PyObject* IsDataRefGood(PyObject*, PyObject* args) {
+    return ReadWithHandle<XPLMIsDataRefGood>(args, "O&:XPLMIsDataRefGood");
+}
 PyObject* GetDataRefTypes(PyObject*, PyObject* args) {
     return ReadWithHandle<XPLMGetDataRefTypes>(args, "O&:XPLMGetDataRefTypes");
 }
@@ -314,6 +317,8 @@ PyObject* UnshareData(PyObject*, PyObject* args) {
 PyMethodDef kMethods[] = {
     binding::Function<"XPLMFindDataRef", "inDataRefName", "Find Dataref.", FindDataRef>(),
     binding::Function<"XPLMCanWriteDataRef", "inDataRef", "Test for writable Dataref.", CanWriteDataRef>(),
+    binding::Function<"XPLMIsDataRefGood", "inDataRef",
+                      "Is the Dataref good: 1 while its owner still serves it.", IsDataRefGood>(),
     binding::Function<"XPLMGetDataRefTypes", "inDataRef", "Get the Dataref Type.", GetDataRefTypes>(),
     binding::Function<"XPLMGetDatai", "inDataRef", "Get Integer Dataref.", GetDatai>(),
     binding::Function<"XPLMSetDatai", "inDataRef, inValue", "Set Integer Dataref.", SetDatai>(),

@@ -29,9 +29,14 @@ void* ScriptRefcon(long refcon) { return reinterpret_cast<void*>(static_cast<std
 
 // The simulator trusts window IDs blindly; only windows scripts made through Korvane
 // (and that still exist) reach it.
+PyObject* RaiseNotAWindow(void* window) {
+    PyErr_Format(PyExc_ValueError, "%s is not a window made through XPLMCreateWindow", HandleText(window).c_str());
+    return nullptr;
+}
+
 bool CheckWindow(void* window) {
     if (registry && registry->FindWindowCallable(WindowField::Draw, window)) return true;
-    PyErr_Format(PyExc_ValueError, "%s is not a window made through XPLMCreateWindow", HandleText(window).c_str());
+    RaiseNotAWindow(window);
     return false;
 }
 
@@ -46,8 +51,38 @@ bool CheckHotKey(void* hotKey) {
     return false;
 }
 
-// Draw callbacks and key sniffers: one host registration per entry, undone with the
-// refcon and the phase (or side) it was made with, whatever an unregistration passes.
+// Draw callbacks and key sniffers: one host registration per entry, and one entry per
+// callable and place (a draw callback's phase and side, a key sniffer's side), as the
+// host keeps them; an unregistration names the place it undoes.
+std::int64_t DrawPlacement(int phase, int wantsBefore) {
+    return static_cast<std::int64_t>(phase) * 2 + (wantsBefore != 0);
+}
+std::int64_t SnifferPlacement(int beforeWindows) { return beforeWindows != 0; }
+
+// Adds the entry at its placement and registers it with the host through `hostRegister`
+// (given the host refcon); 1 for a repeat of the script's earlier registration there.
+template <typename HostRegister>
+PyObject* RegisterPlaced(CallbackKind kind, PyObject* self, CallbackEntry entry, HostRegister hostRegister) {
+    PyObject* callable = entry.callable.get();
+    const std::int64_t placement = entry.placement;
+    bool added = false;
+    const CallbackEntry* stored = binding::RegisterEntry(kind, self, std::move(entry), &added);
+    if (!stored) return nullptr;
+    if (!added) return PyLong_FromLong(1);  // the script's earlier registration stands
+    int result = hostRegister(stored->hostRefcon);
+    // A refused registration leaves no entry that would pretend otherwise.
+    if (!result && registry) registry->RemoveByCallable(kind, self, callable, placement);
+    return PyLong_FromLong(result);
+}
+
+// 1 when the script's registration was found and undone, 0 when it had none.
+PyObject* Unregister(CallbackKind kind, PyObject* self, PyObject* callable, std::int64_t placement) {
+    std::optional<CallbackEntry> removed = binding::UnregisterByCallable(kind, self, callable, placement);
+    if (!removed) return PyLong_FromLong(0);
+    removed->ReleaseHost();
+    return PyLong_FromLong(1);
+}
+
 PyObject* RegisterDrawCallback(PyObject*, PyObject* args) {
     PyObject* self = nullptr;
     PyObject* callable = nullptr;
@@ -58,26 +93,13 @@ PyObject* RegisterDrawCallback(PyObject*, PyObject* args) {
     CallbackEntry entry;
     entry.callable = PyRef::Borrow(callable);
     entry.refcon = refcon;
+    entry.placement = DrawPlacement(phase, wantsBefore);
     entry.releaseHost = [phase, wantsBefore](const CallbackEntry& e) {
         XPLMUnregisterDrawCallback(dispatch::DrawCallback, phase, wantsBefore, e.hostRefcon);
     };
-    bool added = false;
-    const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::Draw, self, std::move(entry), &added);
-    if (!stored) return nullptr;
-    if (!added) return PyLong_FromLong(1);  // the script's earlier registration stands
-    void* hostRefcon = stored->hostRefcon;
-    int result = XPLMRegisterDrawCallback(dispatch::DrawCallback, phase, wantsBefore, hostRefcon);
-    // A refused registration leaves no entry that would pretend otherwise.
-    if (!result && registry) registry->RemoveByCallable(CallbackKind::Draw, self, callable);
-    return PyLong_FromLong(result);
-}
-
-// 1 when the script's registration was found and undone, 0 when it had none.
-PyObject* Unregister(CallbackKind kind, PyObject* self, PyObject* callable) {
-    std::optional<CallbackEntry> removed = binding::UnregisterByCallable(kind, self, callable);
-    if (!removed) return PyLong_FromLong(0);
-    removed->ReleaseHost();
-    return PyLong_FromLong(1);
+    return RegisterPlaced(CallbackKind::Draw, self, std::move(entry), [&](void* hostRefcon) {
+        return XPLMRegisterDrawCallback(dispatch::DrawCallback, phase, wantsBefore, hostRefcon);
+    });
 }
 
 PyObject* UnregisterDrawCallback(PyObject*, PyObject* args) {
@@ -87,7 +109,7 @@ PyObject* UnregisterDrawCallback(PyObject*, PyObject* args) {
     long refcon = 0;
     if (!PyArg_ParseTuple(args, "OOiil:XPLMUnregisterDrawCallback", &self, &callable, &phase, &wantsBefore, &refcon))
         return nullptr;
-    return Unregister(CallbackKind::Draw, self, callable);
+    return Unregister(CallbackKind::Draw, self, callable, DrawPlacement(phase, wantsBefore));
 }
 
 PyObject* RegisterKeySniffer(PyObject*, PyObject* args) {
@@ -100,17 +122,13 @@ PyObject* RegisterKeySniffer(PyObject*, PyObject* args) {
     CallbackEntry entry;
     entry.callable = PyRef::Borrow(callable);
     entry.refcon = refcon;
+    entry.placement = SnifferPlacement(beforeWindows);
     entry.releaseHost = [beforeWindows](const CallbackEntry& e) {
         XPLMUnregisterKeySniffer(dispatch::KeySnifferCallback, beforeWindows, e.hostRefcon);
     };
-    bool added = false;
-    const CallbackEntry* stored = binding::RegisterEntry(CallbackKind::KeySniffer, self, std::move(entry), &added);
-    if (!stored) return nullptr;
-    if (!added) return PyLong_FromLong(1);
-    void* hostRefcon = stored->hostRefcon;
-    int result = XPLMRegisterKeySniffer(dispatch::KeySnifferCallback, beforeWindows, hostRefcon);
-    if (!result && registry) registry->RemoveByCallable(CallbackKind::KeySniffer, self, callable);
-    return PyLong_FromLong(result);
+    return RegisterPlaced(CallbackKind::KeySniffer, self, std::move(entry), [&](void* hostRefcon) {
+        return XPLMRegisterKeySniffer(dispatch::KeySnifferCallback, beforeWindows, hostRefcon);
+    });
 }
 
 PyObject* UnregisterKeySniffer(PyObject*, PyObject* args) {
@@ -120,7 +138,7 @@ PyObject* UnregisterKeySniffer(PyObject*, PyObject* args) {
     long refcon = 0;
     if (!PyArg_ParseTuple(args, "OOil:XPLMUnregisterKeySniffer", &self, &callable, &beforeWindows, &refcon))
         return nullptr;
-    return Unregister(CallbackKind::KeySniffer, self, callable);
+    return Unregister(CallbackKind::KeySniffer, self, callable, SnifferPlacement(beforeWindows));
 }
 
 PyObject* GetScreenSize(PyObject*, PyObject* args) {
@@ -143,6 +161,19 @@ PyObject* GetMouseLocation(PyObject*, PyObject* args) {
     return binding::ReturnOne();
 }
 
+// The entry of a window the host has just made (the window ID, or None when it made none).
+PyObject* AdoptWindow(PyObject* self, XPLMWindowID window, CallbackEntry entry, long refcon) {
+    if (!window) Py_RETURN_NONE;
+    entry.refcon = refcon;
+    entry.handle = window;
+    entry.releaseHost = [](const CallbackEntry& e) { XPLMDestroyWindow(e.handle); };
+    if (!binding::RegisterEntry(CallbackKind::Window, self, std::move(entry))) {
+        XPLMDestroyWindow(window);
+        return nullptr;
+    }
+    return binding::HandleToPython(window);
+}
+
 PyObject* CreateWindow(PyObject*, PyObject* args) {
     PyObject* self = nullptr;
     int left = 0, top = 0, right = 0, bottom = 0, visible = 0;
@@ -156,29 +187,62 @@ PyObject* CreateWindow(PyObject*, PyObject* args) {
     // script's own refcon, which its callables then receive.
     XPLMWindowID window = XPLMCreateWindow(left, top, right, bottom, visible, dispatch::DrawWindowCallback,
                                            dispatch::KeyCallback, dispatch::MouseClickCallback, ScriptRefcon(refcon));
-    if (!window) Py_RETURN_NONE;
     CallbackEntry entry;
     entry.callable = PyRef::Borrow(draw);
     entry.keyCallable = PyRef::Borrow(key);
     entry.mouseCallable = PyRef::Borrow(mouse);
-    entry.refcon = refcon;
-    entry.handle = window;
-    entry.releaseHost = [](const CallbackEntry& e) { XPLMDestroyWindow(e.handle); };
-    if (!binding::RegisterEntry(CallbackKind::Window, self, std::move(entry))) {
-        XPLMDestroyWindow(window);
-        return nullptr;
-    }
-    return binding::HandleToPython(window);
+    return AdoptWindow(self, window, std::move(entry), refcon);
 }
 
-// Only the script's own windows are destroyed; any other ID is left alone.
+// XPLMCreateWindow_t as a sequence of its fields, without structSize: left, top, right,
+// bottom, visible, draw, click, key, cursor, wheel, refcon. Cursor and wheel may be None.
+PyObject* CreateWindowEx(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    PyObject* params = nullptr;
+    if (!PyArg_ParseTuple(args, "OO:XPLMCreateWindowEx", &self, &params)) return nullptr;
+    XPLMCreateWindow_t fields{};
+    fields.structSize = sizeof fields;
+    PyObject *draw = nullptr, *click = nullptr, *key = nullptr, *cursor = nullptr, *wheel = nullptr;
+    long refcon = 0;
+    if (!binding::ParseStruct(params, "iiiiiOOOOOl:XPLMCreateWindow_t", &fields.left, &fields.top, &fields.right,
+                              &fields.bottom, &fields.visible, &draw, &click, &key, &cursor, &wheel, &refcon) ||
+        !binding::CheckCallable(draw, "XPLMCreateWindow_t's drawWindowFunc") ||
+        !binding::CheckCallable(click, "XPLMCreateWindow_t's handleMouseClickFunc") ||
+        !binding::CheckCallable(key, "XPLMCreateWindow_t's handleKeyFunc") ||
+        !binding::CheckCallable(cursor, "XPLMCreateWindow_t's handleCursorFunc", true) ||
+        !binding::CheckCallable(wheel, "XPLMCreateWindow_t's handleMouseWheelFunc", true) ||
+        !binding::CheckRegistrationsOpen())
+        return nullptr;
+    fields.drawWindowFunc = dispatch::DrawWindowCallback;
+    fields.handleMouseClickFunc = dispatch::MouseClickCallback;
+    fields.handleKeyFunc = dispatch::KeyCallback;
+    // Without a callable the host does as it does for windows that have none.
+    fields.handleCursorFunc = cursor == Py_None ? nullptr : dispatch::CursorCallback;
+    fields.handleMouseWheelFunc = wheel == Py_None ? nullptr : dispatch::MouseWheelCallback;
+    fields.refcon = ScriptRefcon(refcon);
+    XPLMWindowID window = XPLMCreateWindowEx(&fields);
+    CallbackEntry entry;
+    entry.callable = PyRef::Borrow(draw);
+    entry.keyCallable = PyRef::Borrow(key);
+    entry.mouseCallable = PyRef::Borrow(click);
+    if (cursor != Py_None) entry.cursorCallable = PyRef::Borrow(cursor);
+    if (wheel != Py_None) entry.wheelCallable = PyRef::Borrow(wheel);
+    return AdoptWindow(self, window, std::move(entry), refcon);
+}
+
+// Any script may destroy any window made through Korvane, as with menus: the entry that
+// holds it goes with it, whoever made it, so nothing draws into a window that is gone.
 PyObject* DestroyWindow(PyObject*, PyObject* args) {
     PyObject* self = nullptr;
     void* window = nullptr;
     if (!PyArg_ParseTuple(args, "OO&:XPLMDestroyWindow", &self, binding::ParseHandle, &window)) return nullptr;
-    if (registry)
-        if (std::optional<CallbackEntry> removed = registry->RemoveByHandle(CallbackKind::Window, self, window))
-            removed->ReleaseHost();
+    std::optional<CallbackEntry> removed;
+    if (registry) {
+        removed = registry->RemoveByHandle(CallbackKind::Window, self, window);
+        if (!removed) removed = registry->RemoveByHandleFromAny(CallbackKind::Window, window);
+    }
+    if (!removed) return RaiseNotAWindow(window);
+    removed->ReleaseHost();
     return binding::ReturnOne();
 }
 
@@ -373,6 +437,10 @@ PyMethodDef kMethods[] = {
                       "self, inLeft, inTop, inRight, inBottom, inIsVisible, inDrawCallback, inKeyCallback, "
                       "inMouseCallback, inRefcon",
                       "Creates a window.", CreateWindow>(),
+    binding::Function<"XPLMCreateWindowEx", "self, inParams",
+                      "Creates a window with cursor and mouse-wheel callbacks. inParams is (left, top, right, bottom, "
+                      "visible, drawWindowFunc, handleMouseClickFunc, handleKeyFunc, handleCursorFunc, "
+                      "handleMouseWheelFunc, refcon); the cursor and wheel callables may be None.", CreateWindowEx>(),
     binding::Function<"XPLMDestroyWindow", "self, inWindowID", "Destroys a window.", DestroyWindow>(),
     binding::Function<"XPLMGetWindowGeometry", "inWindowID, outLeft, outTop, outRight, outBottom",
                       "Get window geometry.", GetWindowGeometry>(),
@@ -416,7 +484,11 @@ PyObject* InitXPLMDisplay() {
                                   {"xplm_Phase_LastCockpit", xplm_Phase_LastCockpit},
                                   {"xplm_MouseDown", xplm_MouseDown},
                                   {"xplm_MouseDrag", xplm_MouseDrag},
-                                  {"xplm_MouseUp", xplm_MouseUp}});
+                                  {"xplm_MouseUp", xplm_MouseUp},
+                                  {"xplm_CursorDefault", xplm_CursorDefault},
+                                  {"xplm_CursorHidden", xplm_CursorHidden},
+                                  {"xplm_CursorArrow", xplm_CursorArrow},
+                                  {"xplm_CursorCustom", xplm_CursorCustom}});
 }
 
 }  // namespace korvane

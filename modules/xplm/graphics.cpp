@@ -5,6 +5,8 @@
 
 #include <XPLMGraphics.h>
 
+#include <algorithm>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -124,6 +126,24 @@ PyObject* GetFontDimensions(PyObject*, PyObject* args) {
     return binding::ReturnOne();
 }
 
+// The width in pixels of the text's first numChars bytes (its UTF-8 bytes for a str),
+// never more than the text holds.
+PyObject* MeasureString(PyObject*, PyObject* args) {
+    int font = 0;
+    PyObject* textObject = nullptr;
+    int numChars = 0;
+    if (!PyArg_ParseTuple(args, "iOi:XPLMMeasureString", &font, &textObject, &numChars)) return nullptr;
+    PyRef holder;
+    std::optional<std::string_view> text = binding::TextToHost(textObject, holder);
+    if (!text) return nullptr;
+    if (numChars < 0) {
+        PyErr_Format(PyExc_ValueError, "XPLMMeasureString() needs a count of 0 or more, not %d", numChars);
+        return nullptr;
+    }
+    const int count = static_cast<int>(std::min<std::size_t>(text->size(), static_cast<std::size_t>(numChars)));
+    return PyFloat_FromDouble(XPLMMeasureString(font, text->data(), count));
+}
+
 PyMethodDef kMethods[] = {
     binding::Function<"XPLMSetGraphicsState",
                       "inEnableFog, inNumberTexUnits, inEnableLighting, inEnableAlphaTesting, "
@@ -143,6 +163,8 @@ PyMethodDef kMethods[] = {
     binding::Function<"XPLMDrawNumber",
                       "inColorRGB, inXOffset, inYOffset, inValue, inDigits, inDecimals, inShowSign, inFontID",
                       "Draw Number.", DrawNumber>(),
+    binding::Function<"XPLMMeasureString", "inFontID, inChar, inNumChars",
+                      "Measure String: the width in pixels of the first inNumChars bytes.", MeasureString>(),
     binding::Function<"XPLMGetFontDimensions", "inFontID, outCharWidth, outCharHeight, outDigitsOnly",
                       "Get Font Dimensions.", GetFontDimensions>(),
     {nullptr, nullptr, 0, nullptr},

@@ -4,6 +4,7 @@
 #include "modules/xplm/binding.h"
 #include "modules/xplm/initialisers.h"
 #include "registry/callback_dispatch.h"
+#include "ui/control_panel.h"
 
 #include <XPLMMenus.h>
 #include <XPLMUtilities.h>
@@ -61,10 +62,12 @@ PyObject* CreateMenu(PyObject*, PyObject* args) {
     if (!stored) return nullptr;
     void* hostRefcon = stored->hostRefcon;
     XPLMMenuID menu = XPLMCreateMenu(name.text, parent, parentItem, dispatch::UserMenuCallback, hostRefcon);
-    if (menu)
+    if (menu) {
         registry->SetEntryHandle(CallbackKind::Menu, hostRefcon, menu);
-    else  // nothing was made: the entry, still without a menu, has nothing to undo
+        if (parent) ui::NoteMenuAttached(parent, parentItem, name.text);
+    } else {  // nothing was made: the entry, still without a menu, has nothing to undo
         registry->RemoveByHandle(CallbackKind::Menu, self, nullptr);
+    }
     return binding::HandleToPython(menu);
 }
 
@@ -83,6 +86,7 @@ PyObject* DestroyMenu(PyObject*, PyObject* args) {
         removed->ReleaseHost();
     else
         XPLMDestroyMenu(menu);
+    ui::NoteMenuDestroyed(menu);
     return binding::ReturnOne();
 }
 
@@ -90,6 +94,7 @@ PyObject* ClearAllMenuItems(PyObject*, PyObject* args) {
     XPLMMenuID menu = nullptr;
     if (!PyArg_ParseTuple(args, "O&:XPLMClearAllMenuItems", binding::ParseHandle, &menu)) return nullptr;
     XPLMClearAllMenuItems(menu);
+    ui::NoteMenuItemsCleared(menu);
     return binding::ReturnOne();
 }
 
@@ -163,6 +168,7 @@ PyObject* RemoveMenuItem(PyObject*, PyObject* args) {
     auto remove = reinterpret_cast<RemoveMenuItemFunction>(XPLMFindSymbol("XPLMRemoveMenuItem"));
     if (!remove) return PyLong_FromLong(0);
     remove(menu, index);
+    ui::NoteMenuItemRemoved(menu, index);
     return binding::ReturnOne();
 }
 

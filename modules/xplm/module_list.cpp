@@ -1,6 +1,7 @@
 #include "modules/xplm/initialisers.h"
 
 #include "core/python_errors.h"
+#include "modules/services/process_guard.h"
 #include "modules/services/script_messaging.h"
 
 namespace korvane {
@@ -27,6 +28,7 @@ constexpr Initialiser kInitialisers[] = {
     InitXPWidgetUtils,
     InitZeduvoRoriroDedodevod,
     InitXPLMScenery,
+    InstallProcessGuards,
 };
 }  // namespace
 

@@ -55,8 +55,9 @@ PyObject* GetNthAircraftModel(PyObject*, PyObject* args) {
     return PyTuple_Pack(2, fileText.get(), pathText.get());
 }
 
-// The path list as the host takes it: one pointer per item, an empty text, None or
-// any other non-text item giving a null pointer, and a null pointer after the last.
+// The path list as the host takes it: one pointer per item and a null pointer after
+// the last. The host reads an empty text as "leave this aircraft as it is", so an empty
+// text (or None) is passed as one and never ends the list early.
 struct AircraftPaths {
     // Held so that the texts outlive anything that changes the list before the host call.
     std::array<PyRef, kMaxAircraftPaths> items;
@@ -71,14 +72,23 @@ bool ReadAircraftPaths(PyObject* list, AircraftPaths& paths) {
                      kMaxAircraftPaths, count);
         return false;
     }
+    static char unchanged[] = "";
     for (Py_ssize_t i = 0; i < count; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
         PyObject* item = PyList_GET_ITEM(list, i);
-        if (!PyUnicode_Check(item) && !PyBytes_Check(item)) continue;
-        paths.items[static_cast<std::size_t>(i)] = PyRef::Borrow(item);
-        binding::HostText& text = paths.texts[static_cast<std::size_t>(i)];
-        if (!binding::ParseHostText(item, &text)) return false;
+        if (item == Py_None) {
+            paths.pointers[slot] = unchanged;
+            continue;
+        }
+        if (!PyUnicode_Check(item) && !PyBytes_Check(item)) {
+            PyErr_Format(PyExc_TypeError, "XPLMAcquirePlanes() aircraft path %zd must be str, bytes or None, not %.200s",
+                         i, Py_TYPE(item)->tp_name);
+            return false;
+        }
+        paths.items[slot] = PyRef::Borrow(item);
+        if (!binding::ParseHostText(item, &paths.texts[slot])) return false;
         // The host never writes through these; its signature merely lacks the const.
-        if (text.text[0] != '\0') paths.pointers[static_cast<std::size_t>(i)] = const_cast<char*>(text.text);
+        paths.pointers[slot] = const_cast<char*>(paths.texts[slot].text);
     }
     return true;
 }

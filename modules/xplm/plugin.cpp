@@ -4,6 +4,7 @@
 #include "core/reporting.h"
 #include "modules/xplm/binding.h"
 #include "modules/xplm/initialisers.h"
+#include "registry/callback_dispatch.h"
 
 #include <XPLMPlugin.h>
 
@@ -108,6 +109,49 @@ PyObject* SendMessageToPlugin(PyObject*, PyObject* args) {
     return binding::ReturnOne();
 }
 
+// Features: switches of the plug-in system, by name. Korvane is one plug-in to the
+// simulator, so a feature a script enables is enabled for every script.
+template <int (*Ask)(const char*)>
+PyObject* AskFeature(PyObject* args, const char* format) {
+    binding::HostText feature;
+    if (!PyArg_ParseTuple(args, format, binding::ParseHostText, &feature)) return nullptr;
+    return PyLong_FromLong(Ask(feature.text));
+}
+PyObject* HasFeature(PyObject*, PyObject* args) { return AskFeature<XPLMHasFeature>(args, "O&:XPLMHasFeature"); }
+PyObject* IsFeatureEnabled(PyObject*, PyObject* args) {
+    return AskFeature<XPLMIsFeatureEnabled>(args, "O&:XPLMIsFeatureEnabled");
+}
+
+PyObject* EnableFeature(PyObject*, PyObject* args) {
+    binding::HostText feature;
+    int enable = 0;
+    if (!PyArg_ParseTuple(args, "O&i:XPLMEnableFeature", binding::ParseHostText, &feature, &enable)) return nullptr;
+    XPLMEnableFeature(feature.text, enable);
+    return binding::ReturnOne();
+}
+
+// The enumerator is registered for the length of the call, under the object whose
+// method it is (or itself), and is called with each feature's name and the refcon.
+PyObject* EnumerateFeatures(PyObject*, PyObject* args) {
+    PyObject* callable = nullptr;
+    long refcon = 0;
+    if (!PyArg_ParseTuple(args, "Ol:XPLMEnumerateFeatures", &callable, &refcon) ||
+        !binding::CheckCallable(callable, "XPLMEnumerateFeatures' inEnumerator"))
+        return nullptr;
+    PyRef owner = PyRef::Borrow(PyMethod_Check(callable) ? PyMethod_GET_SELF(callable) : callable);
+    CallbackEntry entry;
+    entry.callable = PyRef::Borrow(callable);
+    entry.refcon = refcon;
+    bool added = false;
+    const CallbackEntry* stored =
+        binding::RegisterEntry(CallbackKind::FeatureEnumerator, owner.get(), std::move(entry), &added);
+    if (!stored) return nullptr;
+    XPLMEnumerateFeatures(dispatch::FeatureEnumeratorCallback, stored->hostRefcon);
+    // An enumeration inside the enumerator's own call leaves the outer one its entry.
+    if (added) binding::UnregisterByCallable(CallbackKind::FeatureEnumerator, owner.get(), callable);
+    return binding::ReturnOne();
+}
+
 PyMethodDef kMethods[] = {
     binding::Function<"XPLMGetMyID", "", "Get plugin ID.", GetMyID>(),
     binding::Function<"XPLMCountPlugins", "", "Count the number of plugins.", CountPlugins>(),
@@ -122,6 +166,13 @@ PyMethodDef kMethods[] = {
     binding::Function<"XPLMReloadPlugins", "", "Extract File and Path.", ReloadPlugins>(),
     binding::Function<"XPLMSendMessageToPlugin", "inPlugin, inMessage, inParam",
                       "Send message to a plugin.", SendMessageToPlugin>(),
+    binding::Function<"XPLMHasFeature", "inFeature", "Does the simulator know the feature.", HasFeature>(),
+    binding::Function<"XPLMIsFeatureEnabled", "inFeature", "Is the feature enabled.", IsFeatureEnabled>(),
+    binding::Function<"XPLMEnableFeature", "inFeature, inEnable",
+                      "Enable or disable a feature, for Korvane and so for every script.", EnableFeature>(),
+    binding::Function<"XPLMEnumerateFeatures", "inEnumerator, inRef",
+                      "Calls inEnumerator(name, inRef) for each feature the simulator knows, before it "
+                      "returns.", EnumerateFeatures>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -1,7 +1,10 @@
 // XPLMUtilities: speech, command keys and buttons, paths and folder listings,
-// versions, language and the simulator's log.
+// versions, language, the simulator's log, commands with their handlers, and the SDK 2.x
+// additions (key presses, data files, the error callback, symbols).
+#include "core/core_state.h"
 #include "modules/xplm/binding.h"
 #include "modules/xplm/initialisers.h"
+#include "registry/callback_dispatch.h"
 
 #include <XPLMUtilities.h>
 
@@ -9,7 +12,9 @@
 #include <array>
 #include <climits>
 #include <new>
+#include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace korvane {
@@ -178,6 +183,182 @@ PyObject* DebugString(PyObject*, PyObject* args) {
     return binding::ReturnOne();
 }
 
+// Commands. The simulator trusts a command ref blindly, so only refs it handed out
+// (which stay valid for its whole life) reach it from a script.
+std::unordered_set<void*>& KnownCommands() {
+    static std::unordered_set<void*> known;
+    return known;
+}
+
+PyObject* CommandOrNone(XPLMCommandRef command) {
+    if (command) KnownCommands().insert(command);
+    return binding::HandleOrNone(command);
+}
+
+// "O&" converter for a command ref; `out` points to a void*.
+int ParseCommand(PyObject* object, void* out) {
+    if (!binding::ParseHandle(object, out)) return 0;
+    void* command = *static_cast<void**>(out);
+    if (KnownCommands().count(command)) return 1;
+    PyErr_Format(PyExc_ValueError, "%R is not a command from XPLMFindCommand or XPLMCreateCommand", object);
+    return 0;
+}
+
+PyObject* FindCommand(PyObject*, PyObject* args) {
+    binding::HostText name;
+    if (!PyArg_ParseTuple(args, "O&:XPLMFindCommand", binding::ParseHostText, &name)) return nullptr;
+    return CommandOrNone(XPLMFindCommand(name.text));
+}
+
+PyObject* CreateCommand(PyObject*, PyObject* args) {
+    binding::HostText name, description;
+    if (!PyArg_ParseTuple(args, "O&O&:XPLMCreateCommand", binding::ParseHostText, &name, binding::ParseHostText,
+                          &description))
+        return nullptr;
+    return CommandOrNone(XPLMCreateCommand(name.text, description.text));
+}
+
+template <void (*Press)(XPLMCommandRef)>
+PyObject* PressCommand(PyObject* args, const char* format) {
+    void* command = nullptr;
+    if (!PyArg_ParseTuple(args, format, ParseCommand, &command)) return nullptr;
+    Press(command);
+    return binding::ReturnOne();
+}
+
+PyObject* CommandBegin(PyObject*, PyObject* args) {
+    return PressCommand<XPLMCommandBegin>(args, "O&:XPLMCommandBegin");
+}
+PyObject* CommandEnd(PyObject*, PyObject* args) { return PressCommand<XPLMCommandEnd>(args, "O&:XPLMCommandEnd"); }
+PyObject* CommandOnce(PyObject*, PyObject* args) { return PressCommand<XPLMCommandOnce>(args, "O&:XPLMCommandOnce"); }
+
+// A handler registration as the script names it: its command, callable and side.
+struct HandlerArguments {
+    PyObject* self = nullptr;
+    void* command = nullptr;
+    PyObject* callable = nullptr;
+    int before = 0;
+    long refcon = 0;
+
+    CallbackEntry Entry() const {
+        CallbackEntry entry;
+        entry.callable = PyRef::Borrow(callable);
+        entry.refcon = refcon;
+        entry.handle = command;
+        entry.placement = before != 0 ? 1 : 0;
+        return entry;
+    }
+};
+
+bool ParseHandlerArguments(PyObject* args, const char* format, HandlerArguments& parsed) {
+    return PyArg_ParseTuple(args, format, &parsed.self, ParseCommand, &parsed.command, &parsed.callable,
+                            &parsed.before, &parsed.refcon) != 0;
+}
+
+void UnregisterHandlerFromHost(const CallbackEntry& entry) {
+    XPLMUnregisterCommandHandler(entry.handle, dispatch::CommandCallback, static_cast<int>(entry.placement), entry.hostRefcon);
+}
+
+// One host registration per command, side and callable; registering the same again
+// keeps the earlier registration (and its refcon).
+PyObject* RegisterCommandHandler(PyObject*, PyObject* args) {
+    HandlerArguments parsed;
+    if (!ParseHandlerArguments(args, "OO&Oil:XPLMRegisterCommandHandler", parsed)) return nullptr;
+    if (!PyCallable_Check(parsed.callable)) {
+        PyErr_Format(PyExc_TypeError, "XPLMRegisterCommandHandler() inHandler must be callable, not %.200s",
+                     Py_TYPE(parsed.callable)->tp_name);
+        return nullptr;
+    }
+    CallbackEntry entry = parsed.Entry();
+    entry.releaseHost = UnregisterHandlerFromHost;
+    bool added = false;
+    const CallbackEntry* stored =
+        binding::RegisterEntry(CallbackKind::CommandHandler, parsed.self, std::move(entry), &added);
+    if (!stored) return nullptr;
+    if (added)
+        XPLMRegisterCommandHandler(stored->handle, dispatch::CommandCallback, static_cast<int>(stored->placement),
+                                   stored->hostRefcon);
+    return binding::ReturnOne();
+}
+
+// The refcon is accepted for the SDK's signature; the command, callable and side name
+// the registration.
+PyObject* UnregisterCommandHandler(PyObject*, PyObject* args) {
+    HandlerArguments parsed;
+    if (!ParseHandlerArguments(args, "OO&Oil:XPLMUnregisterCommandHandler", parsed)) return nullptr;
+    if (!registry) return binding::ReturnOne();
+    if (std::optional<CallbackEntry> removed =
+            registry->RemoveRepeated(CallbackKind::CommandHandler, parsed.self, parsed.Entry()))
+        removed->ReleaseHost();
+    return binding::ReturnOne();
+}
+
+// SDK 2.x additions: key presses for the simulator, data files, the error callback and
+// the simulator's own functions.
+PyObject* SimulateKeyPress(PyObject*, PyObject* args) {
+    int keyType = 0, key = 0;
+    if (!PyArg_ParseTuple(args, "ii:XPLMSimulateKeyPress", &keyType, &key)) return nullptr;
+    XPLMSimulateKeyPress(keyType, key);
+    return binding::ReturnOne();
+}
+
+// A data file path relative to the simulator folder; None only for loading a replay,
+// which clears the replay.
+template <int (*Use)(XPLMDataFileType, const char*)>
+PyObject* UseDataFile(PyObject* args, const char* format, bool noneClears) {
+    int type = 0;
+    PyObject* pathObject = nullptr;
+    if (!PyArg_ParseTuple(args, format, &type, &pathObject)) return nullptr;
+    if (type != xplm_DataFile_Situation && type != xplm_DataFile_ReplayMovie) {
+        PyErr_Format(PyExc_ValueError, "the data file type is xplm_DataFile_Situation or xplm_DataFile_ReplayMovie, not %d",
+                     type);
+        return nullptr;
+    }
+    if (pathObject == Py_None && noneClears && type == xplm_DataFile_ReplayMovie)
+        return PyLong_FromLong(Use(type, nullptr));
+    binding::HostText path;
+    if (!binding::ParseHostText(pathObject, &path)) return nullptr;
+    return PyLong_FromLong(Use(type, path.text));
+}
+
+PyObject* LoadDataFile(PyObject*, PyObject* args) {
+    return UseDataFile<XPLMLoadDataFile>(args, "iO:XPLMLoadDataFile", true);
+}
+PyObject* SaveDataFile(PyObject*, PyObject* args) {
+    return UseDataFile<XPLMSaveDataFile>(args, "iO:XPLMSaveDataFile", false);
+}
+
+// The host has one error callback for Korvane, which hands each message to every
+// script's callable; each script has at most one, and None removes it.
+void ReleaseErrorCallback(const CallbackEntry&) {
+    if (!registry || !registry->HoldsAny(CallbackKind::ErrorCallback)) XPLMSetErrorCallback(nullptr);
+}
+
+PyObject* SetErrorCallback(PyObject*, PyObject* args) {
+    PyObject* self = nullptr;
+    PyObject* callable = nullptr;
+    if (!PyArg_ParseTuple(args, "OO:XPLMSetErrorCallback", &self, &callable)) return nullptr;
+    if (!binding::CheckCallable(callable, "XPLMSetErrorCallback's inCallback", true) ||
+        !binding::CheckRegistrationsOpen())
+        return nullptr;
+    if (binding::UnregisterAll(CallbackKind::ErrorCallback, self) && callable == Py_None)
+        XPLMSetErrorCallback(nullptr);
+    if (callable == Py_None) return binding::ReturnOne();
+    CallbackEntry entry;
+    entry.callable = PyRef::Borrow(callable);
+    entry.releaseHost = ReleaseErrorCallback;
+    if (!binding::RegisterEntry(CallbackKind::ErrorCallback, self, std::move(entry))) return nullptr;
+    XPLMSetErrorCallback(dispatch::ErrorCallback);
+    return binding::ReturnOne();
+}
+
+// The address as an int, 0 when the simulator has no such function; ctypes can call it.
+PyObject* FindSymbol(PyObject*, PyObject* args) {
+    binding::HostText name;
+    if (!PyArg_ParseTuple(args, "O&:XPLMFindSymbol", binding::ParseHostText, &name)) return nullptr;
+    return PyLong_FromVoidPtr(XPLMFindSymbol(name.text));
+}
+
 PyMethodDef kMethods[] = {
     binding::Function<"XPLMSpeakString", "inString", "Speak and Display String.", SpeakString>(),
     binding::Function<"XPLMCommandKeyStroke", "inKey", "Send a Command Key.", CommandKeyStroke>(),
@@ -198,6 +379,34 @@ PyMethodDef kMethods[] = {
     binding::Function<"XPLMGetVersions", "", "Get Xplane and XPLM Versions.", GetVersions>(),
     binding::Function<"XPLMGetLanguage", "", "Get Language.", GetLanguage>(),
     binding::Function<"XPLMDebugString", "inString", "Write Debug String to Error.out.", DebugString>(),
+    binding::Function<"XPLMFindCommand", "inName",
+                      "Find a command by name; None when the simulator has none of that name.", FindCommand>(),
+    binding::Function<"XPLMCommandBegin", "inCommand",
+                      "Start holding a command down; it continues every frame until XPLMCommandEnd.", CommandBegin>(),
+    binding::Function<"XPLMCommandEnd", "inCommand", "Release a command held with XPLMCommandBegin.", CommandEnd>(),
+    binding::Function<"XPLMCommandOnce", "inCommand", "Press and release a command in one go.", CommandOnce>(),
+    binding::Function<"XPLMCreateCommand", "inName, inDescription",
+                      "Create a command, or find the existing one of that name.", CreateCommand>(),
+    binding::Function<"XPLMRegisterCommandHandler", "self, inCommand, inHandler, inBefore, inRefcon",
+                      "Register a command handler, called before (inBefore 1) or after the simulator's own action "
+                      "as inHandler(inCommand, inPhase, inRefcon); it returns 1 to let the command go on, 0 to "
+                      "stop it.", RegisterCommandHandler>(),
+    binding::Function<"XPLMUnregisterCommandHandler", "self, inCommand, inHandler, inBefore, inRefcon",
+                      "Unregister a command handler.", UnregisterCommandHandler>(),
+    binding::Function<"XPLMSimulateKeyPress", "inKeyType, inKey",
+                      "Simulate a key press for the simulator; no plug-in sees it.", SimulateKeyPress>(),
+    binding::Function<"XPLMLoadDataFile", "inFileType, inFilePath",
+                      "Load a situation or replay, the path relative to the simulator folder (None clears the "
+                      "replay). 1 when it loaded.", LoadDataFile>(),
+    binding::Function<"XPLMSaveDataFile", "inFileType, inFilePath",
+                      "Save the situation or replay, the path relative to the simulator folder. 1 when it was "
+                      "saved.", SaveDataFile>(),
+    binding::Function<"XPLMSetErrorCallback", "self, inCallback",
+                      "Set the script's error callback, called with the message of each bad SDK call the simulator "
+                      "detects; None removes it.", SetErrorCallback>(),
+    binding::Function<"XPLMFindSymbol", "inString",
+                      "Find a function the simulator exports: its address as an int (for ctypes), 0 when it has "
+                      "none.", FindSymbol>(),
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -255,6 +464,9 @@ PyObject* InitXPLMUtilities() {
 
         K(xplm_Language_Unknown), K(xplm_Language_English), K(xplm_Language_French), K(xplm_Language_German),
         K(xplm_Language_Italian), K(xplm_Language_Spanish), K(xplm_Language_Korean),
+
+        K(xplm_CommandBegin), K(xplm_CommandContinue), K(xplm_CommandEnd),
+        K(xplm_DataFile_Situation), K(xplm_DataFile_ReplayMovie),
     });
 }
 

@@ -7,6 +7,7 @@ OUT/reference/README.md and, last, OUT/complete.
 """
 import inspect
 import os
+import re
 import sys
 import types
 
@@ -27,6 +28,10 @@ EXACT_TYPES = {
     "ioWidgets": "list[Any]",
     "inDescriptor": "str",
     "inObject": "Any",
+    "inParams": "Sequence[Any]",
+    "inFeature": "str",
+    "inEnumerator": "Callable[..., Any]",
+    "inExists": "list[Any] | int | None",
     "inLocations": "Sequence[Sequence[float]]",
     "enumerator": "Callable[..., Any]",
 }
@@ -57,6 +62,9 @@ RESULT_TYPES = {
     "XPLMGetDatavf": "int",
     "XPLMGetDatab": "int",
     "XPLMCanWriteDataRef": "int",
+    "XPLMIsDataRefGood": "int",
+    "XPLMMeasureString": "float",
+    "XPLMFindSymbol": "int",
     "XPLMGetDataRefTypes": "int",
     "XPLMGetElapsedTime": "float",
     "XPLMGetCycleNumber": "int",
@@ -66,6 +74,7 @@ RESULT_TYPES = {
     "XPLMGetSystemPath": "str",
     "XPLMGetPrefsPath": "str",
     "XPLMGetDirectorySeparator": "str",
+    "XPLMCreateCommand": "int",
     "XPLMProbeTerrainXYZ": "int",
     "XPLMLookupObjects": "int",
 }
@@ -90,10 +99,11 @@ def parameter_type(function, name):
 
 
 def korvane_modules():
-    """The modules the plug-in made itself: neither imported from a file nor built in."""
+    """The modules the plug-in made for scripts: neither imported from a file nor built in, nor private."""
     found = []
     for name, module in list(sys.modules.items()):
-        if not isinstance(module, types.ModuleType) or name == "__main__" or name in sys.builtin_module_names:
+        if (not isinstance(module, types.ModuleType) or name == "__main__" or name.startswith("_")
+                or name in sys.builtin_module_names):
             continue
         if getattr(module, "__spec__", None) is None and getattr(module, "__file__", None) is None:
             found.append(module)
@@ -128,15 +138,37 @@ def shown_signature(function):
     return "(%s)" % ", ".join(names + ["/"]) if names else "()"
 
 
+def typed_parameters(function_name, names):
+    typed = ", ".join("%s: %s" % (p, parameter_type(function_name, p)) for p in names)
+    return typed + ", /" if names else typed
+
+
 def stub_line(name, function):
     names = parameters(function)
-    if names is None:
-        typed = "*args: Any"
-    else:
-        typed = ", ".join("%s: %s" % (p, parameter_type(name, p)) for p in names)
-        if names:
-            typed += ", /"
+    typed = "*args: Any" if names is None else typed_parameters(name, names)
     return "def %s(%s) -> %s:" % (name, typed, RESULT_TYPES.get(name, "Any"))
+
+
+def other_forms(name, function):
+    """Further argument lists a function takes, as its doc string spells them:
+    NAME(arg, arg, ...)."""
+    doc = function.__doc__ or ""
+    return [[p.strip() for p in found.split(",") if p.strip()]
+            for found in re.findall(r"\b%s\(([\w, ]*)\)" % re.escape(name), doc)]
+
+
+def stub_lines(name, function):
+    """One definition, or overloads when the function takes more than one argument list
+    (the text signature's form last)."""
+    forms = other_forms(name, function)
+    body = "    " + docstring(function.__doc__ or "")
+    if not forms:
+        return [stub_line(name, function), body]
+    lines = []
+    for names in forms:
+        lines += ["@overload", "def %s(%s) -> %s: ..." % (name, typed_parameters(name, names),
+                                                         RESULT_TYPES.get(name, "Any"))]
+    return lines + ["@overload", stub_line(name, function), body]
 
 
 def docstring(text):
@@ -147,14 +179,13 @@ def docstring(text):
 def write_stub(folder, module):
     functions, constants = members(module)
     lines = ['"""Korvane\'s %s module."""' % module.__name__,
-             "from typing import Any, Callable, Sequence", ""]
+             "from typing import Any, Callable, Sequence, overload", ""]
     for name, value in constants:
         lines.append("%s: int  # = %d" % (name, value))
     if constants:
         lines.append("")
     for name, function in functions:
-        lines.append(stub_line(name, function))
-        lines.append("    " + docstring(function.__doc__ or ""))
+        lines += stub_lines(name, function)
         lines.append("")
     with open(os.path.join(folder, module.__name__ + ".pyi"), "w", encoding="utf-8") as out:
         out.write("\n".join(lines))
