@@ -55,7 +55,7 @@ constexpr Slot<int> kSetDatab{CallbackKind::SetDatab, "SetDatab", "Cannot find m
 // callable's owner, call, and fall back to the slot's answers. `call` gives nothing
 // (with a Python error set) when the call or its conversions failed.
 template <typename Result, typename Call>
-Result CallAccessor(const Slot<Result>& slot, void* table, Call call) {
+Result CallAccessor(const HostCall& hostCall, const Slot<Result>& slot, void* table, Call call) {
     // The registry is emptied before the interpreter stops, so it answers for it too.
     if (!registry) return slot.noOwner;
     if (hostCall.NestsTooDeep()) return slot.failed;
@@ -88,7 +88,7 @@ Result CallAccessor(const Slot<Result>& slot, void* table, Call call) {
 template <typename Result, typename Call>
 Result Dispatch(const Slot<Result>& slot, void* table, Call call) {
     HostCall hostCall(slot.function);
-    return WithinHostCall(slot.function, slot.failed, [&] { return CallAccessor(slot, table, call); });
+    return WithinHostCall(slot.function, slot.failed, [&] { return CallAccessor(hostCall, slot, table, call); });
 }
 
 // A whole number from a list item: an int, or a float cut towards zero; nothing for

@@ -81,7 +81,7 @@ private:
 // is a registry (it is empty unless the interpreter runs); `call` builds the arguments, calls and
 // converts, and gives nothing (with a Python error set) when any of that failed.
 template <typename Result, typename Lookup, typename Call>
-Result CallEntry(const Answers<Result>& answers, Lookup lookup, Call call) {
+Result CallEntry(const HostCall& hostCall, const Answers<Result>& answers, Lookup lookup, Call call) {
     // The registry is emptied before the interpreter stops, so it answers for it too.
     if (!registry) return answers.noEntry;
     if (hostCall.NestsTooDeep()) return answers.failed;
@@ -111,7 +111,8 @@ Result CallEntry(const Answers<Result>& answers, Lookup lookup, Call call) {
 template <typename Result, typename Lookup, typename Call>
 Result Dispatch(const Answers<Result>& answers, Lookup lookup, Call call) {
     HostCall hostCall(answers.function);
-    return WithinHostCall(answers.function, answers.failed, [&] { return CallEntry(answers, lookup, call); });
+    return WithinHostCall(answers.function, answers.failed,
+                          [&] { return CallEntry(hostCall, answers, lookup, call); });
 }
 
 // Refcons the host passes through reach Python as the script's signed ints; window
@@ -393,7 +394,8 @@ void GreetAddedWidgetCallable(XPWidgetID widget, PyObject* key, PyObject* callab
 // callback chain. A destroyed widget's entries go once its callables have had the
 // message, so nothing reaches them again, even when the host reuses the handle.
 namespace {
-int HandWidgetMessage(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
+int HandWidgetMessage(const HostCall& hostCall, XPWidgetMessage message, XPWidgetID widget, intptr_t param1,
+                      intptr_t param2) {
     if (!registry) return kWidget.noEntry;
     if (hostCall.NestsTooDeep()) return kWidget.failed;
     int answer = kWidget.noEntry;
@@ -421,7 +423,7 @@ int HandWidgetMessage(XPWidgetMessage message, XPWidgetID widget, intptr_t param
 int UserWidgetCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
     HostCall hostCall(kWidget.function);
     return WithinHostCall(kWidget.function, kWidget.failed,
-                          [&] { return HandWidgetMessage(message, widget, param1, param2); });
+                          [&] { return HandWidgetMessage(hostCall, message, widget, param1, param2); });
 }
 
 namespace {
