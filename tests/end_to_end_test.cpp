@@ -498,6 +498,8 @@ class Korvane:
         pass
     def XPluginStop(self):
         pass
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
     def Handle(self, command, phase, refcon):
         return 1
 )";

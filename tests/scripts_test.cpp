@@ -93,7 +93,11 @@ TEST(Scripts, SwitchingKorvaneFromAStartReentersNothing) {
         sim.AddScript("KV_A", "import ctypes, XPLMPlugin as PL\n" + switcher);
         sim.AddScript("KV_B", RecordingScript("B"));
         sim.StartAndEnable();
-        EXPECT_EQ(Journal(sim), "['A.start', 'B.start', 'A.enable', 'B.enable']");
+        // Then the simulator's own start messages (plane, airport, scenery loaded), not the 77.
+        EXPECT_EQ(Journal(sim),
+                  "['A.start', 'B.start', 'A.enable', 'B.enable', ('A.message', 0, 102, 0), ('B.message', 0, 102, 0), "
+                  "('A.message', 0, 103, 0), ('B.message', 0, 103, 0), ('A.message', 0, 104, 0), "
+                  "('B.message', 0, 104, 0)]");
         EXPECT_EQ(sim.Eval("__import__('XPLMPlugin').XPLMIsPluginEnabled(__import__('XPLMPlugin').XPLMGetMyID())"),
                   "1");
         // (The simulator sends no messages to a plug-in that is not enabled yet.)
