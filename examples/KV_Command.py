@@ -75,6 +75,9 @@ class Korvane:
     def XPluginDisable(self):
         pass
 
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
+
     def XPluginStop(self):
         for command, handler, side, refcon in self.handlers:
             XPLMUtilities.XPLMUnregisterCommandHandler(self, command, handler, side, refcon)

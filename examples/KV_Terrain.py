@@ -49,6 +49,9 @@ class Korvane:
     def XPluginDisable(self):
         pass
 
+    def XPluginReceiveMessage(self, sender, message, param):
+        pass
+
     def XPluginStop(self):
         print("Terrain: " + "; ".join(self.reading))
         XPLMDisplay.XPLMUnregisterDrawCallback(self, self.DrawScene, XPLMDisplay.xplm_Phase_Objects, 0, 0)
