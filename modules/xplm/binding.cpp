@@ -258,6 +258,14 @@ const CallbackEntry* RegisterEntry(CallbackKind kind, PyObject* self, CallbackEn
     return registry->AddEntry(kind, self, std::move(entry), added);
 }
 
+void AttachHostHandle(CallbackKind kind, PyObject* self, void* hostRefcon, void* handle) {
+    if (!registry) return;
+    if (handle)
+        registry->SetEntryHandle(kind, hostRefcon, handle);
+    else
+        registry->RemoveByHandle(kind, self, nullptr);
+}
+
 std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable,
                                                   std::int64_t placement) {
     if (!registry) return std::nullopt;

@@ -154,6 +154,10 @@ bool CheckRegistrationsOpen();
 // callable the script registered before, with `added` false); null with RuntimeError
 // set while the interpreter stops. The entry's hostRefcon is what the host gets.
 const CallbackEntry* RegisterEntry(CallbackKind kind, PyObject* self, CallbackEntry entry, bool* added = nullptr);
+// After the host made the object an added entry stands for (a hot key, a flight loop):
+// records its handle, or drops the entry, the only one of its kind without a handle,
+// when the host refused.
+void AttachHostHandle(CallbackKind kind, PyObject* self, void* hostRefcon, void* handle);
 // Unregistration: removes the script's entry for the callable (at that placement); its
 // host registration is the caller's to undo.
 std::optional<CallbackEntry> UnregisterByCallable(CallbackKind kind, PyObject* self, PyObject* callable,

@@ -361,11 +361,7 @@ PyObject* RegisterHotKey(PyObject*, PyObject* args) {
     void* hostRefcon = stored->hostRefcon;
     XPLMHotKeyID hotKey = XPLMRegisterHotKey(static_cast<char>(virtualKey), flags, description.c_str(),
                                              dispatch::HotKeyCallback, hostRefcon);
-    if (!registry) return binding::HandleOrNone(hotKey);
-    if (hotKey)
-        registry->SetEntryHandle(CallbackKind::HotKey, hostRefcon, hotKey);
-    else  // refused: the entry without a hot key goes (it is the only one without a handle)
-        registry->RemoveByHandle(CallbackKind::HotKey, self, nullptr);
+    binding::AttachHostHandle(CallbackKind::HotKey, self, hostRefcon, hotKey);
     return binding::HandleOrNone(hotKey);
 }
 

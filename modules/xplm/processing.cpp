@@ -121,11 +121,7 @@ PyObject* CreateFlightLoop(PyObject*, PyObject* args) {
     XPLMCreateFlightLoop_t hostParams{sizeof(XPLMCreateFlightLoop_t), phase, dispatch::CreatedFlightLoopCallback,
                                       hostRefcon};
     XPLMFlightLoopID loop = create(&hostParams);
-    if (!registry) return binding::HandleOrNone(loop);
-    if (loop)
-        registry->SetEntryHandle(CallbackKind::CreatedFlightLoop, hostRefcon, loop);
-    else  // refused: the entry without a flight loop goes (it is the only one without a handle)
-        registry->RemoveByHandle(CallbackKind::CreatedFlightLoop, self, nullptr);
+    binding::AttachHostHandle(CallbackKind::CreatedFlightLoop, self, hostRefcon, loop);
     return binding::HandleOrNone(loop);
 }
 
